@@ -1,0 +1,19 @@
+#pragma once
+// Program-wide names and places: the application title and folder.
+
+#include <QString>
+
+namespace modGeneral {
+
+// Caption of the main window, base of the settings file name, and caption of
+// every message box that gives no title of its own.
+inline const QString kAppTitle = QStringLiteral("Dorvane");
+
+// The folder that holds the program file, without a trailing "/" (except "/").
+QString AppFolder();
+
+// Tests run many programs from one build folder; each points the application
+// folder at a temporary folder of its own. An empty path restores the real one.
+void SetAppFolderForTesting(const QString& folder);
+
+}  // namespace modGeneral
