@@ -1,1 +1,294 @@
-// placeholder
+#include "settings/IniFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QList>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace {
+
+class UniqueFd {
+public:
+    explicit UniqueFd(int fd) : fd_(fd) {}
+    ~UniqueFd() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    int get() const { return fd_; }
+    // close() reports late write errors (NFS, full disk); callers that care ask.
+    bool Close() { return ::close(std::exchange(fd_, -1)) == 0; }
+
+private:
+    int fd_;
+};
+
+// The temporary file beside the target; it disappears unless it was renamed
+// into place, so no error path has to remember it.
+struct TempFile {
+    explicit TempFile(QByteArray pattern) : name(std::move(pattern)), fd(::mkostemp(name.data(), O_CLOEXEC)) {}
+    ~TempFile() {
+        if (fd.get() >= 0 && !renamed)
+            ::unlink(name.constData());
+    }
+    QByteArray name;
+    UniqueFd fd;
+    bool renamed = false;
+};
+
+struct Loaded {
+    enum { Missing, Ok, TooBig, Failed } state = Failed;
+    QByteArray data;
+    struct stat st {};
+};
+
+Loaded Load(const QByteArray& path) {
+    Loaded r;
+    // O_NONBLOCK: a FIFO put in place of the file must not hang us in open().
+    UniqueFd fd(::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (fd.get() < 0) {
+        r.state = errno == ENOENT ? Loaded::Missing : Loaded::Failed;
+        return r;
+    }
+    if (::fstat(fd.get(), &r.st) != 0 || !S_ISREG(r.st.st_mode))
+        return r;
+    char buf[65536];
+    while (r.data.size() <= IniFile::kMaxBytes) {
+        const ssize_t n = ::read(fd.get(), buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return r;
+        if (n == 0)
+            break;
+        r.data.append(buf, n);
+    }
+    r.state = Loaded::Ok;
+    if (r.data.size() > IniFile::kMaxBytes) {
+        r.data.truncate(IniFile::kMaxBytes);
+        r.state = Loaded::TooBig;
+    }
+    return r;
+}
+
+// A file as lines that keep their own endings, so a rewrite reproduces every
+// line we don't touch byte for byte.
+struct Line {
+    QByteArray text;
+    QByteArray eol;
+};
+
+struct Doc {
+    QByteArray bom;
+    QList<Line> lines;
+    QByteArray eol = "\n";  // for lines we add: the file's own style
+};
+
+Doc Split(QByteArray data) {
+    Doc d;
+    if (data.startsWith("\xEF\xBB\xBF")) {
+        d.bom = data.left(3);
+        data.remove(0, 3);
+    }
+    bool styleKnown = false;
+    for (qsizetype pos = 0; pos < data.size();) {
+        const qsizetype nl = data.indexOf('\n', pos);
+        Line l{data.mid(pos, nl < 0 ? -1 : nl - pos), {}};
+        pos = nl < 0 ? data.size() : nl + 1;
+        if (nl >= 0) {
+            l.eol = l.text.endsWith('\r') ? QByteArray("\r\n") : QByteArray("\n");
+            if (l.eol.size() == 2)
+                l.text.chop(1);
+            if (!std::exchange(styleKnown, true))
+                d.eol = l.eol;
+        }
+        d.lines.append(std::move(l));
+    }
+    return d;
+}
+
+bool IsComment(const QByteArray& trimmed) { return trimmed.startsWith(';') || trimmed.startsWith('#'); }
+
+// The name a header line opens; a missing "]" lets the name run to the line's end.
+std::optional<QString> SectionOf(const QByteArray& text) {
+    const QByteArray t = text.trimmed();
+    if (!t.startsWith('['))
+        return std::nullopt;
+    const qsizetype end = t.indexOf(']');
+    return QString::fromUtf8(t.mid(1, end < 0 ? -1 : end - 1).trimmed());
+}
+
+// Where the value starts on a key line (past "=" and its blanks), or -1.
+qsizetype ValueAt(const QByteArray& text, const QString& key) {
+    const qsizetype eq = text.indexOf('=');
+    if (eq < 0)
+        return -1;
+    const QByteArray name = text.left(eq).trimmed();
+    if (name.isEmpty() || IsComment(name) || QString::fromUtf8(name).compare(key, Qt::CaseInsensitive) != 0)
+        return -1;
+    qsizetype at = eq + 1;
+    while (at < text.size() && (text.at(at) == ' ' || text.at(at) == '\t'))
+        ++at;
+    return at;
+}
+
+struct Spot {
+    qsizetype keyLine = -1;
+    qsizetype valueAt = -1;
+    qsizetype lastInSection = -1;  // header or last key/other line of the section
+};
+
+Spot Find(const Doc& d, const QString& section, const QString& key) {
+    Spot s;
+    bool inside = false;  // lines before any header belong to no section
+    for (qsizetype i = 0; i < d.lines.size(); ++i) {
+        const QByteArray& text = d.lines.at(i).text;
+        if (const auto name = SectionOf(text)) {
+            inside = name->compare(section, Qt::CaseInsensitive) == 0;
+            if (inside)
+                s.lastInSection = i;
+            continue;
+        }
+        if (!inside)
+            continue;
+        if (const qsizetype at = ValueAt(text, key); at >= 0) {
+            s.keyLine = i;
+            s.valueAt = at;
+            return s;
+        }
+        // Comments are left out: one just before the next header belongs to it.
+        const QByteArray t = text.trimmed();
+        if (!t.isEmpty() && !IsComment(t))
+            s.lastInSection = i;
+    }
+    return s;
+}
+
+void InsertLine(Doc& d, qsizetype at, QByteArray text) {
+    if (at > 0 && d.lines[at - 1].eol.isEmpty())
+        d.lines[at - 1].eol = d.eol;
+    d.lines.insert(at, Line{std::move(text), d.eol});
+}
+
+QByteArray Encode(QString value) {
+    // A line break would end the line early and turn the rest into garbage.
+    QByteArray v = value.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' ')).toUtf8();
+    // Reading trims blanks and strips one pair of quotes; quote what it would change.
+    if (v != v.trimmed() || (v.size() >= 2 && v.startsWith('"') && v.endsWith('"')))
+        v = '"' + v + '"';
+    return v;
+}
+
+// Names that would read back as something else (or break the line) are refused.
+bool Usable(const QString& name, QLatin1String forbidden) {
+    if (name.isEmpty() || name.trimmed() != name || name.contains(QLatin1Char('\n')) || name.contains(QLatin1Char('\r')))
+        return false;
+    for (const char c : forbidden)
+        if (name.contains(QLatin1Char(c)))
+            return false;
+    return true;
+}
+
+// Umask can only be read by setting it, which races other threads; /proc
+// shows it without changing it.
+mode_t NewFileMode() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly))
+        for (const QByteArray& line : status.readAll().split('\n'))
+            if (line.startsWith("Umask:"))
+                return 0666 & ~line.mid(6).trimmed().toUInt(nullptr, 8);
+    return 0644;
+}
+
+bool WriteAll(int fd, const QByteArray& bytes) {
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+// Readers see either the old file or the new one, never a half-written file.
+bool Replace(const QByteArray& target, const QByteArray& bytes, const struct stat* old) {
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray folder = slash < 0 ? QByteArray(".") : target.left(slash + 1);
+    TempFile tmp(target.left(slash + 1) + '.' + target.mid(slash + 1) + ".XXXXXX");
+    if (tmp.fd.get() < 0)
+        return false;
+    // Best effort: root saving someone's settings should not take them over.
+    if (old && ::fchown(tmp.fd.get(), old->st_uid, old->st_gid) != 0) {
+    }
+    const mode_t mode = old ? (old->st_mode & 07777) : NewFileMode();
+    if (::fchmod(tmp.fd.get(), mode) != 0 || !WriteAll(tmp.fd.get(), bytes) || ::fsync(tmp.fd.get()) != 0
+        || !tmp.fd.Close() || ::rename(tmp.name.constData(), target.constData()) != 0)
+        return false;
+    tmp.renamed = true;
+    // The rename itself lives in the folder; without this a crash may undo it.
+    UniqueFd dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() >= 0)
+        ::fsync(dir.get());
+    return true;
+}
+
+}  // namespace
+
+IniFile::IniFile(QString path) : path_(std::move(path)) {}
+
+QString IniFile::Read(const QString& section, const QString& key, const QString& deflt) const {
+    const Loaded file = Load(QFile::encodeName(path_));
+    if (file.state != Loaded::Ok && file.state != Loaded::TooBig)
+        return deflt;
+    const Doc d = Split(file.data);
+    const Spot s = Find(d, section, key);
+    if (s.keyLine < 0)
+        return deflt;
+    QByteArray v = d.lines.at(s.keyLine).text.mid(s.valueAt).trimmed();
+    if (v.size() >= 2 && v.startsWith('"') && v.endsWith('"'))
+        v = v.mid(1, v.size() - 2);
+    return QString::fromUtf8(v);
+}
+
+bool IniFile::Write(const QString& section, const QString& key, const QString& value) const {
+    if (!Usable(section, QLatin1String("]")) || !Usable(key, QLatin1String("=[;#")))
+        return false;
+    // Through a symlink we update the file it points to, not replace the link.
+    const QString canonical = QFileInfo(path_).canonicalFilePath();
+    const QByteArray target = QFile::encodeName(canonical.isEmpty() ? path_ : canonical);
+    const Loaded file = Load(target);
+    // A file too big to read whole would lose its tail; a read-only one is
+    // refused even for root, whom the permission check lets through.
+    if (file.state == Loaded::Failed || file.state == Loaded::TooBig
+        || (file.state == Loaded::Ok
+            && (::access(target.constData(), W_OK) != 0 || (file.st.st_mode & 0222) == 0)))
+        return false;
+
+    Doc d = Split(file.data);
+    const Spot s = Find(d, section, key);
+    if (s.keyLine >= 0) {
+        Line& l = d.lines[s.keyLine];
+        l.text = l.text.left(s.valueAt) + Encode(value);
+    } else if (s.lastInSection >= 0) {
+        InsertLine(d, s.lastInSection + 1, key.toUtf8() + '=' + Encode(value));
+    } else {
+        if (!d.lines.isEmpty() && !d.lines.constLast().text.trimmed().isEmpty())
+            InsertLine(d, d.lines.size(), QByteArray());
+        InsertLine(d, d.lines.size(), '[' + section.toUtf8() + ']');
+        InsertLine(d, d.lines.size(), key.toUtf8() + '=' + Encode(value));
+    }
+
+    QByteArray bytes = d.bom;
+    for (const Line& l : std::as_const(d.lines))
+        bytes.append(l.text).append(l.eol);
+    return Replace(target, bytes, file.state == Loaded::Ok ? &file.st : nullptr);
+}
