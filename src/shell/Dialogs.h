@@ -1,1 +1,31 @@
 #pragma once
+// Everything a person answers goes through this seam: modal message boxes,
+// the folder, save and print dialogs, and handing a file or page to the
+// desktop. The program uses QtDialogs; a test installs one that answers from
+// a script and records what was asked.
+
+#include <QString>
+
+class QPrinter;
+class QWidget;
+
+class Dialogs {
+public:
+    enum class Icon { None, Information, Exclamation, Question, Critical };
+    enum class Buttons { Ok, YesNo };
+    enum class Answer { Ok, Yes, No };
+
+    virtual ~Dialogs() = default;
+
+    virtual Answer MsgBox(const QString& text, Buttons buttons, Icon icon, const QString& title) = 0;
+    // A folder path, or empty text when the person cancelled.
+    virtual QString BrowseForFolder(const QString& title) = 0;
+    // A file name to save to, or empty text when cancelled. filter uses Qt's
+    // "Name (*.ext);;..." form; selectedFilter receives the chosen entry.
+    virtual QString SaveFileName(const QString& title, const QString& filter,
+                                 QString* selectedFilter) = 0;
+    // True when the person chose a printer and confirmed.
+    virtual bool ChoosePrinter(QPrinter& printer) = 0;
+    // Hands a local file or a web address to the desktop. False on failure.
+    virtual bool OpenWithShell(const QString& target) = 0;
+};

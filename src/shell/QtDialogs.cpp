@@ -1,1 +1,58 @@
-// placeholder
+#include "shell/QtDialogs.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QUrl>
+
+namespace {
+QWidget* activeOwner() { return QApplication::activeWindow(); }
+}  // namespace
+
+Dialogs::Answer QtDialogs::MsgBox(const QString& text, Buttons buttons, Icon icon,
+                                  const QString& title) {
+    QMessageBox box(activeOwner());
+    box.setWindowTitle(title);
+    box.setText(text);
+    switch (icon) {
+    case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
+    case Icon::Information: box.setIcon(QMessageBox::Information); break;
+    case Icon::Exclamation: box.setIcon(QMessageBox::Warning); break;
+    case Icon::Question: box.setIcon(QMessageBox::Question); break;
+    case Icon::Critical: box.setIcon(QMessageBox::Critical); break;
+    }
+    if (buttons == Buttons::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
+    }
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+    return Answer::Ok;
+}
+
+QString QtDialogs::BrowseForFolder(const QString& title) {
+    return QFileDialog::getExistingDirectory(
+        activeOwner(), title.isEmpty() ? QStringLiteral("Directory") : title, QString(),
+        QFileDialog::ShowDirsOnly);
+}
+
+QString QtDialogs::SaveFileName(const QString& title, const QString& filter,
+                                QString* selectedFilter) {
+    return QFileDialog::getSaveFileName(activeOwner(), title, QString(), filter, selectedFilter);
+}
+
+bool QtDialogs::ChoosePrinter(QPrinter& printer) {
+    QPrintDialog dialog(&printer, activeOwner());
+    return dialog.exec() == QDialog::Accepted;
+}
+
+bool QtDialogs::OpenWithShell(const QString& target) {
+    const QUrl url = QFileInfo::exists(target) ? QUrl::fromLocalFile(target)
+                                               : QUrl::fromUserInput(target);
+    return QDesktopServices::openUrl(url);
+}

@@ -1,1 +1,47 @@
-// placeholder
+#include "ScriptedDialogs.h"
+
+Dialogs::Answer ScriptedDialogs::MsgBox(const QString& text, Buttons buttons, Icon icon,
+                                        const QString& title) {
+    const Box box{text, buttons, icon, title};
+    boxes.push_back(box);
+    if (onMsgBox)
+        onMsgBox(box);
+    if (buttons == Buttons::Ok)
+        return Answer::Ok;
+    if (answers.empty())
+        return Answer::No;
+    const Answer answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+QString ScriptedDialogs::BrowseForFolder(const QString& title) {
+    browseTitles << title;
+    if (folders.empty())
+        return {};
+    QString folder = folders.front();
+    folders.pop_front();
+    return folder;
+}
+
+QString ScriptedDialogs::SaveFileName(const QString& title, const QString&, QString*) {
+    saveTitles << title;
+    if (saveNames.empty())
+        return {};
+    QString name = saveNames.front();
+    saveNames.pop_front();
+    return name;
+}
+
+bool ScriptedDialogs::ChoosePrinter(QPrinter&) {
+    if (printerChoices.empty())
+        return false;
+    const bool choice = printerChoices.front();
+    printerChoices.pop_front();
+    return choice;
+}
+
+bool ScriptedDialogs::OpenWithShell(const QString& target) {
+    opened << target;
+    return true;
+}

@@ -1,1 +1,44 @@
 #pragma once
+// A dialog seam for window tests. Each question the program asks is recorded;
+// the answer comes from a script the test sets up first, or a default (OK for
+// a box with one button, No for a Yes/No question, empty text for a dialog)
+// when the script has run out.
+
+#include "shell/Dialogs.h"
+
+#include <QStringList>
+#include <deque>
+#include <functional>
+#include <vector>
+
+class ScriptedDialogs : public Dialogs {
+public:
+    struct Box {
+        QString text;
+        Buttons buttons;
+        Icon icon;
+        QString title;
+    };
+
+    // Answers for the next Yes/No questions, in order.
+    std::deque<Answer> answers;
+    // Answers for the next folder browsers ("" = cancel), in order.
+    std::deque<QString> folders;
+    std::deque<QString> saveNames;
+    std::deque<bool> printerChoices;
+    // Run while a box stands "on screen": lets a test look at the program
+    // in the middle of a modal question.
+    std::function<void(const Box&)> onMsgBox;
+
+    std::vector<Box> boxes;
+    QStringList browseTitles;
+    QStringList saveTitles;
+    QStringList opened;
+
+    Answer MsgBox(const QString& text, Buttons buttons, Icon icon, const QString& title) override;
+    QString BrowseForFolder(const QString& title) override;
+    QString SaveFileName(const QString& title, const QString& filter,
+                         QString* selectedFilter) override;
+    bool ChoosePrinter(QPrinter& printer) override;
+    bool OpenWithShell(const QString& target) override;
+};

@@ -1,0 +1,17 @@
+#pragma once
+// Choices the start-up routine makes that need no window.
+
+#include <QString>
+#include <QStringList>
+
+namespace modStartup {
+
+// The drive list position to open for the saved drive text: the entry whose
+// text equals it, or -1 when none does (the open then fails quietly).
+int DriveIndexFor(const QStringList& driveList, const QString& savedDrive);
+
+// The output folder when none is saved: the user's music folder, or the home
+// folder when there is none.
+QString DefaultOutputFolder();
+
+}  // namespace modStartup

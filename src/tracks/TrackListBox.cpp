@@ -1,0 +1,75 @@
+#include "tracks/TrackListBox.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+TrackListBox::TrackListBox(QWidget* parent) : QListWidget(parent) {
+    setObjectName(QStringLiteral("TrackList"));
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setContextMenuPolicy(Qt::NoContextMenu);
+}
+
+void TrackListBox::AddItem(const QString& text) {
+    auto* item = new QListWidgetItem(text);
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+    item->setCheckState(Qt::Unchecked);
+    addItem(item);
+}
+
+QString TrackListBox::ItemText(int index) const {
+    const QListWidgetItem* it = item(index);
+    return it ? it->text() : QString();
+}
+
+void TrackListBox::SetItemText(int index, const QString& text) {
+    if (QListWidgetItem* it = item(index))
+        it->setText(text);
+}
+
+bool TrackListBox::IsChecked(int index) const {
+    const QListWidgetItem* it = item(index);
+    return it && it->checkState() == Qt::Checked;
+}
+
+void TrackListBox::SetChecked(int index, bool checked) {
+    if (QListWidgetItem* it = item(index))
+        it->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
+}
+
+QStringList TrackListBox::Texts() const {
+    QStringList texts;
+    for (int i = 0; i < count(); ++i)
+        texts << item(i)->text();
+    return texts;
+}
+
+bool TrackListBox::event(QEvent* e) {
+    // F3 is also the shortcut of Edit > Rename. Taking the key here first
+    // keeps one press from opening the rename window twice.
+    if (e->type() == QEvent::ShortcutOverride) {
+        auto* key = static_cast<QKeyEvent*>(e);
+        if (key->key() == Qt::Key_F3 && key->modifiers() == Qt::NoModifier && count() > 0) {
+            e->accept();
+            return true;
+        }
+    }
+    return QListWidget::event(e);
+}
+
+void TrackListBox::keyPressEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_F3 && e->modifiers() == Qt::NoModifier && count() > 0) {
+        emit renameKey();
+        e->accept();
+        return;
+    }
+    QListWidget::keyPressEvent(e);
+}
+
+void TrackListBox::mousePressEvent(QMouseEvent* e) {
+    if (e->button() == Qt::RightButton) {
+        emit popupRequested(e->globalPosition().toPoint());
+        e->accept();
+        return;
+    }
+    QListWidget::mousePressEvent(e);
+}

@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Sets a Debian 12 machine up for Dorvane and then either starts the program
+# ("run") or builds and runs every test ("test"). Run it as root from the
+# repository; it installs only the packages that are missing.
+set -euo pipefail
+
+mode=${1:-}
+case "$mode" in
+  run|test) ;;
+  *) echo "usage: $0 run|test" >&2; exit 2 ;;
+esac
+
+repo=$(cd "$(dirname "$0")/.." && pwd)
+cd "$repo"
+
+packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libcdio-dev
+          libmp3lame-dev libgtest-dev googletest fonts-dejavu-core)
+[ "$mode" = test ] && packages+=(xauth xvfb)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+jobs=$(nproc)
+
+if [ "$mode" = run ]; then
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DDORVANE_BUILD_TESTS=OFF >/dev/null
+  cmake --build build -j "$jobs" --target dorvane makedisc
+  # Without a CD drive, the program starts on a demo disc made once.
+  if [ -z "${DORVANE_DISC_IMAGES:-}" ] && ! ls /dev/sr[0-9]* >/dev/null 2>&1; then
+    [ -f build/demo/demo.cue ] || { mkdir -p build/demo && build/bin/makedisc --demo build/demo >/dev/null; }
+    export DORVANE_DISC_IMAGES="$repo/build/demo/demo.cue"
+    # The first start opens the demo drive instead of asking for a drive.
+    [ -f build/bin/Dorvane.ini ] || printf '[Settings]\nDrive=IMAGE demo.cue\n' > build/bin/Dorvane.ini
+  fi
+  exec build/bin/dorvane
+fi
+
+# Tests: a plain build, then the same suite under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export LSAN_OPTIONS=suppressions="$repo/tests/lsan.supp"
+status=0
+for variant in plain asan; do
+  dir=build-tests-$variant
+  sanitize=OFF; [ $variant = asan ] && sanitize=ON
+  echo "== $variant build"
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDORVANE_SANITIZE=$sanitize \
+        -DDORVANE_BUILD_BENCH=$([ $variant = plain ] && echo ON || echo OFF) >/dev/null
+  cmake --build "$dir" -j "$jobs"
+  (cd "$dir" && ctest --output-on-failure -j "$jobs") || status=1
+done
+exit $status
