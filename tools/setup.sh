@@ -14,7 +14,7 @@ repo=$(cd "$(dirname "$0")/.." && pwd)
 cd "$repo"
 
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libcdio-dev
-          libmp3lame-dev libgtest-dev googletest fonts-dejavu-core)
+          libmp3lame-dev libgtest-dev googletest fonts-dejavu-core fonts-liberation2)
 [ "$mode" = test ] && packages+=(xauth xvfb)
 missing=()
 for p in "${packages[@]}"; do

@@ -59,7 +59,9 @@ frmSettings::frmSettings(Dialogs& dialogs) : QWidget(nullptr), dialogs_(dialogs)
                    QStringLiteral("Shape2"), twips::rect(3720, 705, 255, 285));
     Label6 = place(new LabelButton(Frame1, QStringLiteral("Label6"), QStringLiteral("...")),
                    QStringLiteral("Label6"), twips::rect(3720, 705, 255, 285));
-    Label6->setFont(QFont(QStringLiteral("MS Sans Serif"), 9.75));
+    QFont browseFont(QStringLiteral("MS Sans Serif"));
+    browseFont.setPointSizeF(9.75);
+    Label6->setFont(browseFont);
 
     caption(Frame1, QStringLiteral("Label3_0"), QStringLiteral("Format:"), 120, 1200, 720);
     optMP3 = place(new QRadioButton(QStringLiteral("MP3"), Frame1), QStringLiteral("optMP3"),

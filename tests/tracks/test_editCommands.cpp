@@ -1,0 +1,289 @@
+// The main window's Edit menu, its pop-up, the Track no/prefix option and the
+// label-buttons' hover colours, on a real disc image. Message boxes are
+// answered by ScriptedDialogs; keys and clicks are real Qt Test events.
+
+#include "ScriptedDialogs.h"
+#include "TestSupport.h"
+
+#include "cd/akrip32_testing.h"
+#include "cd/modAKRip32.h"
+#include "settings/modSettings.h"
+#include "shell/Dorvane.h"
+#include "shell/LabelButton.h"
+#include "shell/Twips.h"
+#include "shell/modGeneral.h"
+#include "tracks/TrackListBox.h"
+#include "tracks/frmChangeTrack.h"
+#include "tracks/frmRenAll.h"
+
+#include <QMenu>
+#include <QMenuBar>
+#include <QTimer>
+#include <QtTest>
+#include <memory>
+
+using testsupport::MakeImage;
+using testsupport::ScopedDiscImages;
+using testsupport::TempFolder;
+
+class EditCommandsTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TempFolder> folder_;
+    std::unique_ptr<ScopedDiscImages> images_;
+    ScriptedDialogs dialogs_;
+    std::unique_ptr<Dorvane> w_;
+
+    // A main window listing a disc of `tracks` tracks, shown and active.
+    void start(int tracks) {
+        images_ = std::make_unique<ScopedDiscImages>(std::vector<std::string>{
+            MakeImage(*folder_, "disc", std::vector<std::int32_t>(static_cast<size_t>(tracks), 200))});
+        QVERIFY(modSettings::WriteSetting(modSettings::kSection, modSettings::kDrive,
+                                          QStringLiteral("IMAGE disc.cue")));
+        w_ = std::make_unique<Dorvane>(dialogs_);
+        w_->show();
+        QVERIFY(QTest::qWaitForWindowActive(w_.get()));
+        w_->TrackList->setFocus();
+    }
+    QAction* action(const char* name) { return w_->findChild<QAction*>(QString::fromLatin1(name)); }
+    QMenu* editMenu() { return w_->findChild<QMenu*>(QStringLiteral("mnuPopup")); }
+    QString includes() {
+        return modSettings::ReadSetting(modSettings::kSection, modSettings::kIncludes, QStringLiteral("unset"));
+    }
+    // Opens the Edit menu from the menu bar and closes it again.
+    void openEditMenu() {
+        editMenu()->popup(w_->mapToGlobal(QPoint(40, 10)));
+        QVERIFY(QTest::qWaitForWindowExposed(editMenu()));
+        editMenu()->close();
+    }
+    QList<bool> marks() {
+        QList<bool> m;
+        for (int i = 0; i < w_->TrackList->Count(); ++i)
+            m << w_->TrackList->IsChecked(i);
+        return m;
+    }
+
+private slots:
+    void init() {
+        folder_ = std::make_unique<TempFolder>();
+        modGeneral::SetAppFolderForTesting(QString::fromStdString(folder_->path()));
+        akrip::testing::CloseAllHandles();
+        modAKRip32::Drive() = {};
+        dialogs_ = ScriptedDialogs();
+    }
+    void cleanup() {
+        if (auto* open = frmChangeTrack::Instance())
+            delete open;
+        w_.reset();
+        images_.reset();
+        akrip::testing::CloseAllHandles();
+        modGeneral::SetAppFolderForTesting({});
+        folder_.reset();
+    }
+
+    void menuBarHasEveryEntry() {
+        start(1);
+        const QList<std::tuple<const char*, const char*, QKeySequence>> entries = {
+            {"mnuSave", "Save Track list", {}},          {"mnuPrint", "Print track list", {}},
+            {"mnuFExit", "Exit", QKeySequence(Qt::CTRL | Qt::Key_X)},
+            {"mnuChangeName", "Rename", QKeySequence(Qt::Key_F3)},
+            {"mnuRenAll", "Rename All", QKeySequence(Qt::Key_F4)},
+            {"mnuClear", "Clear", QKeySequence(Qt::CTRL | Qt::Key_W)},
+            {"mnurefresh", "Refresh", QKeySequence(Qt::Key_F5)},
+            {"mnuSelectAll", "Select All", QKeySequence(Qt::CTRL | Qt::Key_A)},
+            {"mnuSettings", "Setings", {}},              {"mnuTP", "Track no/prefix", {}},
+            {"mnuHHelp", "Help", QKeySequence(Qt::Key_F1)}, {"mnuHAbout", "About", {}},
+            {"mnuHRepBug", "Report Bug", {}},            {"mnuHHomepage", "Visit Homepage", {}},
+            {"mnuUpdate", "Check for new version", {}},
+        };
+        for (const auto& [name, caption, keys] : entries) {
+            QAction* a = action(name);
+            QVERIFY2(a, name);
+            QCOMPARE(a->text(), QString::fromLatin1(caption));
+            QCOMPARE(a->shortcut(), keys);
+            QVERIFY(a->isEnabled());
+        }
+        QVERIFY(action("mnuTP")->isChecked());
+        QStringList menus;
+        for (QAction* top : w_->menuBar()->actions())
+            menus << top->text();
+        QCOMPARE(menus, (QStringList{QStringLiteral("File"), QStringLiteral("Edit"), QStringLiteral("Tools"),
+                                     QStringLiteral("Help")}));
+    }
+
+    void enablingRuleFollowsTheListWhenTheMenuOpens() {
+        start(3);
+        w_->TrackList->clear();
+        // Until the menu opens the entries keep their state: Ctrl+A still works.
+        QVERIFY(action("mnuSelectAll")->isEnabled());
+        openEditMenu();
+        for (const char* name : {"mnuChangeName", "mnuRenAll", "mnuClear", "mnuSelectAll"})
+            QVERIFY2(!action(name)->isEnabled(), name);
+        QVERIFY(action("mnurefresh")->isEnabled());
+
+        // F5 refills the list; the entries wake up at the next opening only.
+        QTest::keyClick(w_.get(), Qt::Key_F5);
+        QCOMPARE(w_->TrackList->Count(), 3);
+        QTest::keyClick(w_.get(), Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(marks(), (QList<bool>{false, false, false}));
+        openEditMenu();
+        QVERIFY(action("mnuSelectAll")->isEnabled());
+        QTest::keyClick(w_.get(), Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(marks(), (QList<bool>{true, true, true}));
+    }
+
+    void selectAllInvertsEveryMark() {
+        start(3);
+        w_->TrackList->SetChecked(0, true);
+        w_->TrackList->SetChecked(2, true);
+        QCOMPARE(action("mnuSelectAll")->text(), QStringLiteral("Select All"));
+        QTest::keyClick(w_.get(), Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(marks(), (QList<bool>{false, true, false}));
+        QCOMPARE(action("mnuSelectAll")->text(), QStringLiteral("Select All"));
+        action("mnuSelectAll")->trigger();
+        QCOMPARE(marks(), (QList<bool>{true, false, true}));
+        QCOMPARE(action("mnuSelectAll")->text(), QStringLiteral("De-select All"));
+    }
+
+    void clearWithNoLeavesTheListEmpty() {
+        start(4);
+        dialogs_.answers = {Dialogs::Answer::No};
+        QTest::keyClick(w_.get(), Qt::Key_W, Qt::ControlModifier);
+        QCOMPARE(dialogs_.boxes.size(), size_t(1));
+        QCOMPARE(dialogs_.boxes[0].text, QStringLiteral("Would you like to rip another CD?"));
+        QCOMPARE(dialogs_.boxes[0].title, QStringLiteral("Confirm"));
+        QCOMPARE(dialogs_.boxes[0].icon, Dialogs::Icon::Question);
+        QCOMPARE(dialogs_.boxes[0].buttons, Dialogs::Buttons::YesNo);
+        QCOMPARE(w_->TrackList->Count(), 0);
+    }
+
+    void clearWithYesReadsTheNewDisc() {
+        start(4);
+        dialogs_.answers = {Dialogs::Answer::Yes};
+        // The person swaps the disc while the second box stands on screen.
+        dialogs_.onMsgBox = [this](const ScriptedDialogs::Box& box) {
+            if (box.title == QStringLiteral("Insert CD"))
+                MakeImage(*folder_, "disc", std::vector<std::int32_t>(6, 100), 7);
+        };
+        action("mnuClear")->trigger();
+        QCOMPARE(dialogs_.boxes.size(), size_t(2));
+        QCOMPARE(dialogs_.boxes[1].text, QStringLiteral("Please click ok after inserting another CD"));
+        QCOMPARE(dialogs_.boxes[1].icon, Dialogs::Icon::Information);
+        QCOMPARE(w_->TrackList->Count(), 6);
+    }
+
+    void f3InTheListOpensTheRenameWindowOnce() {
+        start(2);
+        w_->TrackList->setCurrentIndex(QModelIndex());
+        QTest::keyClick(w_->TrackList, Qt::Key_F3);
+        QVERIFY(!frmChangeTrack::Instance());  // nothing current
+        w_->TrackList->setCurrentRow(1);
+        QTest::keyClick(w_->TrackList, Qt::Key_F3);
+        QVERIFY(frmChangeTrack::Instance());
+        int windows = 0;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            windows += qobject_cast<frmChangeTrack*>(top) && top->isVisible();
+        QCOMPARE(windows, 1);
+        QVERIFY(!frmChangeTrack::Instance()->parentWidget());
+        QVERIFY(!frmChangeTrack::Instance()->isModal());
+    }
+
+    void renameAllIsModalAndOwned() {
+        start(2);
+        bool seen = false;
+        QTimer::singleShot(0, this, [&] {
+            auto* dialog = qobject_cast<frmRenAll*>(QApplication::activeModalWidget());
+            seen = dialog && dialog->parentWidget() == w_.get();
+            if (dialog)
+                dialog->reject();
+        });
+        QTest::keyClick(w_.get(), Qt::Key_F4);
+        QVERIFY(seen);
+    }
+
+    void rightButtonOpensTheEditMenuAtThePointer() {
+        start(2);
+        QWidget* viewport = w_->TrackList->viewport();
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(20, 20));
+        QVERIFY(!QApplication::activePopupWidget());
+        QWidget* popup = nullptr;
+        QPoint where;
+        QTimer::singleShot(50, this, [&] {
+            popup = QApplication::activePopupWidget();
+            if (popup) {
+                where = popup->geometry().topLeft();
+                popup->close();
+            }
+        });
+        w_->TrackList->clear();
+        QTest::mousePress(viewport, Qt::RightButton, {}, QPoint(30, 40));
+        QCOMPARE(popup, static_cast<QWidget*>(editMenu()));
+        QCOMPARE(where, viewport->mapToGlobal(QPoint(30, 40)));
+        // The rule ran again after the pop-up closed: the list is empty.
+        QVERIFY(!action("mnuClear")->isEnabled());
+        QTest::mouseRelease(viewport, Qt::RightButton, {}, QPoint(30, 40));
+    }
+
+    void hoverColoursFollowThePointer() {
+        start(1);
+        auto shape = [this](int i) { return w_->findChild<Shape*>(QStringLiteral("Shape%1").arg(i))->fillColor(); };
+        auto label = [this](int i) { return w_->findChild<LabelButton*>(QStringLiteral("Label%1").arg(i)); };
+        QTest::mouseMove(label(1));
+        QCOMPARE(shape(1), twips::kBlue);
+        QTest::mouseMove(label(2));
+        QCOMPARE(shape(1), twips::kWhite);
+        QCOMPARE(shape(2), twips::kBlue);
+        QTest::mouseMove(w_->TrackList->viewport(), QPoint(10, 10));
+        QCOMPARE(shape(2), twips::kBlue);
+        QTest::mouseMove(w_->centralWidget(), QPoint(w_->centralWidget()->width() - 3, 140));
+        for (int i = 1; i <= 3; ++i)
+            QCOMPARE(shape(i), twips::kWhite);
+        w_->DoColors(7);
+        QCOMPARE(shape(1), twips::kWhite);
+    }
+
+    void trackNumberOptionRefusals() {
+        start(2);
+        QAction* option = action("mnuTP");
+        option->trigger();
+        QCOMPARE(dialogs_.boxes.back().text,
+                 QStringLiteral("Track number and prefix cannot be excluded until tracks are re-named"));
+        QCOMPARE(dialogs_.boxes.back().title, QStringLiteral("Dorvane"));
+        QCOMPARE(dialogs_.boxes.back().icon, Dialogs::Icon::Exclamation);
+        QVERIFY(option->isChecked());
+        QCOMPARE(includes(), QStringLiteral("unset"));
+
+        w_->TrackList->clear();
+        option->trigger();
+        QCOMPARE(dialogs_.boxes.back().text,
+                 QStringLiteral("Cannot change this option because there are no tracks in the list"));
+        QVERIFY(option->isChecked());
+        QCOMPARE(dialogs_.boxes.size(), size_t(2));
+    }
+
+    void trackNumberOptionRewritesEveryName() {
+        start(12);
+        QAction* option = action("mnuTP");
+        w_->TrackList->SetItemText(0, QStringLiteral("Intro 01 - CD1"));
+        w_->TrackList->SetItemText(1, QStringLiteral("Song 02 - CD2"));
+        w_->TrackList->SetChecked(3, true);
+        option->trigger();
+        QVERIFY(dialogs_.boxes.empty());
+        QVERIFY(!option->isChecked());
+        QCOMPARE(includes(), QStringLiteral("0"));
+        QCOMPARE(w_->TrackList->ItemText(0), QStringLiteral("Intro"));
+        QCOMPARE(w_->TrackList->ItemText(1), QStringLiteral("Song"));
+        QCOMPARE(w_->TrackList->ItemText(11), QStringLiteral("Track"));
+
+        option->trigger();
+        QVERIFY(option->isChecked());
+        QCOMPARE(includes(), QStringLiteral("1"));
+        QCOMPARE(w_->TrackList->ItemText(0), QStringLiteral("Intro 1 - CD1"));
+        QCOMPARE(w_->TrackList->ItemText(1), QStringLiteral("Song 2 - CD1"));
+        QCOMPARE(w_->TrackList->ItemText(11), QStringLiteral("Track 12 - CD1"));
+        QCOMPARE(w_->TrackList->Count(), 12);
+    }
+};
+
+QTEST_MAIN(EditCommandsTest)
+#include "test_editCommands.moc"
