@@ -1,1 +1,51 @@
-// placeholder
+#include "TestSupport.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+#include <utility>
+
+#include "DiscMaker.h"
+
+namespace testsupport {
+
+TempFolder::TempFolder() {
+    std::string pattern = "/tmp/dorvane-test-XXXXXX";
+    if (!::mkdtemp(pattern.data()))
+        throw std::runtime_error(std::string("cannot make a temporary folder: ") + std::strerror(errno));
+    path_ = pattern;
+}
+
+TempFolder::~TempFolder() {
+    std::error_code ignored;  // a destructor must not throw; /tmp is cleaned anyway
+    std::filesystem::remove_all(path_, ignored);
+}
+
+std::string MakeImage(const TempFolder& folder, const std::string& name, std::vector<std::int32_t> lengths,
+                      std::uint32_t seed, bool pregap) {
+    discmaker::DiscSpec spec;
+    spec.trackSectors = std::move(lengths);
+    spec.seed = seed;
+    spec.pregap = pregap;
+    return discmaker::WriteCueBin(folder.path(), name, spec);
+}
+
+ScopedDiscImages::ScopedDiscImages(const std::vector<std::string>& paths) {
+    if (const char* old = std::getenv("DORVANE_DISC_IMAGES"))
+        old_ = old;
+    std::string joined;
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        joined += (i == 0 ? "" : ":") + paths[i];
+    ::setenv("DORVANE_DISC_IMAGES", joined.c_str(), 1);
+}
+
+ScopedDiscImages::~ScopedDiscImages() {
+    if (old_)
+        ::setenv("DORVANE_DISC_IMAGES", old_->c_str(), 1);
+    else
+        ::unsetenv("DORVANE_DISC_IMAGES");
+}
+
+}  // namespace testsupport

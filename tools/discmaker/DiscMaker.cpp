@@ -1,1 +1,306 @@
-// placeholder
+#include "DiscMaker.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <numbers>
+#include <stdexcept>
+#include <utility>
+
+namespace discmaker {
+namespace {
+
+constexpr int kFramesPerSector = kSectorBytes / 4;  // stereo, 16 bit
+constexpr int kSampleRate = 44100;
+constexpr int kMaxPartials = 4;
+constexpr int kTableBits = 12;
+// Tracks must start by 99:59:74, the last position a CUE sheet can write.
+constexpr std::int64_t kMaxSectors = 100 * 60 * kSectorsPerSecond;
+
+// Everything is integer arithmetic so that a sample depends only on its
+// position and the seed: FillSector of one sector and WriteCueBin of a whole
+// disc then agree to the bit, whatever the compiler does with the loops.
+
+std::uint64_t Mix(std::uint64_t x) {  // splitmix64's finaliser
+    x += 0x9e3779b97f4a7c15ULL;
+    x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
+    x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
+    return x ^ (x >> 31);
+}
+
+std::uint32_t Mix32(std::uint32_t x) {
+    x ^= x >> 16;
+    x *= 0x7feb352dU;
+    x ^= x >> 15;
+    x *= 0x846ca68bU;
+    return x ^ (x >> 16);
+}
+
+// Random number in [lo, hi] picked by a key.
+int Pick(std::uint64_t key, int lo, int hi) {
+    return lo + static_cast<int>(Mix(key) % static_cast<std::uint64_t>(hi - lo + 1));
+}
+
+const std::array<std::int16_t, 1 << kTableBits>& SineTable() {
+    static const auto table = [] {
+        std::array<std::int16_t, 1 << kTableBits> t{};
+        for (std::size_t i = 0; i < t.size(); ++i)
+            t[i] = static_cast<std::int16_t>(
+                std::lround(32767.0 * std::sin(2.0 * std::numbers::pi * static_cast<double>(i) /
+                                               static_cast<double>(t.size()))));
+        return t;
+    }();
+    return table;
+}
+
+int Sine(std::uint32_t phase) { return SineTable()[phase >> (32 - kTableBits)]; }
+
+std::uint32_t PhaseStep(double hertz) {
+    return static_cast<std::uint32_t>(std::llround(hertz / kSampleRate * 4294967296.0));
+}
+
+// The sound of one track: a few partials over a melody of plucked notes,
+// under a slowly swelling level.
+struct Voice {
+    std::uint64_t key = 0;
+    int partials = 0;
+    std::array<int, kMaxPartials> ratioTimes4{};   // partial frequency / note frequency, times 4
+    std::array<std::int32_t, kMaxPartials> ampLeft{};  // Q15
+    std::array<std::int32_t, kMaxPartials> ampRight{};
+    int baseNote = 0;            // MIDI number
+    std::int32_t noteFrames = 0;
+    std::int32_t attackFrames = 0;
+    std::uint32_t levelStep = 0;
+};
+
+struct Note {
+    std::array<std::uint32_t, kMaxPartials> step{};
+    std::array<std::uint32_t, kMaxPartials> phase{};
+    std::int32_t velocity = 0;   // Q15
+    std::int64_t decayScale = 0; // turns frames-to-go into Q15
+};
+
+Voice MakeVoice(std::uint32_t seed, int track) {
+    static constexpr int kRatios[] = {4, 8, 12, 16, 6, 10, 20};
+    Voice v;
+    v.key = Mix(std::uint64_t{seed} << 8 | static_cast<std::uint64_t>(track));
+    v.partials = Pick(v.key + 1, 3, kMaxPartials);
+    v.baseNote = Pick(v.key + 2, 45, 60);
+    v.noteFrames = kSampleRate * Pick(v.key + 3, 25, 60) / 100;
+    v.attackFrames = kSampleRate * Pick(v.key + 4, 5, 30) / 1000;
+    v.levelStep = PhaseStep(1.0 / Pick(v.key + 5, 6, 15));
+    int weightSum = 0;
+    std::array<int, kMaxPartials> weight{};
+    for (int k = 0; k < v.partials; ++k) {
+        v.ratioTimes4[static_cast<std::size_t>(k)] = k == 0 ? 4 : kRatios[Pick(v.key + 10 + static_cast<std::uint64_t>(k), 1, 6)];
+        weight[static_cast<std::size_t>(k)] = Pick(v.key + 20 + static_cast<std::uint64_t>(k), 20, 100) / (k + 1);
+        weightSum += weight[static_cast<std::size_t>(k)];
+    }
+    for (int k = 0; k < v.partials; ++k) {
+        const auto i = static_cast<std::size_t>(k);
+        // The partials together stay below 85% of full scale, so nothing clips.
+        const std::int32_t amp = 27800 * weight[i] / weightSum;
+        const int pan = Pick(v.key + 30 + static_cast<std::uint64_t>(k), 20, 80);  // percent to the right
+        v.ampLeft[i] = amp * (100 - pan) / 80;
+        v.ampRight[i] = amp * pan / 80;
+    }
+    return v;
+}
+
+Note MakeNote(const Voice& v, std::int64_t index) {
+    static constexpr int kScale[] = {0, 2, 4, 7, 9, 12, 14, 16};  // pentatonic
+    const std::uint64_t key = Mix(v.key ^ (static_cast<std::uint64_t>(index) * 0x100000001b3ULL));
+    const int midi = v.baseNote + kScale[key % 8];
+    const double hertz = 440.0 * std::pow(2.0, (midi - 69) / 12.0);
+    Note n;
+    for (int k = 0; k < v.partials; ++k) {
+        const auto i = static_cast<std::size_t>(k);
+        n.step[i] = PhaseStep(hertz * v.ratioTimes4[i] / 4.0);
+        n.phase[i] = static_cast<std::uint32_t>(Mix(key + i));
+    }
+    n.velocity = 19000 + static_cast<std::int32_t>((key >> 8) % 13000);
+    n.decayScale = (std::int64_t{32767} << 16) / (v.noteFrames - v.attackFrames);
+    return n;
+}
+
+struct Layout {
+    std::vector<std::int32_t> starts;  // track starts, then the lead-out
+};
+
+Layout MakeLayout(const DiscSpec& spec) {
+    if (spec.trackSectors.empty() || spec.trackSectors.size() > kMaxTracks)
+        throw std::invalid_argument("a disc needs 1 to 99 tracks, not " + std::to_string(spec.trackSectors.size()));
+    Layout layout;
+    std::int64_t at = spec.pregap ? kPregapSectors : 0;
+    for (std::int32_t length : spec.trackSectors) {
+        if (length < 1)
+            throw std::invalid_argument("track length " + std::to_string(length) + " is not a positive number of sectors");
+        layout.starts.push_back(static_cast<std::int32_t>(at));
+        at += length;
+        if (at > kMaxSectors)
+            throw std::invalid_argument("the tracks do not fit on a 100-minute disc");
+    }
+    layout.starts.push_back(static_cast<std::int32_t>(at));
+    return layout;
+}
+
+void PutSample(unsigned char*& out, std::int32_t value) {
+    value = value > 32767 ? 32767 : value < -32768 ? -32768 : value;
+    const auto bits = static_cast<std::uint16_t>(value);
+    *out++ = static_cast<unsigned char>(bits & 0xff);
+    *out++ = static_cast<unsigned char>(bits >> 8);
+}
+
+// Renders `count` sectors from `first` into out (count * 2352 bytes).
+void Render(const DiscSpec& spec, const Layout& layout, std::int32_t first, std::int32_t count, unsigned char* out) {
+    const std::uint32_t noiseKey = static_cast<std::uint32_t>(Mix(spec.seed));
+    std::size_t track = 0;
+    Voice voice;
+    bool haveVoice = false;
+    for (std::int32_t sector = first; sector < first + count; ++sector) {
+        const std::int64_t frame0 = std::int64_t{sector} * kFramesPerSector;
+        if (sector < layout.starts.front()) {  // pregap: a quiet hiss only
+            for (int i = 0; i < kFramesPerSector; ++i) {
+                const std::uint32_t noise = Mix32(static_cast<std::uint32_t>(frame0 + i) ^ noiseKey);
+                PutSample(out, static_cast<std::int16_t>(noise & 0xffff) >> 12);
+                PutSample(out, static_cast<std::int16_t>(noise >> 16) >> 12);
+            }
+            continue;
+        }
+        while (sector >= layout.starts[track + 1]) {
+            ++track;
+            haveVoice = false;
+        }
+        if (!haveVoice) {
+            voice = MakeVoice(spec.seed, static_cast<int>(track));
+            haveVoice = true;
+        }
+        const std::int64_t r0 = frame0 - std::int64_t{layout.starts[track]} * kFramesPerSector;
+        std::int64_t noteIndex = r0 / voice.noteFrames;
+        std::int32_t inNote = static_cast<std::int32_t>(r0 % voice.noteFrames);
+        Note note = MakeNote(voice, noteIndex);
+        for (int i = 0; i < kFramesPerSector; ++i, ++inNote) {
+            if (inNote == voice.noteFrames) {
+                note = MakeNote(voice, ++noteIndex);
+                inNote = 0;
+            }
+            std::int32_t left = 0;
+            std::int32_t right = 0;
+            for (int k = 0; k < voice.partials; ++k) {
+                const auto p = static_cast<std::size_t>(k);
+                const int s = Sine(note.phase[p] + note.step[p] * static_cast<std::uint32_t>(inNote));
+                left += (s * voice.ampLeft[p]) >> 15;
+                right += (s * voice.ampRight[p]) >> 15;
+            }
+            // Note envelope: a short rise, then a fall to nothing by the next note.
+            std::int32_t env;
+            if (inNote < voice.attackFrames) {
+                env = 32767 * inNote / voice.attackFrames;
+            } else {
+                env = static_cast<std::int32_t>(((voice.noteFrames - inNote) * note.decayScale) >> 16);
+            }
+            env = (env * note.velocity) >> 15;
+            const std::uint32_t r = static_cast<std::uint32_t>(r0 + i);
+            const std::int32_t level = 22937 + ((Sine(r * voice.levelStep) * 9830) >> 15);  // 0.4 .. 1.0
+            const std::int32_t gain = (env * level) >> 15;
+            const std::uint32_t noise = Mix32(static_cast<std::uint32_t>(frame0 + i) ^ noiseKey);
+            PutSample(out, ((left * gain) >> 15) + (static_cast<std::int16_t>(noise & 0xffff) >> 9));
+            PutSample(out, ((right * gain) >> 15) + (static_cast<std::int16_t>(noise >> 16) >> 9));
+        }
+    }
+}
+
+struct FileCloser {
+    void operator()(std::FILE* f) const noexcept { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+std::runtime_error SystemError(const std::string& what, const std::string& path) {
+    return std::runtime_error(what + " " + path + ": " + std::strerror(errno));
+}
+
+// Writes the whole file, or throws; a failed close counts as a failed write
+// (that is where a full disk may show).
+class OutFile {
+public:
+    explicit OutFile(std::string path) : path_(std::move(path)), file_(std::fopen(path_.c_str(), "wbe")) {
+        if (!file_)
+            throw SystemError("cannot create", path_);
+    }
+    void Write(const unsigned char* data, std::size_t size) {
+        if (std::fwrite(data, 1, size, file_.get()) != size)
+            throw SystemError("cannot write", path_);
+    }
+    void Close() {
+        if (std::fclose(file_.release()) != 0)
+            throw SystemError("cannot write", path_);
+    }
+
+private:
+    std::string path_;
+    FilePtr file_;
+};
+
+std::string Msf(std::int32_t sector) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", sector / (60 * kSectorsPerSecond),
+                  sector / kSectorsPerSecond % 60, sector % kSectorsPerSecond);
+    return text;
+}
+
+}  // namespace
+
+std::int32_t TrackStart(const DiscSpec& spec, int index) {
+    const Layout layout = MakeLayout(spec);
+    if (index < 0 || static_cast<std::size_t>(index) >= layout.starts.size())
+        throw std::out_of_range("no track " + std::to_string(index));
+    return layout.starts[static_cast<std::size_t>(index)];
+}
+
+std::int32_t TotalSectors(const DiscSpec& spec) { return MakeLayout(spec).starts.back(); }
+
+std::string WriteCueBin(const std::string& folder, const std::string& baseName, const DiscSpec& spec) {
+    if (baseName.empty() || baseName.find_first_of("/\"\n\r") != std::string::npos)
+        throw std::invalid_argument("\"" + baseName + "\" cannot name a disc image");
+    const Layout layout = MakeLayout(spec);
+    const std::string stem = (folder.empty() ? std::string(".") : folder) + "/" + baseName;
+
+    OutFile bin(stem + ".bin");
+    constexpr std::int32_t kBlock = 1024;  // sectors per write: 2.4 MB
+    std::vector<unsigned char> buffer(static_cast<std::size_t>(kBlock) * kSectorBytes);
+    const std::int32_t total = layout.starts.back();
+    for (std::int32_t at = 0; at < total; at += kBlock) {
+        const std::int32_t count = std::min(kBlock, total - at);
+        Render(spec, layout, at, count, buffer.data());
+        bin.Write(buffer.data(), static_cast<std::size_t>(count) * kSectorBytes);
+    }
+    bin.Close();
+
+    std::string sheet = "REM made by makedisc, seed " + std::to_string(spec.seed) + "\n";
+    sheet += "FILE \"" + baseName + ".bin\" BINARY\n";
+    for (std::size_t t = 0; t + 1 < layout.starts.size(); ++t) {
+        char header[48];
+        std::snprintf(header, sizeof header, "  TRACK %02zu AUDIO\n", t + 1);
+        sheet += header;
+        if (t == 0 && spec.pregap)
+            sheet += "    INDEX 00 " + Msf(0) + "\n";
+        sheet += "    INDEX 01 " + Msf(layout.starts[t]) + "\n";
+    }
+    OutFile cue(stem + ".cue");
+    cue.Write(reinterpret_cast<const unsigned char*>(sheet.data()), sheet.size());
+    cue.Close();
+    return stem + ".cue";
+}
+
+void FillSector(const DiscSpec& spec, std::int32_t sector, unsigned char out[kSectorBytes]) {
+    const Layout layout = MakeLayout(spec);
+    if (sector < 0 || sector >= layout.starts.back())
+        throw std::out_of_range("sector " + std::to_string(sector) + " is not on the disc");
+    Render(spec, layout, sector, 1, out);
+}
+
+}  // namespace discmaker

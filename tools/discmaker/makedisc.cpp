@@ -1,1 +1,80 @@
-int main() { return 0; }
+// makedisc: writes an audio-CD image (CUE + BIN) for trying the program
+// without a drive. Prints the path of the .cue it wrote.
+//
+//   makedisc [--pregap] [--seed N] OUT_FOLDER BASENAME LEN1 [LEN2 ...]
+//   makedisc --demo OUT_FOLDER
+
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "DiscMaker.h"
+
+namespace {
+
+int Usage() {
+    std::fputs("usage: makedisc [--pregap] [--seed N] OUT_FOLDER BASENAME LEN1 [LEN2 ...]\n"
+               "       makedisc --demo OUT_FOLDER\n"
+               "Track lengths are in sectors (75 per second).\n",
+               stderr);
+    return 2;
+}
+
+// Whole numbers only: "12abc" or "-3" would otherwise slip through stoul.
+bool ParseNumber(const std::string& text, unsigned long long max, unsigned long long& value) {
+    if (text.empty() || text.size() > 19 || text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    value = std::stoull(text);
+    return value <= max;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    discmaker::DiscSpec spec;
+    std::string folder;
+    std::string name;
+    try {
+        if (!args.empty() && args[0] == "--demo") {
+            if (args.size() != 2)
+                return Usage();
+            folder = args[1];
+            name = "demo";
+            // Eight tracks of 22 to 44 seconds: 4 minutes 10 in all.
+            for (int seconds : {31, 24, 38, 27, 44, 22, 35, 29})
+                spec.trackSectors.push_back(seconds * discmaker::kSectorsPerSecond);
+        } else {
+            std::size_t i = 0;
+            for (; i < args.size() && args[i].starts_with("--"); ++i) {
+                unsigned long long seed = 0;
+                if (args[i] == "--pregap") {
+                    spec.pregap = true;
+                } else if (args[i] == "--seed" && i + 1 < args.size() && ParseNumber(args[i + 1], 0xffffffffULL, seed)) {
+                    spec.seed = static_cast<std::uint32_t>(seed);
+                    ++i;
+                } else {
+                    return Usage();
+                }
+            }
+            if (args.size() - i < 3)
+                return Usage();
+            folder = args[i];
+            name = args[i + 1];
+            for (std::size_t j = i + 2; j < args.size(); ++j) {
+                unsigned long long length = 0;
+                if (!ParseNumber(args[j], 0x7fffffffULL, length) || length == 0) {
+                    std::fprintf(stderr, "makedisc: \"%s\" is not a track length in sectors\n", args[j].c_str());
+                    return 2;
+                }
+                spec.trackSectors.push_back(static_cast<std::int32_t>(length));
+            }
+        }
+        std::puts(discmaker::WriteCueBin(folder, name, spec).c_str());
+        return 0;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "makedisc: %s\n", e.what());
+        return 1;
+    }
+}
