@@ -107,11 +107,11 @@ int main() {
             throw std::runtime_error("cannot make a temporary folder");
         const std::unique_ptr<std::string, FolderRemover> folder(new std::string(pattern));
 
-        discmaker::DiscSpec spec;
+        discmaker::DiscPlan plan;
         for (int i = 0; i < 15; ++i)
-            spec.trackSectors.push_back(kDiscSectors / 15);
+            plan.trackSectors.push_back(kDiscSectors / 15);
         const auto made = std::chrono::steady_clock::now();
-        const std::string cue = discmaker::WriteCueBin(*folder, "bench", spec);
+        const std::string cue = discmaker::WriteCueBin(*folder, "bench", plan);
         const double makeSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - made).count();
         const std::string bin = *folder + "/bench.bin";
 

@@ -46,9 +46,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QTemporaryDir folder;
     const std::string path = folder.path().toStdString();
-    discmaker::DiscSpec spec;
-    spec.trackSectors.assign(99, 750);  // 99 tracks of 10 s
-    const std::string cue = discmaker::WriteCueBin(path, "disc99", spec);
+    discmaker::DiscPlan plan;
+    plan.trackSectors.assign(99, 750);  // 99 tracks of 10 s
+    const std::string cue = discmaker::WriteCueBin(path, "disc99", plan);
     setenv("DORVANE_DISC_IMAGES", cue.c_str(), 1);
     modGeneral::SetAppFolderForTesting(folder.path());
     modSettings::WriteSetting(modSettings::kSection, modSettings::kDrive, QStringLiteral("IMAGE disc99.cue"));

@@ -103,15 +103,15 @@ protected:
         EXPECT_EQ(toc.firstTrack, 1);
         EXPECT_EQ(toc.lastTrack, n);
         EXPECT_EQ(toc.tocLen, (n + 1) * 8 + 2);
-        const discmaker::DiscSpec spec{lengths, 3, pregap};
+        const discmaker::DiscPlan plan{lengths, 3, pregap};
         for (int i = 0; i < n; ++i) {
             EXPECT_EQ(toc.tracks[i].trackNumber, i + 1);
-            EXPECT_EQ(Addr(toc.tracks[i]), static_cast<std::uint32_t>(discmaker::TrackStart(spec, i)))
+            EXPECT_EQ(Addr(toc.tracks[i]), static_cast<std::uint32_t>(discmaker::TrackStart(plan, i)))
                 << "track " << i + 1;
             EXPECT_EQ(toc.tracks[i].ADR & 0x04, 0) << "an audio track";
         }
         EXPECT_EQ(toc.tracks[n].trackNumber, 0xAA);
-        EXPECT_EQ(Addr(toc.tracks[n]), static_cast<std::uint32_t>(discmaker::TotalSectors(spec)));
+        EXPECT_EQ(Addr(toc.tracks[n]), static_cast<std::uint32_t>(discmaker::TotalSectors(plan)));
         EXPECT_TRUE(AllZero(&toc.tracks[n + 1], sizeof(akrip::TOCTRACK) * static_cast<std::size_t>(99 - n)));
         EXPECT_EQ(akrip::CloseCDHandle(handle), 1);
     }
@@ -251,8 +251,8 @@ TEST_F(Akrip32, TableOfContentsOf1And12And99Tracks) {
 
 TEST_F(Akrip32, PregapPutsTrackOneAt150) {
     CheckToc({300, 200}, true);
-    const discmaker::DiscSpec spec{{300, 200}, 3, true};
-    EXPECT_EQ(discmaker::TrackStart(spec, 0), 150);
+    const discmaker::DiscPlan plan{{300, 200}, 3, true};
+    EXPECT_EQ(discmaker::TrackStart(plan, 0), 150);
 
     // The pregap itself is on the disc and readable, before track 1.
     ScopedDiscImages images({folder_.file("t2p.cue")});
@@ -260,31 +260,31 @@ TEST_F(Akrip32, PregapPutsTrackOneAt150) {
     Block block(150);
     ASSERT_EQ(Read(handle, block, 0, 150), 1);
     unsigned char expected[kSector];
-    discmaker::FillSector(spec, 149, expected);
+    discmaker::FillSector(plan, 149, expected);
     EXPECT_EQ(std::memcmp(block.audio() + 149 * kSector, expected, kSector), 0);
 }
 
 TEST_F(Akrip32, ReadingATrackGivesTheImageBytes) {
-    const discmaker::DiscSpec spec{{300, 200, 250}, 5, false};
-    ScopedDiscImages images({MakeImage(folder_, "r", spec.trackSectors, spec.seed)});
+    const discmaker::DiscPlan plan{{300, 200, 250}, 5, false};
+    ScopedDiscImages images({MakeImage(folder_, "r", plan.trackSectors, plan.seed)});
     const int handle = OpenImage();
     Block block(26);
     unsigned char expected[kSector];
-    const std::int32_t start = discmaker::TrackStart(spec, 1);
-    const std::int32_t end = discmaker::TrackStart(spec, 2);
+    const std::int32_t start = discmaker::TrackStart(plan, 1);
+    const std::int32_t end = discmaker::TrackStart(plan, 2);
     for (std::int32_t at = start; at < end; at += 26) {
         const auto count = static_cast<std::uint32_t>(std::min(26, end - at));
         ASSERT_EQ(Read(handle, block, at, count), 1) << "at " << at << ", error " << GetAspiLibError();
         EXPECT_EQ(block.get()->len, count * kSector);
         for (std::uint32_t i = 0; i < count; ++i) {
-            discmaker::FillSector(spec, at + static_cast<std::int32_t>(i), expected);
+            discmaker::FillSector(plan, at + static_cast<std::int32_t>(i), expected);
             ASSERT_EQ(std::memcmp(block.audio() + i * kSector, expected, kSector), 0) << "sector " << at + i;
         }
     }
     // The audio is neither silence nor the same from track to track.
     unsigned char other[kSector];
-    discmaker::FillSector(spec, 100, other);
-    discmaker::FillSector(spec, 400, expected);
+    discmaker::FillSector(plan, 100, other);
+    discmaker::FillSector(plan, 400, expected);
     EXPECT_NE(std::memcmp(other, expected, kSector), 0);
     EXPECT_FALSE(AllZero(expected, kSector));
 
@@ -306,8 +306,8 @@ TEST_F(Akrip32, ReadsOffTheDiscFail) {
 }
 
 TEST_F(Akrip32, ReadsPastTheEndOfATruncatedBinFail) {
-    const discmaker::DiscSpec spec{{300, 200}, 1, false};
-    const std::string cue = MakeImage(folder_, "a", spec.trackSectors);
+    const discmaker::DiscPlan plan{{300, 200}, 1, false};
+    const std::string cue = MakeImage(folder_, "a", plan.trackSectors);
     ASSERT_EQ(::truncate(folder_.file("a.bin").c_str(), 400 * kSector + 1000), 0);
     // The same BIN under a cdrdao TOC, whose lead-out comes from the track
     // lengths (500) rather than from the file size (400 sectors and a bit).
@@ -330,7 +330,7 @@ TEST_F(Akrip32, ReadsPastTheEndOfATruncatedBinFail) {
         Block block(26);
         ASSERT_EQ(Read(handle, block, 374, 26), 1) << GetAspiLibError();
         unsigned char expected[kSector];
-        discmaker::FillSector(spec, 399, expected);
+        discmaker::FillSector(plan, 399, expected);
         EXPECT_EQ(std::memcmp(block.audio() + 25 * kSector, expected, kSector), 0);
         for (std::int64_t start : {375, 390, 399, 420, 480}) {
             EXPECT_EQ(Read(handle, block, start, 26), 0) << "start " << start;

@@ -25,11 +25,11 @@ TempFolder::~TempFolder() {
 
 std::string MakeImage(const TempFolder& folder, const std::string& name, std::vector<std::int32_t> lengths,
                       std::uint32_t seed, bool pregap) {
-    discmaker::DiscSpec spec;
-    spec.trackSectors = std::move(lengths);
-    spec.seed = seed;
-    spec.pregap = pregap;
-    return discmaker::WriteCueBin(folder.path(), name, spec);
+    discmaker::DiscPlan plan;
+    plan.trackSectors = std::move(lengths);
+    plan.seed = seed;
+    plan.pregap = pregap;
+    return discmaker::WriteCueBin(folder.path(), name, plan);
 }
 
 ScopedDiscImages::ScopedDiscImages(const std::vector<std::string>& paths) {

@@ -131,12 +131,12 @@ struct Layout {
     std::vector<std::int32_t> starts;  // track starts, then the lead-out
 };
 
-Layout MakeLayout(const DiscSpec& spec) {
-    if (spec.trackSectors.empty() || spec.trackSectors.size() > kMaxTracks)
-        throw std::invalid_argument("a disc needs 1 to 99 tracks, not " + std::to_string(spec.trackSectors.size()));
+Layout MakeLayout(const DiscPlan& plan) {
+    if (plan.trackSectors.empty() || plan.trackSectors.size() > kMaxTracks)
+        throw std::invalid_argument("a disc needs 1 to 99 tracks, not " + std::to_string(plan.trackSectors.size()));
     Layout layout;
-    std::int64_t at = spec.pregap ? kPregapSectors : 0;
-    for (std::int32_t length : spec.trackSectors) {
+    std::int64_t at = plan.pregap ? kPregapSectors : 0;
+    for (std::int32_t length : plan.trackSectors) {
         if (length < 1)
             throw std::invalid_argument("track length " + std::to_string(length) + " is not a positive number of sectors");
         layout.starts.push_back(static_cast<std::int32_t>(at));
@@ -156,8 +156,8 @@ void PutSample(unsigned char*& out, std::int32_t value) {
 }
 
 // Renders `count` sectors from `first` into out (count * 2352 bytes).
-void Render(const DiscSpec& spec, const Layout& layout, std::int32_t first, std::int32_t count, unsigned char* out) {
-    const std::uint32_t noiseKey = static_cast<std::uint32_t>(Mix(spec.seed));
+void Render(const DiscPlan& plan, const Layout& layout, std::int32_t first, std::int32_t count, unsigned char* out) {
+    const std::uint32_t noiseKey = static_cast<std::uint32_t>(Mix(plan.seed));
     std::size_t track = 0;
     Voice voice;
     bool haveVoice = false;
@@ -176,7 +176,7 @@ void Render(const DiscSpec& spec, const Layout& layout, std::int32_t first, std:
             haveVoice = false;
         }
         if (!haveVoice) {
-            voice = MakeVoice(spec.seed, static_cast<int>(track));
+            voice = MakeVoice(plan.seed, static_cast<int>(track));
             haveVoice = true;
         }
         const std::int64_t r0 = frame0 - std::int64_t{layout.starts[track]} * kFramesPerSector;
@@ -254,19 +254,19 @@ std::string Msf(std::int32_t sector) {
 
 }  // namespace
 
-std::int32_t TrackStart(const DiscSpec& spec, int index) {
-    const Layout layout = MakeLayout(spec);
+std::int32_t TrackStart(const DiscPlan& plan, int index) {
+    const Layout layout = MakeLayout(plan);
     if (index < 0 || static_cast<std::size_t>(index) >= layout.starts.size())
         throw std::out_of_range("no track " + std::to_string(index));
     return layout.starts[static_cast<std::size_t>(index)];
 }
 
-std::int32_t TotalSectors(const DiscSpec& spec) { return MakeLayout(spec).starts.back(); }
+std::int32_t TotalSectors(const DiscPlan& plan) { return MakeLayout(plan).starts.back(); }
 
-std::string WriteCueBin(const std::string& folder, const std::string& baseName, const DiscSpec& spec) {
+std::string WriteCueBin(const std::string& folder, const std::string& baseName, const DiscPlan& plan) {
     if (baseName.empty() || baseName.find_first_of("/\"\n\r") != std::string::npos)
         throw std::invalid_argument("\"" + baseName + "\" cannot name a disc image");
-    const Layout layout = MakeLayout(spec);
+    const Layout layout = MakeLayout(plan);
     const std::string stem = (folder.empty() ? std::string(".") : folder) + "/" + baseName;
 
     OutFile bin(stem + ".bin");
@@ -275,18 +275,18 @@ std::string WriteCueBin(const std::string& folder, const std::string& baseName, 
     const std::int32_t total = layout.starts.back();
     for (std::int32_t at = 0; at < total; at += kBlock) {
         const std::int32_t count = std::min(kBlock, total - at);
-        Render(spec, layout, at, count, buffer.data());
+        Render(plan, layout, at, count, buffer.data());
         bin.Write(buffer.data(), static_cast<std::size_t>(count) * kSectorBytes);
     }
     bin.Close();
 
-    std::string sheet = "REM made by makedisc, seed " + std::to_string(spec.seed) + "\n";
+    std::string sheet = "REM made by makedisc, seed " + std::to_string(plan.seed) + "\n";
     sheet += "FILE \"" + baseName + ".bin\" BINARY\n";
     for (std::size_t t = 0; t + 1 < layout.starts.size(); ++t) {
         char header[48];
         std::snprintf(header, sizeof header, "  TRACK %02zu AUDIO\n", t + 1);
         sheet += header;
-        if (t == 0 && spec.pregap)
+        if (t == 0 && plan.pregap)
             sheet += "    INDEX 00 " + Msf(0) + "\n";
         sheet += "    INDEX 01 " + Msf(layout.starts[t]) + "\n";
     }
@@ -296,11 +296,11 @@ std::string WriteCueBin(const std::string& folder, const std::string& baseName, 
     return stem + ".cue";
 }
 
-void FillSector(const DiscSpec& spec, std::int32_t sector, unsigned char out[kSectorBytes]) {
-    const Layout layout = MakeLayout(spec);
+void FillSector(const DiscPlan& plan, std::int32_t sector, unsigned char out[kSectorBytes]) {
+    const Layout layout = MakeLayout(plan);
     if (sector < 0 || sector >= layout.starts.back())
         throw std::out_of_range("sector " + std::to_string(sector) + " is not on the disc");
-    Render(spec, layout, sector, 1, out);
+    Render(plan, layout, sector, 1, out);
 }
 
 }  // namespace discmaker

@@ -17,7 +17,7 @@ constexpr int kSectorsPerSecond = 75;
 constexpr int kPregapSectors = 150;
 constexpr int kMaxTracks = 99;
 
-struct DiscSpec {
+struct DiscPlan {
     std::vector<std::int32_t> trackSectors;  // length of each track, at least 1 sector
     std::uint32_t seed = 1;                  // same seed, same audio
     bool pregap = false;  // 150 quiet sectors before track 1, which then starts at 150
@@ -25,18 +25,18 @@ struct DiscSpec {
 
 // First sector of track `index` (0-based); index == track count gives the
 // lead-out.
-std::int32_t TrackStart(const DiscSpec& spec, int index);
+std::int32_t TrackStart(const DiscPlan& plan, int index);
 // Sectors in the BIN, pregap included: the lead-out sector.
-std::int32_t TotalSectors(const DiscSpec& spec);
+std::int32_t TotalSectors(const DiscPlan& plan);
 
 // Writes <folder>/<baseName>.cue and <folder>/<baseName>.bin and returns the
-// .cue path. Throws std::invalid_argument for a spec or name that cannot make
+// .cue path. Throws std::invalid_argument for a plan or name that cannot make
 // a disc and std::runtime_error when a file cannot be written.
-std::string WriteCueBin(const std::string& folder, const std::string& baseName, const DiscSpec& spec);
+std::string WriteCueBin(const std::string& folder, const std::string& baseName, const DiscPlan& plan);
 
 // The 2352 bytes of `sector` exactly as the BIN holds them (16-bit
 // little-endian stereo), so tests can compare what was read. Throws
 // std::out_of_range for a sector outside [0, TotalSectors).
-void FillSector(const DiscSpec& spec, std::int32_t sector, unsigned char out[kSectorBytes]);
+void FillSector(const DiscPlan& plan, std::int32_t sector, unsigned char out[kSectorBytes]);
 
 }  // namespace discmaker

@@ -33,7 +33,7 @@ bool ParseNumber(const std::string& text, unsigned long long max, unsigned long 
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    discmaker::DiscSpec spec;
+    discmaker::DiscPlan plan;
     std::string folder;
     std::string name;
     try {
@@ -44,15 +44,15 @@ int main(int argc, char** argv) {
             name = "demo";
             // Eight tracks of 22 to 44 seconds: 4 minutes 10 in all.
             for (int seconds : {31, 24, 38, 27, 44, 22, 35, 29})
-                spec.trackSectors.push_back(seconds * discmaker::kSectorsPerSecond);
+                plan.trackSectors.push_back(seconds * discmaker::kSectorsPerSecond);
         } else {
             std::size_t i = 0;
             for (; i < args.size() && args[i].starts_with("--"); ++i) {
                 unsigned long long seed = 0;
                 if (args[i] == "--pregap") {
-                    spec.pregap = true;
+                    plan.pregap = true;
                 } else if (args[i] == "--seed" && i + 1 < args.size() && ParseNumber(args[i + 1], 0xffffffffULL, seed)) {
-                    spec.seed = static_cast<std::uint32_t>(seed);
+                    plan.seed = static_cast<std::uint32_t>(seed);
                     ++i;
                 } else {
                     return Usage();
@@ -68,10 +68,10 @@ int main(int argc, char** argv) {
                     std::fprintf(stderr, "makedisc: \"%s\" is not a track length in sectors\n", args[j].c_str());
                     return 2;
                 }
-                spec.trackSectors.push_back(static_cast<std::int32_t>(length));
+                plan.trackSectors.push_back(static_cast<std::int32_t>(length));
             }
         }
-        std::puts(discmaker::WriteCueBin(folder, name, spec).c_str());
+        std::puts(discmaker::WriteCueBin(folder, name, plan).c_str());
         return 0;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "makedisc: %s\n", e.what());
