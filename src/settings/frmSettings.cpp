@@ -3,6 +3,7 @@
 #include "settings/modSettings.h"
 #include "shell/Dialogs.h"
 #include "shell/LabelButton.h"
+#include "shell/FormLayout.h"
 #include "shell/Twips.h"
 
 #include <QCheckBox>
@@ -16,12 +17,8 @@
 
 namespace {
 
-template <typename W>
-W* place(W* widget, const QString& name, const QRect& where) {
-    widget->setObjectName(name);
-    widget->setGeometry(where);
-    return widget;
-}
+using formlayout::place;
+using formlayout::sansSerif;
 
 QLabel* caption(QWidget* parent, const QString& name, const QString& text, int x, int y, int w) {
     return place(new QLabel(text, parent), name, twips::rect(x, y + 30, w, 255));
@@ -39,7 +36,7 @@ frmSettings::frmSettings(Dialogs& dialogs) : QWidget(nullptr), dialogs_(dialogs)
     grey.setColor(QPalette::Window, twips::kLightGrey);
     setPalette(grey);
     setAutoFillBackground(true);
-    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    setFont(sansSerif(8));
     setMouseTracking(true);
 
     Frame1 = place(new QGroupBox(QStringLiteral("Extraction"), this), QStringLiteral("Frame1"),

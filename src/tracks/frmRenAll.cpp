@@ -1,6 +1,7 @@
 #include "tracks/frmRenAll.h"
 
 #include "shell/LabelButton.h"
+#include "shell/FormLayout.h"
 #include "shell/Twips.h"
 #include "tracks/TrackListBox.h"
 #include "tracks/modNames.h"
@@ -18,26 +19,10 @@
 
 namespace {
 
+using formlayout::place;
+using formlayout::sansSerif;
+
 enum Column { kTitle = 0, kTrack = 1, kPrefix = 2 };
-
-// The windows were laid out for MS Sans Serif. Where it is missing, fonts
-// with Arial's widths keep the captions inside their boxes; the usual
-// stand-in (DejaVu Sans) is wider and clips them.
-QFont sansSerif(qreal pointSize) {
-    QFont font;
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
-                      QStringLiteral("Arimo"), QStringLiteral("Arial"), QStringLiteral("Nimbus Sans"),
-                      QStringLiteral("Helvetica")});
-    font.setPointSizeF(pointSize);
-    return font;
-}
-
-template <typename W>
-W* place(W* widget, const QString& name, const QRect& where) {
-    widget->setObjectName(name);
-    widget->setGeometry(where);
-    return widget;
-}
 
 QString bare(QString text) { return text.remove(u' '); }
 
