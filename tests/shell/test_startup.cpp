@@ -258,23 +258,6 @@ private slots:
         QTest::mouseMove(s->findChild<QGroupBox*>(QStringLiteral("Frame1")), QPoint(3, 60));
         QCOMPARE(shape2->fillColor(), twips::kLightGrey);
     }
-
-    void mainWindowDesign() {
-        ScopedDiscImages images({});
-        Dorvane w(dialogs_);
-        QCOMPARE(w.windowTitle(), QStringLiteral("Dorvane"));
-        QCOMPARE(w.centralWidget()->size(), QSize(twips::px(7935), twips::px(3840)));
-        QCOMPARE(w.centralWidget()->palette().color(QPalette::Window), QColor(255, 0, 0));
-        QCOMPARE(w.TrackList->geometry(), twips::rect(0, 0, 6555, 3855));
-        const char* captions[] = {"Extract", "Settings", "Help"};
-        for (int i = 0; i < 3; ++i) {
-            auto* label = w.findChild<LabelButton*>(QStringLiteral("Label%1").arg(i + 1));
-            QCOMPARE(label->text(), QString::fromLatin1(captions[i]));
-            QCOMPARE(label->cursor().hotSpot(), QPoint(6, 0));
-        }
-        QAction* exit = w.findChild<QAction*>(QStringLiteral("mnuFExit"));
-        QCOMPARE(exit->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_X));
-    }
 };
 
 QTEST_MAIN(StartupTest)

@@ -110,15 +110,6 @@ private slots:
         QCOMPARE(s.List1->headerItem()->text(1), QStringLiteral("Track"));
     }
 
-    void columnWidths() {
-        Session s(kNames, true);
-        QVERIFY(QTest::qWaitForWindowExposed(s.dlg.get()));
-        QCOMPARE(s.List1->width(), s.dlg->width());
-        QCOMPARE(s.List1->columnWidth(0), twips::px(3785));
-        QCOMPARE(s.List1->columnWidth(1), twips::px(980));
-        QCOMPARE(s.List1->columnWidth(2), twips::px(900));
-    }
-
     void typedTitleGoesToTheSelectedRow() {
         Session s(kNames, true);
         QVERIFY(QTest::qWaitForWindowExposed(s.dlg.get()));
