@@ -10,14 +10,14 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "DiscMaker.h"
+#include "TestSupport.h"
 #include "cd/akrip32.h"
+#include "cd/modAKRip32.h"
 
 namespace {
 
@@ -30,15 +30,6 @@ struct FdCloser {
     void operator()(int* fd) const noexcept {
         ::close(*fd);
         delete fd;
-    }
-};
-
-// Removes the folder and what is in it when the benchmark ends.
-struct FolderRemover {
-    void operator()(std::string* path) const noexcept {
-        std::error_code ignored;
-        std::filesystem::remove_all(*path, ignored);
-        delete path;
     }
 };
 
@@ -80,9 +71,8 @@ double LibraryRead(int target, std::uint64_t& sum) {
     akrip::TOC toc{};
     if (handle == 0 || akrip::ReadTOC(handle, &toc) != 1)
         throw std::runtime_error("cannot open the image: error " + std::to_string(akrip::GetAspiLibError()));
-    const auto& leadout = toc.tracks[toc.lastTrack - toc.firstTrack + 1].addr;
-    const std::uint32_t end = std::uint32_t{leadout[0]} << 24 | std::uint32_t{leadout[1]} << 16 |
-                              std::uint32_t{leadout[2]} << 8 | leadout[3];
+    const int tracks = modAKRip32::TrackCount(toc);
+    const auto end = static_cast<std::uint32_t>(modAKRip32::TrackStart(toc, tracks + 1));
     std::vector<unsigned char> bytes(akrip::kTrackBufHeader + kSectorsPerCall * akrip::kSectorBytes);
     auto* block = reinterpret_cast<akrip::TRACKBUF*>(bytes.data());
     sum = 0;
@@ -102,20 +92,13 @@ double LibraryRead(int target, std::uint64_t& sum) {
 
 int main() {
     try {
-        std::string pattern = "/tmp/dorvane-bench-XXXXXX";
-        if (!::mkdtemp(pattern.data()))
-            throw std::runtime_error("cannot make a temporary folder");
-        const std::unique_ptr<std::string, FolderRemover> folder(new std::string(pattern));
-
-        discmaker::DiscPlan plan;
-        for (int i = 0; i < 15; ++i)
-            plan.trackSectors.push_back(kDiscSectors / 15);
+        const testsupport::TempFolder folder;
         const auto made = std::chrono::steady_clock::now();
-        const std::string cue = discmaker::WriteCueBin(*folder, "bench", plan);
+        const std::string cue = testsupport::MakeImage(folder, "bench", std::vector<std::int32_t>(15, kDiscSectors / 15));
         const double makeSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - made).count();
-        const std::string bin = *folder + "/bench.bin";
+        const std::string bin = folder.file("bench.bin");
 
-        ::setenv("DORVANE_DISC_IMAGES", cue.c_str(), 1);
+        const testsupport::ScopedDiscImages images({cue});
         akrip::CDLIST list{};
         akrip::GetCDList(&list);
         const int target = list.num - 1;  // the image comes after any real drive

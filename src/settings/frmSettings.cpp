@@ -2,8 +2,8 @@
 
 #include "settings/modSettings.h"
 #include "shell/Dialogs.h"
-#include "shell/LabelButton.h"
 #include "shell/FormLayout.h"
+#include "shell/LabelButton.h"
 #include "shell/Twips.h"
 
 #include <QCheckBox>

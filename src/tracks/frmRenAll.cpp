@@ -1,7 +1,7 @@
 #include "tracks/frmRenAll.h"
 
-#include "shell/LabelButton.h"
 #include "shell/FormLayout.h"
+#include "shell/LabelButton.h"
 #include "shell/Twips.h"
 #include "tracks/TrackListBox.h"
 #include "tracks/modNames.h"
