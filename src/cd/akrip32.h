@@ -74,11 +74,16 @@ static_assert(offsetof(CDREC, info) == 69);
 static_assert(sizeof(CDLIST) == 970);
 static_assert(offsetof(CDLIST, cd) == 2);
 static_assert(sizeof(GETCDHAND) == 16);
+static_assert(offsetof(GETCDHAND, tgt) == 3);
 static_assert(offsetof(GETCDHAND, readType) == 5);
 static_assert(sizeof(TOCTRACK) == 8);
+static_assert(offsetof(TOCTRACK, trackNumber) == 2);
 static_assert(offsetof(TOCTRACK, addr) == 4);
 static_assert(sizeof(TOC) == 804);
 static_assert(offsetof(TOC, tracks) == 4);
+static_assert(offsetof(TRACKBUF, numFrames) == 4);
+static_assert(offsetof(TRACKBUF, len) == 12);
+static_assert(offsetof(TRACKBUF, startOffset) == 20);
 static_assert(offsetof(TRACKBUF, buf) == 24);
 
 constexpr std::size_t kTrackBufHeader = 24;

@@ -120,20 +120,6 @@ protected:
     int realDrives_ = 0;
 };
 
-TEST_F(Akrip32, RecordsArePackedAsTheProgramExpects) {
-    EXPECT_EQ(sizeof(akrip::CDREC), 121u);
-    EXPECT_EQ(sizeof(CDLIST), 2u + 8 * 121);
-    EXPECT_EQ(offsetof(CDLIST, cd) + sizeof(akrip::CDREC), 123u);
-    EXPECT_EQ(sizeof(akrip::GETCDHAND), 16u);
-    EXPECT_EQ(offsetof(akrip::GETCDHAND, tgt), 3u);
-    EXPECT_EQ(sizeof(TOC), 4u + 100 * 8);
-    EXPECT_EQ(offsetof(akrip::TOCTRACK, trackNumber), 2u);
-    EXPECT_EQ(offsetof(TRACKBUF, numFrames), 4u);
-    EXPECT_EQ(offsetof(TRACKBUF, len), 12u);
-    EXPECT_EQ(offsetof(TRACKBUF, startOffset), 20u);
-    EXPECT_EQ(offsetof(TRACKBUF, buf), akrip::kTrackBufHeader);
-}
-
 TEST_F(Akrip32, DriveListFollowsTheImageVariable) {
     CDLIST list{};
     akrip::GetCDList(&list);
