@@ -4,7 +4,7 @@
 // browser are answered by ScriptedDialogs.
 
 #include "ScriptedDialogs.h"
-#include "TestSupport.h"
+#include "WindowTestSupport.h"
 
 #include "cd/akrip32_testing.h"
 #include "cd/modAKRip32.h"
@@ -14,7 +14,6 @@
 #include "shell/Dorvane.h"
 #include "shell/LabelButton.h"
 #include "shell/Twips.h"
-#include "shell/modGeneral.h"
 #include "shell/modStartup.h"
 #include "tracks/TrackListBox.h"
 
@@ -33,10 +32,10 @@ using testsupport::TempFolder;
 class StartupTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TempFolder> folder_;
+    std::unique_ptr<testsupport::FreshProgram> fresh_;
+    const TempFolder* folder_ = nullptr;
     ScriptedDialogs dialogs_;
 
-    QString appFolder() const { return QString::fromStdString(folder_->path()); }
     void saveSetting(const QString& key, const QString& value) {
         QVERIFY(modSettings::WriteSetting(modSettings::kSection, key, value));
     }
@@ -48,17 +47,11 @@ class StartupTest : public QObject {
 
 private slots:
     void init() {
-        folder_ = std::make_unique<TempFolder>();
-        modGeneral::SetAppFolderForTesting(appFolder());
-        akrip::testing::CloseAllHandles();
-        modAKRip32::Drive() = {};
+        fresh_ = std::make_unique<testsupport::FreshProgram>();
+        folder_ = &fresh_->folder;
         dialogs_ = ScriptedDialogs();
     }
-    void cleanup() {
-        akrip::testing::CloseAllHandles();
-        modGeneral::SetAppFolderForTesting({});
-        folder_.reset();
-    }
+    void cleanup() { fresh_.reset(); }
 
     void firstStartAsksForADrive() {
         ScopedDiscImages images({MakeImage(*folder_, "a", {3000, 4000})});

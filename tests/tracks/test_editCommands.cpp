@@ -3,15 +3,12 @@
 // answered by ScriptedDialogs; keys and clicks are real Qt Test events.
 
 #include "ScriptedDialogs.h"
-#include "TestSupport.h"
+#include "WindowTestSupport.h"
 
-#include "cd/akrip32_testing.h"
-#include "cd/modAKRip32.h"
 #include "settings/modSettings.h"
 #include "shell/Dorvane.h"
 #include "shell/LabelButton.h"
 #include "shell/Twips.h"
-#include "shell/modGeneral.h"
 #include "tracks/TrackListBox.h"
 #include "tracks/frmChangeTrack.h"
 #include "tracks/frmRenAll.h"
@@ -29,7 +26,8 @@ using testsupport::TempFolder;
 class EditCommandsTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TempFolder> folder_;
+    std::unique_ptr<testsupport::FreshProgram> fresh_;
+    const TempFolder* folder_ = nullptr;
     std::unique_ptr<ScopedDiscImages> images_;
     ScriptedDialogs dialogs_;
     std::unique_ptr<Dorvane> w_;
@@ -65,10 +63,8 @@ class EditCommandsTest : public QObject {
 
 private slots:
     void init() {
-        folder_ = std::make_unique<TempFolder>();
-        modGeneral::SetAppFolderForTesting(QString::fromStdString(folder_->path()));
-        akrip::testing::CloseAllHandles();
-        modAKRip32::Drive() = {};
+        fresh_ = std::make_unique<testsupport::FreshProgram>();
+        folder_ = &fresh_->folder;
         dialogs_ = ScriptedDialogs();
     }
     void cleanup() {
@@ -76,9 +72,7 @@ private slots:
             delete open;
         w_.reset();
         images_.reset();
-        akrip::testing::CloseAllHandles();
-        modGeneral::SetAppFolderForTesting({});
-        folder_.reset();
+        fresh_.reset();
     }
 
     void menuBarHasEveryEntry() {

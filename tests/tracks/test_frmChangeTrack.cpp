@@ -1,3 +1,5 @@
+#include "WindowTestSupport.h"
+
 #include "shell/LabelButton.h"
 #include "shell/Twips.h"
 #include "tracks/TrackListBox.h"
@@ -11,28 +13,8 @@
 
 namespace {
 
-// The pieces of the main window the rename window works with.
-struct MainWindow {
-    QWidget owner;
-    TrackListBox* list = new TrackListBox(&owner);
-    QAction option{QStringLiteral("Track no/prefix"), &owner};
-
-    MainWindow(const QStringList& names, int current, bool numbered) {
-        for (const QString& name : names)
-            list->AddItem(name);
-        list->setCurrentRow(current);
-        option.setCheckable(true);
-        option.setChecked(numbered);
-    }
-};
-
-template <typename T>
-T* child(QWidget* window, const char* name) {
-    T* found = window->findChild<T*>(QString::fromLatin1(name));
-    if (!found)
-        qFatal("no control %s", name);
-    return found;
-}
+using testsupport::child;
+using testsupport::ListOwner;
 
 // Deleted windows go away at the next turn of the event loop; take that turn now.
 void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
@@ -62,7 +44,7 @@ private slots:
     }
     void fieldsAtOpening() {
         QFETCH(QString, name);
-        MainWindow main({QStringLiteral("Track 01 - CD1"), name}, 1, true);
+        ListOwner main({QStringLiteral("Track 01 - CD1"), name}, true, 1);
         frmChangeTrack* w = frmChangeTrack::Open(main.list, &main.option);
         QVERIFY(w);
         QCOMPARE(frmChangeTrack::Instance(), w);
@@ -111,8 +93,8 @@ private slots:
         QFETCH(QString, name);
         QFETCH(bool, numberedAtOpening);
         QFETCH(bool, numberedAtOk);
-        MainWindow main({QStringLiteral("A 01 - CD1"), QStringLiteral("B 02 - CD1"), name}, 2,
-                        numberedAtOpening);
+        ListOwner main({QStringLiteral("A 01 - CD1"), QStringLiteral("B 02 - CD1"), name}, numberedAtOpening,
+                       2);
         QPointer<frmChangeTrack> w = frmChangeTrack::Open(main.list, &main.option);
         QVERIFY(w);
         QTest::keyClicks(child<QLineEdit>(w, "txtNew"), QStringLiteral("Intro"));
@@ -134,7 +116,7 @@ private slots:
     }
     void enterAppliesLikeOk() {
         QFETCH(int, key);
-        MainWindow main(kNames, 2, true);
+        ListOwner main(kNames, true, 2);
         frmChangeTrack* w = frmChangeTrack::Open(main.list, &main.option);
         QVERIFY(w);
         auto* txtNew = child<QLineEdit>(w, "txtNew");
@@ -145,7 +127,7 @@ private slots:
     }
 
     void emptyTitleKeepsTheWindow() {
-        MainWindow main(kNames, 0, true);
+        ListOwner main(kNames, true, 0);
         frmChangeTrack* w = frmChangeTrack::Open(main.list, &main.option);
         QVERIFY(w);
         QVERIFY(QTest::qWaitForWindowActive(w));
@@ -167,7 +149,7 @@ private slots:
     }
 
     void openingAgainRaisesTheSameWindow() {
-        MainWindow main(kNames, 0, true);
+        ListOwner main(kNames, true, 0);
         frmChangeTrack* w = frmChangeTrack::Open(main.list, &main.option);
         QVERIFY(w);
         QTest::keyClicks(child<QLineEdit>(w, "txtNew"), QStringLiteral("Half"));
@@ -192,7 +174,7 @@ private slots:
     }
 
     void noCurrentItemOpensNothing() {
-        MainWindow main(kNames, -1, true);
+        ListOwner main(kNames, true, -1);
         QCOMPARE(main.list->CurrentIndex(), -1);
         QVERIFY(!frmChangeTrack::Open(main.list, &main.option));
         QVERIFY(!frmChangeTrack::Instance());
@@ -201,7 +183,7 @@ private slots:
     }
 
     void listChangedWhileOpen() {
-        MainWindow main(kNames, 2, true);
+        ListOwner main(kNames, true, 2);
         frmChangeTrack* w = frmChangeTrack::Open(main.list, &main.option);
         QVERIFY(w);
         QTest::keyClicks(child<QLineEdit>(w, "txtNew"), QStringLiteral("Intro"));
@@ -236,7 +218,7 @@ private slots:
     }
 
     void mainListGoneWhileOpen() {
-        auto* main = new MainWindow(kNames, 1, true);
+        auto* main = new ListOwner(kNames, true, 1);
         frmChangeTrack* w = frmChangeTrack::Open(main->list, &main->option);
         QVERIFY(w);
         QTest::keyClicks(child<QLineEdit>(w, "txtNew"), QStringLiteral("Intro"));
@@ -246,7 +228,7 @@ private slots:
     }
 
     void hoverColours() {
-        MainWindow main(kNames, 0, true);
+        ListOwner main(kNames, true, 0);
         frmChangeTrack* w = frmChangeTrack::Open(main.list, &main.option);
         QVERIFY(w);
         QVERIFY(QTest::qWaitForWindowExposed(w));

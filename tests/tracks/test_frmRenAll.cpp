@@ -1,3 +1,5 @@
+#include "WindowTestSupport.h"
+
 #include "shell/LabelButton.h"
 #include "shell/Twips.h"
 #include "tracks/TrackListBox.h"
@@ -12,21 +14,16 @@
 
 namespace {
 
+using testsupport::child;
+
 // The main window's list and option, and the dialog over them, on screen.
-struct Session {
-    QWidget owner;
-    TrackListBox* list = new TrackListBox(&owner);
-    QAction option{QStringLiteral("Track no/prefix"), &owner};
+struct Session : testsupport::ListOwner {
     std::unique_ptr<frmRenAll> dlg;
     QTreeWidget* List1 = nullptr;
     QLineEdit* Text1 = nullptr;
     QComboBox* cboPrefix = nullptr;
 
-    Session(const QStringList& names, bool numbered) {
-        for (const QString& name : names)
-            list->AddItem(name);
-        option.setCheckable(true);
-        option.setChecked(numbered);
+    Session(const QStringList& names, bool numbered) : ListOwner(names, numbered) {
         dlg = std::make_unique<frmRenAll>(&owner, list, &option);
         List1 = find<QTreeWidget>("List1");
         Text1 = find<QLineEdit>("Text1");
@@ -35,12 +32,7 @@ struct Session {
     }
 
     template <typename T>
-    T* find(const char* name) const {
-        T* found = dlg->findChild<T*>(QString::fromLatin1(name));
-        if (!found)
-            qFatal("no control %s", name);
-        return found;
-    }
+    T* find(const char* name) const { return child<T>(dlg.get(), name); }
     QStringList column(int c) const {
         QStringList texts;
         for (int i = 0; i < List1->topLevelItemCount(); ++i)

@@ -1,0 +1,28 @@
+#include "WindowTestSupport.h"
+
+#include "cd/akrip32_testing.h"
+#include "cd/modAKRip32.h"
+#include "shell/modGeneral.h"
+
+namespace testsupport {
+
+FreshProgram::FreshProgram() {
+    modGeneral::SetAppFolderForTesting(folder.qpath());
+    akrip::testing::CloseAllHandles();
+    modAKRip32::Drive() = {};
+}
+
+FreshProgram::~FreshProgram() {
+    akrip::testing::CloseAllHandles();
+    modGeneral::SetAppFolderForTesting({});
+}
+
+ListOwner::ListOwner(const QStringList& names, bool numbered, int current) {
+    for (const QString& name : names)
+        list->AddItem(name);
+    list->setCurrentRow(current);
+    option.setCheckable(true);
+    option.setChecked(numbered);
+}
+
+}  // namespace testsupport
