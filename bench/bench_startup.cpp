@@ -8,7 +8,7 @@
 #include "cd/modAKRip32.h"
 #include "settings/modSettings.h"
 #include "shell/Dorvane.h"
-#include "shell/modGeneral.h"
+#include "general/modGeneral.h"
 #include "tracks/TrackListBox.h"
 
 #include <cdio/cdio.h>

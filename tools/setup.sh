@@ -13,9 +13,12 @@ esac
 repo=$(cd "$(dirname "$0")/.." && pwd)
 cd "$repo"
 
-packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libcdio-dev
-          libmp3lame-dev libgtest-dev googletest fonts-dejavu-core fonts-liberation2)
-[ "$mode" = test ] && packages+=(xauth xvfb)
+packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libcdio-dev libcue-dev
+          libsndfile1-dev libmp3lame-dev libgtest-dev googletest
+          fonts-dejavu-core fonts-liberation2 fonts-comic-neue)
+# The tests compare with the command-line encoder and decoder and check the
+# desktop entry.
+[ "$mode" = test ] && packages+=(xauth xvfb lame flac desktop-file-utils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -52,7 +55,7 @@ for variant in plain asan; do
   dir=build-tests-$variant
   sanitize=OFF; [ $variant = asan ] && sanitize=ON
   echo "== $variant build"
-  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDORVANE_SANITIZE=$sanitize \
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=$([ $variant = plain ] && echo RelWithDebInfo || echo Debug) -DDORVANE_SANITIZE=$sanitize \
         -DDORVANE_BUILD_BENCH=$([ $variant = plain ] && echo ON || echo OFF) >/dev/null
   cmake --build "$dir" -j "$jobs"
   (cd "$dir" && ctest --output-on-failure -j "$jobs") || status=1

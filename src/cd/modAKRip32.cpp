@@ -1,7 +1,5 @@
 #include "cd/modAKRip32.h"
 
-#include "tracks/modNames.h"
-
 #include <array>
 #include <cstring>
 
@@ -117,14 +115,6 @@ std::int32_t TrackStart(const akrip::TOC& toc, int track) {
     if (track < 1 || track > 100)
         return 0;
     return TocAddressToLba(toc.tracks[track - 1].addr).value_or(0);
-}
-
-QStringList DefaultTrackNames(const akrip::TOC& toc) {
-    QStringList names;
-    const int count = TrackCount(toc);
-    for (int k = 1; k <= count; ++k)
-        names << modNames::DefaultTrackName(k);
-    return names;
 }
 
 }  // namespace modAKRip32

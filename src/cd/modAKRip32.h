@@ -48,7 +48,5 @@ std::optional<std::int32_t> TocAddressToLba(const std::uint8_t addr[4]);
 int TrackCount(const akrip::TOC& toc);
 // Start sector of track k (counted from 1); its end is TrackStart(k + 1).
 std::int32_t TrackStart(const akrip::TOC& toc, int track);
-// The default names of the track list: "Track 01 - CD1" and so on.
-QStringList DefaultTrackNames(const akrip::TOC& toc);
 
 }  // namespace modAKRip32

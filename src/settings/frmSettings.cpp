@@ -1,10 +1,10 @@
 #include "settings/frmSettings.h"
 
 #include "settings/modSettings.h"
-#include "shell/Dialogs.h"
-#include "shell/FormLayout.h"
-#include "shell/LabelButton.h"
-#include "shell/Twips.h"
+#include "general/Dialogs.h"
+#include "general/FormLayout.h"
+#include "general/LabelButton.h"
+#include "general/Twips.h"
 
 #include <QCheckBox>
 #include <QComboBox>

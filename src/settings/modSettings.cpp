@@ -1,7 +1,7 @@
 #include "settings/modSettings.h"
 
 #include "settings/IniFile.h"
-#include "shell/modGeneral.h"
+#include "general/modGeneral.h"
 
 namespace modSettings {
 namespace {

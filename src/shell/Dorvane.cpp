@@ -3,11 +3,11 @@
 #include "cd/modAKRip32.h"
 #include "settings/frmSettings.h"
 #include "settings/modSettings.h"
-#include "shell/AppIcon.h"
-#include "shell/Dialogs.h"
-#include "shell/LabelButton.h"
-#include "shell/Twips.h"
-#include "shell/modGeneral.h"
+#include "general/AppIcon.h"
+#include "general/Dialogs.h"
+#include "general/LabelButton.h"
+#include "general/Twips.h"
+#include "general/modGeneral.h"
 #include "shell/modStartup.h"
 #include "tracks/TrackListBox.h"
 #include "tracks/frmChangeTrack.h"
@@ -218,8 +218,9 @@ void Dorvane::Form_Load() {
 }
 
 void Dorvane::FillTrackList() {
-    for (const QString& name : modAKRip32::DefaultTrackNames(modAKRip32::Drive().DiscTOC))
-        TrackList->AddItem(name);
+    const int count = modAKRip32::TrackCount(modAKRip32::Drive().DiscTOC);
+    for (int k = 1; k <= count; ++k)
+        TrackList->AddItem(modNames::DefaultTrackName(k));
 }
 
 void Dorvane::SwitchDrive(int position) {

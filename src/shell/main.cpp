@@ -1,18 +1,13 @@
+#include "general/FormLayout.h"
+#include "general/QtDialogs.h"
 #include "shell/Dorvane.h"
-#include "shell/QtDialogs.h"
 
 #include <QApplication>
-#include <QFont>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Dorvane"));
-    // The window designs use the narrow fonts of another desktop; fonts of the
-    // same widths keep their captions from being cut off.
-    const QStringList narrow = {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
-                                QStringLiteral("Arial"), QStringLiteral("Nimbus Sans")};
-    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"), narrow);
-    QFont::insertSubstitutions(QStringLiteral("Verdana"), {QStringLiteral("DejaVu Sans")});
+    formlayout::InstallFontSubstitutes();
     QtDialogs dialogs;
     Dorvane window(dialogs);
     window.show();

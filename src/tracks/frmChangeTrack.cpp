@@ -1,8 +1,8 @@
 #include "tracks/frmChangeTrack.h"
 
-#include "shell/FormLayout.h"
-#include "shell/LabelButton.h"
-#include "shell/Twips.h"
+#include "general/FormLayout.h"
+#include "general/LabelButton.h"
+#include "general/Twips.h"
 #include "tracks/TrackListBox.h"
 #include "tracks/modNames.h"
 

@@ -3,7 +3,7 @@
 
 #include "settings/IniFile.h"
 #include "settings/modSettings.h"
-#include "shell/modGeneral.h"
+#include "general/modGeneral.h"
 
 #include <gtest/gtest.h>
 

@@ -12,8 +12,8 @@
 #include "settings/frmSettings.h"
 #include "settings/modSettings.h"
 #include "shell/Dorvane.h"
-#include "shell/LabelButton.h"
-#include "shell/Twips.h"
+#include "general/LabelButton.h"
+#include "general/Twips.h"
 #include "shell/modStartup.h"
 #include "tracks/TrackListBox.h"
 

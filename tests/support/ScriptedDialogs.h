@@ -4,7 +4,7 @@
 // a box with one button, No for a Yes/No question, empty text for a dialog)
 // when the script has run out.
 
-#include "shell/Dialogs.h"
+#include "general/Dialogs.h"
 
 #include <QStringList>
 #include <deque>

@@ -2,11 +2,13 @@
 
 #include "cd/akrip32_testing.h"
 #include "cd/modAKRip32.h"
-#include "shell/modGeneral.h"
+#include "general/FormLayout.h"
+#include "general/modGeneral.h"
 
 namespace testsupport {
 
 FreshProgram::FreshProgram() {
+    formlayout::InstallFontSubstitutes();
     modGeneral::SetAppFolderForTesting(folder.qpath());
     akrip::testing::CloseAllHandles();
     modAKRip32::Drive() = {};

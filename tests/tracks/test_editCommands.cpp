@@ -7,8 +7,8 @@
 
 #include "settings/modSettings.h"
 #include "shell/Dorvane.h"
-#include "shell/LabelButton.h"
-#include "shell/Twips.h"
+#include "general/LabelButton.h"
+#include "general/Twips.h"
 #include "tracks/TrackListBox.h"
 #include "tracks/frmChangeTrack.h"
 #include "tracks/frmRenAll.h"

@@ -1,7 +1,7 @@
 #include "WindowTestSupport.h"
 
-#include "shell/LabelButton.h"
-#include "shell/Twips.h"
+#include "general/LabelButton.h"
+#include "general/Twips.h"
 #include "tracks/TrackListBox.h"
 #include "tracks/frmChangeTrack.h"
 

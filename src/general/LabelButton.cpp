@@ -1,4 +1,4 @@
-#include "shell/LabelButton.h"
+#include "general/LabelButton.h"
 
 #include <QBitmap>
 #include <QMouseEvent>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/Dialogs.h"
+#include "general/Dialogs.h"
 
 // The real dialogs: Qt's message boxes and file dialogs, the desktop's "open".
 class QtDialogs : public Dialogs {

@@ -1,4 +1,4 @@
-#include "shell/QtDialogs.h"
+#include "general/QtDialogs.h"
 
 #include <QApplication>
 #include <QDesktopServices>

@@ -1,4 +1,6 @@
-#include "shell/modGeneral.h"
+#include "general/modGeneral.h"
+
+#include "version.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -10,6 +12,10 @@ QString& overrideFolder() {
     return folder;
 }
 }  // namespace
+
+int VersionMajor() { return DORVANE_VERSION_MAJOR; }
+int VersionMinor() { return DORVANE_VERSION_MINOR; }
+int VersionRevision() { return DORVANE_VERSION_REVISION; }
 
 QString AppFolder() {
     if (!overrideFolder().isEmpty())

@@ -1,4 +1,4 @@
-#include "shell/AppIcon.h"
+#include "general/AppIcon.h"
 
 #include <QPainter>
 #include <QRadialGradient>

@@ -1,5 +1,5 @@
 #pragma once
-// Program-wide names and places: the application title and folder.
+// Program-wide names and places: the application title, folder and version.
 
 #include <QString>
 
@@ -8,6 +8,11 @@ namespace modGeneral {
 // Caption of the main window, base of the settings file name, and caption of
 // every message box that gives no title of its own.
 inline const QString kAppTitle = QStringLiteral("Dorvane");
+
+// The version the build records (major.minor.revision of the project).
+int VersionMajor();
+int VersionMinor();
+int VersionRevision();
 
 // The folder that holds the program file, without a trailing "/" (except "/").
 QString AppFolder();

@@ -1,0 +1,29 @@
+#pragma once
+// Small helpers the windows share to build their controls from a design.
+
+#include <QFont>
+#include <QRect>
+#include <QString>
+#include <QWidget>
+
+namespace formlayout {
+
+// Names a control after its design name and puts it at its place.
+template <typename W>
+W* place(W* widget, const QString& name, const QRect& where) {
+    widget->setObjectName(name);
+    widget->setGeometry(where);
+    return widget;
+}
+
+// The designs name fonts of another desktop. Each gets a free face of the
+// same widths where one exists, so captions keep inside their boxes: MS Sans
+// Serif and Arial the Arial-metric faces, Comic Sans MS Comic Neue, Verdana
+// DejaVu Sans (Vera's design, Verdana's proportions). Called once at start,
+// before the first window is made.
+void InstallFontSubstitutes();
+
+// The design's MS Sans Serif at a point size.
+QFont sansSerif(qreal pointSize);
+
+}  // namespace formlayout
