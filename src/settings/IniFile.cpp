@@ -5,6 +5,7 @@
 #include <QList>
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
@@ -33,13 +34,16 @@ private:
 // The temporary file beside the target; it disappears unless it was renamed
 // into place, so no error path has to remember it.
 struct TempFile {
-    explicit TempFile(QByteArray pattern) : name(std::move(pattern)), fd(::mkostemp(name.data(), O_CLOEXEC)) {}
+    explicit TempFile(QByteArray pattern)
+        : name(std::move(pattern)), fd(::mkostemp(name.data(), O_CLOEXEC)), created(fd.get() >= 0) {}
     ~TempFile() {
-        if (fd.get() >= 0 && !renamed)
+        // The descriptor may be closed already (a rename that failed after it).
+        if (created && !renamed)
             ::unlink(name.constData());
     }
     QByteArray name;
     UniqueFd fd;
+    bool created;
     bool renamed = false;
 };
 
@@ -47,6 +51,7 @@ struct Loaded {
     enum { Missing, Ok, TooBig, Failed } state = Failed;
     QByteArray data;
     struct stat st {};
+    int error = 0;  // errno of a failed read; 0 for a file that is not a regular one
 };
 
 Loaded Load(const QByteArray& path) {
@@ -54,18 +59,25 @@ Loaded Load(const QByteArray& path) {
     // O_NONBLOCK: a FIFO put in place of the file must not hang us in open().
     UniqueFd fd(::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.get() < 0) {
-        r.state = errno == ENOENT ? Loaded::Missing : Loaded::Failed;
+        r.error = errno;
+        r.state = r.error == ENOENT ? Loaded::Missing : Loaded::Failed;
         return r;
     }
-    if (::fstat(fd.get(), &r.st) != 0 || !S_ISREG(r.st.st_mode))
+    if (::fstat(fd.get(), &r.st) != 0) {
+        r.error = errno;
+        return r;
+    }
+    if (!S_ISREG(r.st.st_mode))
         return r;
     char buf[65536];
     while (r.data.size() <= IniFile::kMaxBytes) {
         const ssize_t n = ::read(fd.get(), buf, sizeof buf);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0)
+        if (n < 0) {
+            r.error = errno;
             return r;
+        }
         if (n == 0)
             break;
         r.data.append(buf, n);
@@ -212,6 +224,8 @@ bool WriteAll(int fd, const QByteArray& bytes) {
         const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
         if (n < 0 && errno == EINTR)
             continue;
+        if (n == 0)
+            errno = ENOSPC;
         if (n <= 0)
             return false;
         done += n;
@@ -220,25 +234,27 @@ bool WriteAll(int fd, const QByteArray& bytes) {
 }
 
 // Readers see either the old file or the new one, never a half-written file.
-bool Replace(const QByteArray& target, const QByteArray& bytes, const struct stat* old) {
+// Returns 0, or the errno of the step that failed (taken before the temporary
+// file's cleanup can change it).
+int Replace(const QByteArray& target, const QByteArray& bytes, const struct stat* old) {
     const qsizetype slash = target.lastIndexOf('/');
     const QByteArray folder = slash < 0 ? QByteArray(".") : target.left(slash + 1);
     TempFile tmp(target.left(slash + 1) + '.' + target.mid(slash + 1) + ".XXXXXX");
     if (tmp.fd.get() < 0)
-        return false;
+        return errno;
     // Best effort: root saving someone's settings should not take them over.
     if (old && ::fchown(tmp.fd.get(), old->st_uid, old->st_gid) != 0) {
     }
     const mode_t mode = old ? (old->st_mode & 07777) : NewFileMode();
     if (::fchmod(tmp.fd.get(), mode) != 0 || !WriteAll(tmp.fd.get(), bytes) || ::fsync(tmp.fd.get()) != 0
         || !tmp.fd.Close() || ::rename(tmp.name.constData(), target.constData()) != 0)
-        return false;
+        return errno;
     tmp.renamed = true;
     // The rename itself lives in the folder; without this a crash may undo it.
     UniqueFd dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.get() >= 0)
         ::fsync(dir.get());
-    return true;
+    return 0;
 }
 
 }  // namespace
@@ -259,19 +275,31 @@ QString IniFile::Read(const QString& section, const QString& key, const QString&
     return QString::fromUtf8(v);
 }
 
-bool IniFile::Write(const QString& section, const QString& key, const QString& value) const {
-    if (!Usable(section, QLatin1String("]")) || !Usable(key, QLatin1String("=[;#")))
+bool IniFile::Write(const QString& section, const QString& key, const QString& value, QString* why) const {
+    const auto fail = [why](const QString& reason) {
+        if (why)
+            *why = reason;
         return false;
+    };
+    if (!Usable(section, QLatin1String("]")) || !Usable(key, QLatin1String("=[;#")))
+        return fail(QStringLiteral("not a usable section or key name"));
     // Through a symlink we update the file it points to, not replace the link.
     const QString canonical = QFileInfo(path_).canonicalFilePath();
     const QByteArray target = QFile::encodeName(canonical.isEmpty() ? path_ : canonical);
     const Loaded file = Load(target);
-    // A file too big to read whole would lose its tail; a read-only one is
-    // refused even for root, whom the permission check lets through.
-    if (file.state == Loaded::Failed || file.state == Loaded::TooBig
-        || (file.state == Loaded::Ok
-            && (::access(target.constData(), W_OK) != 0 || (file.st.st_mode & 0222) == 0)))
-        return false;
+    if (file.state == Loaded::Failed)
+        return file.error ? fail(QString::fromLocal8Bit(std::strerror(file.error)))
+                          : fail(QStringLiteral("it is not a regular file"));
+    // A file too big to read whole would lose its tail.
+    if (file.state == Loaded::TooBig)
+        return fail(QStringLiteral("the file is too large to be a settings file"));
+    // A read-only file is refused even for root, whom access() lets through.
+    if (file.state == Loaded::Ok) {
+        if (::access(target.constData(), W_OK) != 0)
+            return fail(QString::fromLocal8Bit(std::strerror(errno)));
+        if ((file.st.st_mode & 0222) == 0)
+            return fail(QStringLiteral("the file is read-only"));
+    }
 
     Doc d = Split(file.data);
     const Spot s = Find(d, section, key);
@@ -290,5 +318,7 @@ bool IniFile::Write(const QString& section, const QString& key, const QString& v
     QByteArray bytes = d.bom;
     for (const Line& l : std::as_const(d.lines))
         bytes.append(l.text).append(l.eol);
-    return Replace(target, bytes, file.state == Loaded::Ok ? &file.st : nullptr);
+    if (const int error = Replace(target, bytes, file.state == Loaded::Ok ? &file.st : nullptr))
+        return fail(QString::fromLocal8Bit(std::strerror(error)));
+    return true;
 }

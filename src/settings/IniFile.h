@@ -20,8 +20,10 @@ public:
     QString Read(const QString& section, const QString& key, const QString& deflt) const;
 
     // Sets key in section, creating either as needed. False when the file
-    // could not be replaced; the old file is then left as it was.
-    bool Write(const QString& section, const QString& key, const QString& value) const;
+    // could not be replaced; the old file is then left as it was, and why
+    // (when given) receives the reason in the system's words.
+    bool Write(const QString& section, const QString& key, const QString& value,
+               QString* why = nullptr) const;
 
 private:
     QString path_;
