@@ -4,7 +4,9 @@
 #include "general/Dialogs.h"
 #include "general/FormLayout.h"
 #include "general/LabelButton.h"
+#include "general/ListChoiceCombo.h"
 #include "general/Twips.h"
+#include "general/modGeneral.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -21,8 +23,10 @@ using formlayout::place;
 using formlayout::sansSerif;
 
 QLabel* caption(QWidget* parent, const QString& name, const QString& text, int x, int y, int w) {
-    return place(new QLabel(text, parent), name, twips::rect(x, y + 30, w, 255));
+    return place(new QLabel(text, parent), name, twips::rect(x, y, w, 255));
 }
+
+const QString kSelectDrive = QStringLiteral("Select Drive");
 
 }  // namespace
 
@@ -42,20 +46,19 @@ frmSettings::frmSettings(Dialogs& dialogs) : QWidget(nullptr), dialogs_(dialogs)
     Frame1 = place(new QGroupBox(QStringLiteral("Extraction"), this), QStringLiteral("Frame1"),
                    twips::rect(0, 0, 4215, 2295));
     caption(Frame1, QStringLiteral("Label2"), QStringLiteral("Drive"), 120, 360, 600);
-    DriveList = place(new QComboBox(Frame1), QStringLiteral("DriveList"), twips::rect(720, 330, 2895, 315));
-    DriveList->setEditable(true);
-    DriveList->setInsertPolicy(QComboBox::NoInsert);
-    DriveList->setEditText(QStringLiteral("Select Drive"));
+    auto* driveList = new ListChoiceCombo(Frame1, ListChoiceCombo::Typing::KeepsEntry);
+    DriveList = place(driveList, QStringLiteral("DriveList"), twips::rect(720, 360, 2895, 315));
+    DriveList->setEditText(kSelectDrive);
 
     caption(Frame1, QStringLiteral("Label1"), QStringLiteral("Folder:"), 120, 720, 600);
-    txtOutPath = place(new QLineEdit(Frame1), QStringLiteral("txtOutPath"), twips::rect(720, 700, 2895, 300));
+    txtOutPath = place(new QLineEdit(Frame1), QStringLiteral("txtOutPath"), twips::rect(720, 720, 2895, 285));
     txtOutPath->setToolTip(QStringLiteral(
         "Output folder must be specified, either via directly entering a folder path, or by "
         "clicking the Browse For Folder button"));
     Shape2 = place(new Shape(Frame1, QStringLiteral("Shape2"), Shape::Kind::Rectangle, twips::kLightGrey),
-                   QStringLiteral("Shape2"), twips::rect(3720, 705, 255, 285));
+                   QStringLiteral("Shape2"), twips::rect(3720, 720, 255, 285));
     Label6 = place(new LabelButton(Frame1, QStringLiteral("Label6"), QStringLiteral("...")),
-                   QStringLiteral("Label6"), twips::rect(3720, 705, 255, 285));
+                   QStringLiteral("Label6"), twips::rect(3720, 720, 255, 285));
     QFont browseFont(QStringLiteral("MS Sans Serif"));
     browseFont.setPointSizeF(9.75);
     Label6->setFont(browseFont);
@@ -70,16 +73,16 @@ frmSettings::frmSettings(Dialogs& dialogs) : QWidget(nullptr), dialogs_(dialogs)
     optWAV->setCursor(PointingHandCursor());
 
     caption(Frame1, QStringLiteral("Label5"), QStringLiteral("Quality"), 120, 1560, 600);
-    cmbQuality = place(new QComboBox(Frame1), QStringLiteral("cmbQuality"), twips::rect(720, 1530, 2595, 315));
-    cmbQuality->setEditable(true);
-    cmbQuality->setInsertPolicy(QComboBox::NoInsert);
+    // Only an entry picked from the list sets a quality; typed text selects none.
+    cmbQuality = place(new ListChoiceCombo(Frame1, ListChoiceCombo::Typing::ClearsEntry),
+                       QStringLiteral("cmbQuality"), twips::rect(720, 1560, 2595, 315));
     cmbQuality->addItems({QStringLiteral("Low"), QStringLiteral("Normal"), QStringLiteral("High"),
                           QStringLiteral("Voice"), QStringLiteral("Phone"), QStringLiteral("Radio"),
                           QStringLiteral("Tape"), QStringLiteral("Hifi"), QStringLiteral("CD"),
                           QStringLiteral("Studio")});
 
     caption(Frame1, QStringLiteral("Label3_1"), QStringLiteral("Bitrate"), 120, 1920, 600);
-    cmbBitrate = place(new QComboBox(Frame1), QStringLiteral("cmbBitrate"), twips::rect(720, 1890, 900, 315));
+    cmbBitrate = place(new QComboBox(Frame1), QStringLiteral("cmbBitrate"), twips::rect(720, 1920, 900, 315));
     cmbBitrate->setEditable(true);
     cmbBitrate->setInsertPolicy(QComboBox::NoInsert);
     for (int rate : {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320})
@@ -111,9 +114,9 @@ frmSettings::frmSettings(Dialogs& dialogs) : QWidget(nullptr), dialogs_(dialogs)
     connect(Label6, &LabelButton::clicked, this, &frmSettings::Label6_Click);
     connect(Label4, &LabelButton::pointerMoved, this, [this] { Shape1->setFillColor(twips::kWhite); });
     connect(Label6, &LabelButton::pointerMoved, this, [this] { Shape2->setFillColor(twips::kWhite); });
-    // Only a choice from the list switches the drive, not typing or the
-    // start-up routine showing the saved drive.
-    connect(DriveList, &QComboBox::activated, this, &frmSettings::driveChosen);
+    // Only a choice from the open list switches the drive: not typing, the
+    // wheel, or the start-up routine showing the saved drive.
+    connect(driveList, &ListChoiceCombo::chosen, this, &frmSettings::driveChosen);
 
     // The dialog's own load: the saved output folder.
     txtOutPath->setText(modSettings::ReadSetting(modSettings::kSection, modSettings::kOutpath, QString()));
@@ -142,8 +145,24 @@ void frmSettings::ShowSettings() {
 
 void frmSettings::Label4_Click() {
     // Nothing is checked first: an empty folder is saved as an empty value.
-    modSettings::WriteSetting(modSettings::kSection, modSettings::kOutpath, txtOutPath->text());
-    modSettings::WriteSetting(modSettings::kSection, modSettings::kDrive, DriveList->currentText());
+    // The placeholder shown before any drive was picked is not a drive: the
+    // saved one stays.
+    const QString drive = DriveList->currentText();
+    const bool placeholder = drive == kSelectDrive && DriveList->findText(drive) == -1;
+    QString why;
+    const bool ok = modSettings::WriteSetting(modSettings::kSection, modSettings::kOutpath,
+                                              txtOutPath->text(), &why) &&
+                    (placeholder ||
+                     modSettings::WriteSetting(modSettings::kSection, modSettings::kDrive, drive, &why));
+    if (!ok) {
+        // The choices stay on screen so nothing is lost; the person can mend
+        // the file or its folder and press Save again.
+        dialogs_.MsgBox(QStringLiteral("The settings could not be saved to %1: %2.\r\n\r\nCheck that "
+                                       "the file and its folder may be written, then click Save again.")
+                            .arg(modSettings::SettingsFilePath(), why),
+                        Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation, modGeneral::kAppTitle);
+        return;
+    }
     hide();
     emit saved();
 }

@@ -2,6 +2,7 @@
 
 #include "general/FormLayout.h"
 #include "general/LabelButton.h"
+#include "general/ListChoiceCombo.h"
 #include "general/Twips.h"
 #include "tracks/TrackListBox.h"
 #include "tracks/modNames.h"
@@ -10,11 +11,9 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
-#include <QScopedValueRollback>
 #include <QTreeWidget>
 
 namespace {
@@ -58,9 +57,9 @@ frmRenAll::frmRenAll(QWidget* owner, TrackListBox* trackList, const QAction* mnu
     Text1 = place(new QLineEdit(this), QStringLiteral("Text1"), twips::rect(960, 2400, 3255, 315));
     Label4 = place(new QLabel(QStringLiteral("Prefix:"), this), QStringLiteral("Label4"),
                    twips::rect(4320, 2440, 495, 255));
-    cboPrefix = place(new QComboBox(this), QStringLiteral("cboPrefix"), twips::rect(4800, 2400, 975, 315));
-    cboPrefix->setEditable(true);
-    cboPrefix->setInsertPolicy(QComboBox::NoInsert);
+    // Only a choice from the list applies a prefix; typing in the field does not.
+    auto* prefixList = new ListChoiceCombo(this, ListChoiceCombo::Typing::KeepsEntry);
+    cboPrefix = place(prefixList, QStringLiteral("cboPrefix"), twips::rect(4800, 2400, 975, 315));
     cboPrefix->addItems({QStringLiteral(" - CD1"), QStringLiteral(" - CD2"), QStringLiteral(" - CD3"),
                          QStringLiteral(" - CD4")});
     cboPrefix->setEditText(QStringLiteral(" - CD1"));
@@ -86,9 +85,7 @@ frmRenAll::frmRenAll(QWidget* owner, TrackListBox* trackList, const QAction* mnu
     cboPrefix->setFocus();
 
     Text1->installEventFilter(this);
-    cboPrefix->installEventFilter(this);
-    // Only a choice from the list applies a prefix; typing in the field does not.
-    connect(cboPrefix, &QComboBox::activated, this, &frmRenAll::cboPrefix_Click);
+    connect(prefixList, &ListChoiceCombo::chosen, this, &frmRenAll::cboPrefix_Click);
     connect(Label1, &LabelButton::clicked, this, &frmRenAll::Label1_Click);
     connect(Label2, &LabelButton::clicked, this, &QDialog::reject);
     connect(Label1, &LabelButton::pointerMoved, this, [this] {
@@ -140,25 +137,10 @@ bool frmRenAll::eventFilter(QObject* watched, QEvent* event) {
         if (!selected.isEmpty())
             selected.first()->setText(kTitle, Text1->text());
     }
-    // When editing ends (Enter, or leaving the field) on text that equals an
-    // entry, Qt reports the entry as activated. That is typing, not a choice:
-    // the combo handles the event here, with activations ignored meanwhile.
-    if (watched == cboPrefix && !editEnding_) {
-        const auto* key = event->type() == QEvent::KeyPress ? static_cast<QKeyEvent*>(event) : nullptr;
-        const bool ends = event->type() == QEvent::FocusOut ||
-                          (key && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter));
-        if (ends) {
-            const QScopedValueRollback<bool> ending(editEnding_, true);
-            static_cast<QObject*>(cboPrefix)->event(event);
-            return true;
-        }
-    }
     return QDialog::eventFilter(watched, event);
 }
 
 void frmRenAll::cboPrefix_Click(int index) {
-    if (editEnding_)
-        return;
     const QString prefix = bare(modNames::PrefixFromName(cboPrefix->itemText(index)));
     for (int i = 0; i < List1->topLevelItemCount(); ++i)
         List1->topLevelItem(i)->setText(kPrefix, prefix);

@@ -36,7 +36,6 @@ private:
     QPointer<TrackListBox> trackList_;
     QPointer<const QAction> mnuTP_;
     bool sized_ = false;
-    bool editEnding_ = false;
 
     QTreeWidget* List1 = nullptr;
     QLabel* Label3 = nullptr;

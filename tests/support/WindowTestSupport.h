@@ -7,6 +7,7 @@
 #include "tracks/TrackListBox.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QStringList>
 #include <QWidget>
 
@@ -22,8 +23,8 @@ T* child(const QObject* window, const char* name) {
     return found;
 }
 
-// Its own application folder (so its own Dorvane.ini) and no drive open,
-// for the lifetime of one test.
+// Its own application folder (so its own Dorvane.ini), its own
+// configuration folder and no drive open, for the lifetime of one test.
 class FreshProgram {
 public:
     FreshProgram();
@@ -32,7 +33,13 @@ public:
     FreshProgram& operator=(const FreshProgram&) = delete;
 
     TempFolder folder;
+
+private:
+    QByteArray config_;
 };
+
+// Picks entry index from combo's open list with a click, as a person does.
+void pickFromList(QComboBox* combo, int index);
 
 // The pieces of the main window the rename windows work with.
 struct ListOwner {
