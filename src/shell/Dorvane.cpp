@@ -185,7 +185,9 @@ void Dorvane::Form_Load() {
 
     QDir::setCurrent(modGeneral::AppFolder());
 
-    settings_->FillDriveList(modAKRip32::DriveListTexts());
+    const QString shownDrive = settings_->DriveList->currentText();
+    const QStringList drives = modAKRip32::DriveListTexts();
+    settings_->FillDriveList(drives);
 
     const QString savedDrive =
         modSettings::ReadSetting(modSettings::kSection, modSettings::kDrive, QString());
@@ -195,13 +197,15 @@ void Dorvane::Form_Load() {
                                        "drive in the Settings options, or insert a CD"),
                         Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation, QStringLiteral("Error"));
     } else {
-        QStringList drives;
-        for (int i = 0; i < settings_->DriveList->count(); ++i)
-            drives << settings_->DriveList->itemText(i);
-        const int driveIndex = modStartup::DriveIndexFor(drives, savedDrive);
+        // Tracks are listed but no drive was saved: the person picked one in
+        // the settings window without saving. Reopen that one and keep it
+        // shown, so a later Save stores it.
+        const int driveIndex = savedDrive.isEmpty()
+                                   ? modStartup::DriveIndexForUnsaved(drives, shownDrive)
+                                   : modStartup::DriveIndexFor(drives, savedDrive);
         if (driveIndex >= 0)
             settings_->DriveList->setCurrentIndex(driveIndex);
-        settings_->DriveList->setEditText(savedDrive);
+        settings_->DriveList->setEditText(savedDrive.isEmpty() ? drives.value(driveIndex) : savedDrive);
 
         TrackList->clear();
         if (modAKRip32::Drive().CDHandle != 0)
@@ -289,7 +293,13 @@ void Dorvane::mnuHHelp_Click() {
     // The help file and the online help arrive with the help window.
 }
 
-void Dorvane::mnuChangeName_Click() { frmChangeTrack::Open(TrackList, mnuTP); }
+void Dorvane::mnuChangeName_Click() {
+    // With nothing current yet, Rename works on the first track, so on a list
+    // with tracks it always opens the window.
+    if (TrackList->CurrentIndex() == -1 && TrackList->Count() > 0)
+        TrackList->setCurrentRow(0);
+    frmChangeTrack::Open(TrackList, mnuTP);
+}
 
 void Dorvane::mnuRenAll_Click() {
     frmRenAll window(this, TrackList, mnuTP);

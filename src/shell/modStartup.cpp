@@ -9,6 +9,13 @@ int DriveIndexFor(const QStringList& driveList, const QString& savedDrive) {
     return static_cast<int>(driveList.indexOf(savedDrive));
 }
 
+int DriveIndexForUnsaved(const QStringList& driveList, const QString& shownDrive) {
+    const auto shown = static_cast<int>(driveList.indexOf(shownDrive));
+    if (shown >= 0)
+        return shown;
+    return driveList.isEmpty() ? -1 : 0;
+}
+
 QString DefaultOutputFolder() {
     const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
     // A fresh account may have no music folder yet; a folder that does not

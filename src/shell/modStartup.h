@@ -10,6 +10,11 @@ namespace modStartup {
 // text equals it, or -1 when none does (the open then fails quietly).
 int DriveIndexFor(const QStringList& driveList, const QString& savedDrive);
 
+// The drive list position to reopen when tracks are listed but no drive was
+// saved: the entry the drive list shows now, or position 0 when it shows none
+// (-1 for an empty list).
+int DriveIndexForUnsaved(const QStringList& driveList, const QString& shownDrive);
+
 // The output folder when none is saved: the user's music folder, or the home
 // folder when there is none.
 QString DefaultOutputFolder();

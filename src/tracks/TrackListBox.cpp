@@ -1,5 +1,6 @@
 #include "tracks/TrackListBox.h"
 
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QMouseEvent>
 
@@ -54,6 +55,15 @@ bool TrackListBox::event(QEvent* e) {
         }
     }
     return QListWidget::event(e);
+}
+
+void TrackListBox::focusInEvent(QFocusEvent* e) {
+    // Qt makes the first item current when a list without one gets the
+    // focus; then "no current item" would hold only until the first focus.
+    const bool noneCurrent = !currentIndex().isValid();
+    QListWidget::focusInEvent(e);
+    if (noneCurrent && currentIndex().isValid())
+        selectionModel()->clear();
 }
 
 void TrackListBox::keyPressEvent(QKeyEvent* e) {

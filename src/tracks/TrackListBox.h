@@ -12,7 +12,8 @@ public:
     explicit TrackListBox(QWidget* parent);
 
     int Count() const { return count(); }
-    // Adds an item at the end, unchecked, and selects nothing.
+    // Adds an item at the end, unchecked, and selects nothing. After a fill no
+    // item is current, whether or not the list has the focus.
     void AddItem(const QString& text);
     // An index outside the list reads as empty text and is never written.
     QString ItemText(int index) const;
@@ -30,6 +31,7 @@ signals:
     void popupRequested(const QPoint& globalPos);
 
 protected:
+    void focusInEvent(QFocusEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     bool event(QEvent* event) override;
