@@ -400,7 +400,8 @@ using SndfilePtr = std::unique_ptr<SNDFILE, SndfileCloser>;
 // another, so the file is sought only when a read starts elsewhere.
 class SoundFile final : public ImageFile {
 public:
-    SoundFile(SndfilePtr file, std::int64_t frames) : file_(std::move(file)), frames_(frames) {
+    SoundFile(Fd fd, SndfilePtr file, std::int64_t frames)
+        : fd_(std::move(fd)), file_(std::move(file)), frames_(frames) {
         sectors_ = (frames + kFramesPerSector - 1) / kFramesPerSector;
     }
 
@@ -432,6 +433,7 @@ public:
     }
 
 private:
+    Fd fd_;  // libsndfile reads through it; declared first, so closed last
     SndfilePtr file_;
     std::int64_t frames_;
     std::int64_t position_ = 0;
@@ -451,33 +453,43 @@ int BlockBytes(int mode) {
 
 std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
 
+// A FIFO would block the open, and a device or folder is no image file, so
+// only regular files are read.
+Fd OpenRegular(const std::string& path, std::int64_t& size, std::string& reason) {
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat info {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0) {
+        reason = SystemReason();
+        return Fd();
+    }
+    if (!S_ISREG(info.st_mode)) {
+        reason = "not a file";
+        return Fd();
+    }
+    size = info.st_size;
+    return fd;
+}
+
 std::unique_ptr<ImageFile> OpenFile(const std::string& folder, const SheetFile& file, int blockBytes,
                                     std::string& problem) {
     const std::string path = !file.name.empty() && file.name.front() == '/' ? file.name : folder + file.name;
     const std::string named = Quoted(file.name) + " (" + path + ")";
-    if (file.type == "BINARY" || file.type == "MOTOROLA") {
-        Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-        struct stat info {};
-        if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0) {
-            problem = "cannot open " + named + ": " + SystemReason();
-            return nullptr;
-        }
-        if (!S_ISREG(info.st_mode)) {
-            problem = named + " is not a file";
-            return nullptr;
-        }
-        return std::make_unique<RawFile>(std::move(fd), info.st_size, blockBytes, file.type == "MOTOROLA");
-    }
-    if (file.type != "WAVE" && file.type != "AIFF" && file.type != "FLAC") {
+    const bool raw = file.type == "BINARY" || file.type == "MOTOROLA";
+    if (!raw && file.type != "WAVE" && file.type != "AIFF" && file.type != "FLAC") {
         problem = named + " is of type " + file.type + "; only BINARY, MOTOROLA, WAVE, AIFF and FLAC files can be read";
         return nullptr;
     }
-    if (::access(path.c_str(), R_OK) != 0) {
-        problem = "cannot open " + named + ": " + SystemReason();
+    std::int64_t size = 0;
+    std::string reason;
+    Fd fd = OpenRegular(path, size, reason);
+    if (fd.get() < 0) {
+        problem = "cannot open " + named + ": " + reason;
         return nullptr;
     }
+    if (raw)
+        return std::make_unique<RawFile>(std::move(fd), size, blockBytes, file.type == "MOTOROLA");
     SF_INFO info{};
-    SndfilePtr sound(sf_open(path.c_str(), SFM_READ, &info));
+    SndfilePtr sound(sf_open_fd(fd.get(), SFM_READ, &info, SF_FALSE));
     if (!sound) {
         problem = "cannot read " + named + " as WAVE, AIFF or FLAC: " + sf_strerror(nullptr);
         return nullptr;
@@ -497,7 +509,12 @@ std::unique_ptr<ImageFile> OpenFile(const std::string& folder, const SheetFile& 
                   " audio; only 16-bit stereo at 44100 Hz, as on a CD, can be read (convert it first)";
         return nullptr;
     }
-    return std::make_unique<SoundFile>(std::move(sound), info.frames);
+    // A stream that does not say its length cannot be laid out as a disc.
+    if (info.frames < 0 || info.frames > kMaxSectors * kFramesPerSector) {
+        problem = named + " does not say how long it is, or is longer than a disc can be";
+        return nullptr;
+    }
+    return std::make_unique<SoundFile>(std::move(fd), std::move(sound), info.frames);
 }
 
 // ---- The disc -------------------------------------------------------------
@@ -623,9 +640,19 @@ bool Lay(CueImage& disc, const SheetScan& scan, const CueParse& cue, std::string
 std::unique_ptr<Disc> OpenCueImage(const std::string& sheetPath, std::string& problem) {
     std::string text;
     {
-        Fd fd(::open(sheetPath.c_str(), O_RDONLY | O_CLOEXEC));
-        if (fd.get() < 0 || !ReadAll(fd.get(), text, kMaxSheetBytes)) {
-            problem = errno == EFBIG ? "it is too large for a CUE sheet" : "the sheet cannot be read: " + SystemReason();
+        std::int64_t size = 0;
+        std::string reason;
+        Fd fd = OpenRegular(sheetPath, size, reason);
+        if (fd.get() < 0) {
+            problem = "the sheet cannot be read: " + reason;
+            return nullptr;
+        }
+        if (size > kMaxSheetBytes) {
+            problem = "it is too large for a CUE sheet";
+            return nullptr;
+        }
+        if (!ReadAll(fd.get(), text, kMaxSheetBytes)) {
+            problem = "the sheet cannot be read: " + SystemReason();
             return nullptr;
         }
     }

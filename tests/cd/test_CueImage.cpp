@@ -5,6 +5,7 @@
 // the files were made from.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <optional>
@@ -100,7 +101,8 @@ std::vector<Case> Cases() {
          "FILE \"d.bin\" BINARY\n  TRACK 01 AUDIO\n    FLAGS DCP PRE\n    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n"
          "    INDEX 01 00:04:00\n  TRACK 03 MODE1/2352\n    INDEX 01 00:06:50\n",
          kStarts, kWhole, 1, {0x03, 0x00, 0x04}},
-        {"one BIN per track", PerTrack(FileType::Binary, ".bin"), PerTrackSheet(".bin", "BINARY"), kStarts, kWhole},
+        {"one BIN per track, a byte order mark before the sheet", PerTrack(FileType::Binary, ".bin"),
+         "\xEF\xBB\xBF" + PerTrackSheet(".bin", "BINARY"), kStarts, kWhole},
         {"one WAVE per track", PerTrack(FileType::Wave, ".wav"), PerTrackSheet(".wav", "WAVE"), kStarts, kWhole},
         {"one AIFF per track", PerTrack(FileType::Aiff, ".aiff"), PerTrackSheet(".aiff", "AIFF"), kStarts, kWhole},
         {"one FLAC file for the album", {{"album.flac", 0, 750, FileType::Flac}},
@@ -238,7 +240,9 @@ TEST_F(CueImageTest, UnusableSheetsSayWhy) {
         {{{"d.bin", 0, 750}}, "FILE d.bin BINARY\n" + track + "  TRACK 02 AUDIO\n    INDEX 00 00:04:00\n", "TRACK 2 has no INDEX 01"},
         {{{"d.bin", 0, 750}}, "FILE d.bin BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n", "no audio track"},
         {{{"d.bin", 0, 750}}, "FILE d.bin BINARY\n" + track + "    BOGUS 3\n", "near line 4: syntax error"},
+        {{}, "FILE p.wav WAVE\n" + track, "p.wav): not a file"},  // a FIFO would block the open
     };
+    ASSERT_EQ(::mkfifo(folder_.file("p.wav").c_str(), 0600), 0);
     for (const Refusal& r : refusals) {
         SCOPED_TRACE(r.why);
         WriteFiles(r.files);
