@@ -170,8 +170,9 @@ private:
 // sheet parsed in the same process can come out wrong; and it prints its
 // complaints to stderr. So every sheet is parsed in a child process of its
 // own, which starts from libcue's pristine state and hands back, through a
-// pipe, what it printed and what it found. The child calls only libcue and
-// the C library; glibc keeps malloc usable after fork.
+// pipe, what it printed and what it found. The child only parses and
+// writes, then leaves without running any exit handlers; glibc keeps malloc
+// usable after fork.
 bool ParseWithLibcue(const std::string& text, CueParse& result, std::string& problem) {
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) {
@@ -190,6 +191,7 @@ bool ParseWithLibcue(const std::string& text, CueParse& result, std::string& pro
     writeEnd.Close();  // so the read below ends when the child does
     std::string wire;
     const bool received = ReadAll(readEnd.get(), wire, 64 * kMaxSheetBytes);
+    readEnd.Close();  // a child still writing then ends rather than waits
     int status = 0;
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
