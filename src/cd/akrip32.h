@@ -1,9 +1,10 @@
 #pragma once
 // The CD audio library layer: eight functions and their packed records, the
 // way the rest of the program expects a CD extraction library to behave.
-// Built over libcdio. The drives are the real CD drives libcdio finds, then
-// one drive per disc image named in DORVANE_DISC_IMAGES (":"-separated),
-// at most 8 in all.
+// Built over libcdio and our own CUE sheet reader (Disc.h). The drives are
+// the real CD drives libcdio finds, then one drive per disc image named on
+// the command line or in DORVANE_DISC_IMAGES (ImageDrives.h), at most 8 in
+// all.
 //
 // Numbers are little-endian except TOCTRACK::addr, which is most significant
 // byte first. Every record is packed byte for byte; the static_asserts below

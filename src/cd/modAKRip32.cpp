@@ -1,7 +1,10 @@
 #include "cd/modAKRip32.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+
+#include "cd/ImageDrives.h"
 
 namespace modAKRip32 {
 
@@ -35,6 +38,15 @@ QStringList DriveListTexts() {
         texts << (entry ? BytesToText(entry->id, sizeof entry->id) : QString());
     }
     return texts;
+}
+
+QString UseCommandLineImages(const std::vector<std::string>& paths) {
+    akrip::SetCommandLineImages(paths);
+    if (paths.empty())
+        return {};
+    // The text the drive list shows for it, cut to the record's 64 bytes.
+    const std::string text = akrip::ImageDriveText(paths.front());
+    return BytesToText(text.data(), static_cast<int>(std::min<std::size_t>(text.size(), sizeof akrip::CDREC::id - 1)));
 }
 
 bool OpenCD(int position) {

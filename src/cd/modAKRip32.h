@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace modAKRip32 {
 
@@ -29,6 +31,11 @@ QString BytesToText(const char* bytes, int length);
 
 // The drive list's entries: positions 0 to GetNumAdapters(), at most 8.
 QStringList DriveListTexts();
+
+// Lists the disc images named on the command line as drives, and returns the
+// drive text of the first: start-up opens it instead of the saved drive.
+// Empty text when no image was named.
+QString UseCommandLineImages(const std::vector<std::string>& paths);
 
 // Opens the drive at a position and reads its table of contents into
 // DiscTOC. Does not close a drive that is open: callers call CloseCD first.

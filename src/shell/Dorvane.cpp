@@ -43,7 +43,8 @@ void separator(QMenu* menu, const char* name) {
 
 }  // namespace
 
-Dorvane::Dorvane(Dialogs& dialogs) : QMainWindow(nullptr), dialogs_(dialogs) {
+Dorvane::Dorvane(Dialogs& dialogs, QString startDrive)
+    : QMainWindow(nullptr), dialogs_(dialogs), startDrive_(std::move(startDrive)) {
     setObjectName(QStringLiteral("Dorvane"));
     setWindowTitle(modGeneral::kAppTitle);
     setWindowIcon(AppIcon());
@@ -175,6 +176,7 @@ void Dorvane::Form_Load() {
         settings_ = new frmSettings(dialogs_);
         connect(settings_, &frmSettings::driveChosen, this, &Dorvane::SwitchDrive);
         connect(settings_, &frmSettings::saved, this, [this] {
+            startDrive_.clear();
             show();
             raise();
             activateWindow();
@@ -189,8 +191,9 @@ void Dorvane::Form_Load() {
     const QStringList drives = modAKRip32::DriveListTexts();
     settings_->FillDriveList(drives);
 
-    const QString savedDrive =
-        modSettings::ReadSetting(modSettings::kSection, modSettings::kDrive, QString());
+    const QString savedDrive = !startDrive_.isEmpty()
+                                   ? startDrive_
+                                   : modSettings::ReadSetting(modSettings::kSection, modSettings::kDrive, QString());
     if (savedDrive.isEmpty() && TrackList->Count() == 0) {
         dialogs_.MsgBox(QStringLiteral("Either there is no cd in the drive, or you have not yet "
                                        "selected the drive you wish to use.\r\n\r\nPlease select a "

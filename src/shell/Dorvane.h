@@ -17,7 +17,9 @@ class frmSettings;
 class Dorvane : public QMainWindow {
     Q_OBJECT
 public:
-    explicit Dorvane(Dialogs& dialogs);
+    // startDrive: the drive text of a disc image named on the command line,
+    // opened instead of the saved drive until Save stores a choice.
+    explicit Dorvane(Dialogs& dialogs, QString startDrive = {});
     ~Dorvane() override;
 
     void Form_Load();
@@ -49,6 +51,7 @@ private:
     void mnuHHelp_Click();
 
     Dialogs& dialogs_;
+    QString startDrive_;
     frmSettings* settings_ = nullptr;
     QWidget* area_ = nullptr;
     QPushButton* cmdRip = nullptr;

@@ -1,15 +1,26 @@
+#include "cd/modAKRip32.h"
 #include "general/FormLayout.h"
 #include "general/QtDialogs.h"
 #include "shell/Dorvane.h"
 
 #include <QApplication>
 
+#include <string>
+#include <string_view>
+#include <vector>
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Dorvane"));
     formlayout::InstallFontSubstitutes();
     QtDialogs dialogs;
-    Dorvane window(dialogs);
+    // Qt has taken its own options out of argv; the other arguments that are
+    // not options name disc images, the first of which start-up opens.
+    std::vector<std::string> images;
+    for (int i = 1; i < argc; ++i)
+        if (!std::string_view(argv[i]).starts_with('-'))
+            images.emplace_back(argv[i]);
+    Dorvane window(dialogs, modAKRip32::UseCommandLineImages(images));
     window.show();
     return QApplication::exec();
 }

@@ -8,8 +8,11 @@
 #include <cstring>
 #include <memory>
 #include <numbers>
+#include <optional>
 #include <stdexcept>
 #include <utility>
+
+#include <sndfile.h>
 
 namespace discmaker {
 namespace {
@@ -245,6 +248,90 @@ private:
     FilePtr file_;
 };
 
+struct SndfileCloser {
+    void operator()(SNDFILE* f) const noexcept { sf_close(f); }
+};
+using SndfilePtr = std::unique_ptr<SNDFILE, SndfileCloser>;
+
+// One sink for rendered stereo frames, raw or through libsndfile.
+class AudioSink {
+public:
+    AudioSink(const std::string& path, FileType type, SoundForm form) : type_(type), form_(form) {
+        if (type == FileType::Binary || type == FileType::Motorola) {
+            raw_.emplace(path);
+            return;
+        }
+        const int container = type == FileType::Wave ? SF_FORMAT_WAV : type == FileType::Aiff ? SF_FORMAT_AIFF : SF_FORMAT_FLAC;
+        const int samples = form.bits == 8 ? SF_FORMAT_PCM_S8 : form.bits == 24 ? SF_FORMAT_PCM_24 : SF_FORMAT_PCM_16;
+        SF_INFO info{};
+        info.samplerate = form.rate;
+        info.channels = form.channels;
+        info.format = container | samples;
+        sound_.reset(sf_open(path.c_str(), SFM_WRITE, &info));
+        if (!sound_)
+            throw std::runtime_error("cannot create " + path + ": " + sf_strerror(nullptr));
+        path_ = path;
+    }
+    // frames * 4 bytes of 16-bit little-endian stereo.
+    void Write(unsigned char* data, std::int64_t frames) {
+        const auto bytes = static_cast<std::size_t>(frames) * 4;
+        if (raw_) {
+            if (type_ == FileType::Motorola)
+                for (std::size_t i = 0; i + 1 < bytes; i += 2)
+                    std::swap(data[i], data[i + 1]);
+            raw_->Write(data, bytes);
+            return;
+        }
+        samples_.resize(static_cast<std::size_t>(frames) * static_cast<std::size_t>(form_.channels));
+        for (std::int64_t f = 0; f < frames; ++f)
+            for (int c = 0; c < form_.channels; ++c) {
+                const std::size_t at = static_cast<std::size_t>(f) * 4 + static_cast<std::size_t>(c) * 2;
+                samples_[static_cast<std::size_t>(f * form_.channels + c)] =
+                    static_cast<short>(data[at] | data[at + 1] << 8);
+            }
+        if (sf_writef_short(sound_.get(), samples_.data(), frames) != frames)
+            throw std::runtime_error("cannot write " + path_ + ": " + sf_strerror(sound_.get()));
+    }
+    void Close() {
+        if (raw_) {
+            raw_->Close();
+        } else if (sf_close(sound_.release()) != 0) {
+            throw std::runtime_error("cannot write " + path_);
+        }
+    }
+
+private:
+    FileType type_;
+    SoundForm form_;
+    std::optional<OutFile> raw_;
+    SndfilePtr sound_;
+    std::string path_;
+    std::vector<short> samples_;
+};
+
+const char* Extension(FileType type) {
+    switch (type) {
+    case FileType::Binary:
+    case FileType::Motorola: return ".bin";
+    case FileType::Wave: return ".wav";
+    case FileType::Aiff: return ".aiff";
+    case FileType::Flac: return ".flac";
+    }
+    return ".bin";
+}
+
+// Rippers name a FLAC file WAVE in the sheet, so that is what we write too.
+const char* Keyword(FileType type) {
+    switch (type) {
+    case FileType::Binary: return "BINARY";
+    case FileType::Motorola: return "MOTOROLA";
+    case FileType::Aiff: return "AIFF";
+    case FileType::Wave:
+    case FileType::Flac: return "WAVE";
+    }
+    return "BINARY";
+}
+
 std::string Msf(std::int32_t sector) {
     char text[40];
     std::snprintf(text, sizeof text, "%02d:%02d:%02d", sector / (60 * kSectorsPerSecond),
@@ -269,19 +356,10 @@ std::string WriteCueBin(const std::string& folder, const std::string& baseName, 
     const Layout layout = MakeLayout(plan);
     const std::string stem = (folder.empty() ? std::string(".") : folder) + "/" + baseName;
 
-    OutFile bin(stem + ".bin");
-    constexpr std::int32_t kBlock = 1024;  // sectors per write: 2.4 MB
-    std::vector<unsigned char> buffer(static_cast<std::size_t>(kBlock) * kSectorBytes);
-    const std::int32_t total = layout.starts.back();
-    for (std::int32_t at = 0; at < total; at += kBlock) {
-        const std::int32_t count = std::min(kBlock, total - at);
-        Render(plan, layout, at, count, buffer.data());
-        bin.Write(buffer.data(), static_cast<std::size_t>(count) * kSectorBytes);
-    }
-    bin.Close();
+    WriteAudioFile(stem + Extension(plan.type), plan, 0, layout.starts.back(), plan.type);
 
     std::string sheet = "REM made by makedisc, seed " + std::to_string(plan.seed) + "\n";
-    sheet += "FILE \"" + baseName + ".bin\" BINARY\n";
+    sheet += "FILE \"" + baseName + Extension(plan.type) + "\" " + Keyword(plan.type) + "\n";
     for (std::size_t t = 0; t + 1 < layout.starts.size(); ++t) {
         char header[48];
         std::snprintf(header, sizeof header, "  TRACK %02zu AUDIO\n", t + 1);
@@ -294,6 +372,28 @@ std::string WriteCueBin(const std::string& folder, const std::string& baseName, 
     cue.Write(reinterpret_cast<const unsigned char*>(sheet.data()), sheet.size());
     cue.Close();
     return stem + ".cue";
+}
+
+void WriteAudioFile(const std::string& path, const DiscPlan& plan, std::int32_t first, std::int32_t count,
+                    FileType type, std::int32_t cutFrames, SoundForm form) {
+    const Layout layout = MakeLayout(plan);
+    if (first < 0 || count < 0 || count > layout.starts.back() - first || cutFrames < 0 ||
+        std::int64_t{cutFrames} > std::int64_t{count} * kFramesPerSector)
+        throw std::out_of_range("sectors " + std::to_string(first) + " + " + std::to_string(count) + " are not on the disc");
+    if (form.channels < 1 || form.channels > 2 || (form.bits != 8 && form.bits != 16 && form.bits != 24))
+        throw std::invalid_argument("no such sound form");
+    AudioSink sink(path, type, form);
+    constexpr std::int32_t kBlock = 1024;  // sectors per write: 2.4 MB
+    std::vector<unsigned char> buffer(static_cast<std::size_t>(kBlock) * kSectorBytes);
+    std::int64_t framesLeft = std::int64_t{count} * kFramesPerSector - cutFrames;
+    for (std::int32_t at = first; at < first + count && framesLeft > 0; at += kBlock) {
+        const std::int32_t sectors = std::min(kBlock, first + count - at);
+        Render(plan, layout, at, sectors, buffer.data());
+        const std::int64_t frames = std::min<std::int64_t>(framesLeft, std::int64_t{sectors} * kFramesPerSector);
+        sink.Write(buffer.data(), frames);
+        framesLeft -= frames;
+    }
+    sink.Close();
 }
 
 void FillSector(const DiscPlan& plan, std::int32_t sector, unsigned char out[kSectorBytes]) {

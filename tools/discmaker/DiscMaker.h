@@ -1,10 +1,13 @@
 #pragma once
-// Makes audio-CD images (one CUE sheet and one BIN) full of music-like,
+// Makes audio-CD images (a CUE sheet and its audio file) full of music-like,
 // deterministic audio, so tests and the demo have discs to read without a
-// drive. No Qt: plain C++ and POSIX.
+// drive; and single audio files in the forms CUE sheets name (raw BINARY or
+// MOTOROLA, WAVE, AIFF, FLAC), so tests can build sheets of their own. No Qt:
+// plain C++, POSIX and libsndfile.
 //
-// Sector numbers below are disc sectors as libcdio counts them (LSN). The BIN
-// starts at sector 0, so a sector's number is also its place in the BIN.
+// Sector numbers below are disc sectors as libcdio counts them (LSN). The
+// audio file starts at sector 0, so a sector's number is also its place in
+// the file.
 
 #include <cstdint>
 #include <string>
@@ -17,10 +20,23 @@ constexpr int kSectorsPerSecond = 75;
 constexpr int kPregapSectors = 150;
 constexpr int kMaxTracks = 99;
 
+// How a file holds its audio: raw 16-bit little-endian stereo (BINARY), the
+// same big-endian (MOTOROLA), or a sound file libsndfile writes.
+enum class FileType { Binary, Motorola, Wave, Aiff, Flac };
+
+// The form of a sound file's samples; anything but the default is not CD
+// audio, which is what tests of refused files need.
+struct SoundForm {
+    int rate = 44100;
+    int channels = 2;
+    int bits = 16;  // 8, 16 or 24
+};
+
 struct DiscPlan {
     std::vector<std::int32_t> trackSectors;  // length of each track, at least 1 sector
     std::uint32_t seed = 1;                  // same seed, same audio
     bool pregap = false;  // 150 quiet sectors before track 1, which then starts at 150
+    FileType type = FileType::Binary;        // the one file WriteCueBin writes
 };
 
 // First sector of track `index` (0-based); index == track count gives the
@@ -29,10 +45,18 @@ std::int32_t TrackStart(const DiscPlan& plan, int index);
 // Sectors in the BIN, pregap included: the lead-out sector.
 std::int32_t TotalSectors(const DiscPlan& plan);
 
-// Writes <folder>/<baseName>.cue and <folder>/<baseName>.bin and returns the
-// .cue path. Throws std::invalid_argument for a plan or name that cannot make
-// a disc and std::runtime_error when a file cannot be written.
+// Writes <folder>/<baseName>.cue and one audio file, <baseName>.bin (BINARY
+// and MOTOROLA), .wav, .aiff or .flac, and returns the .cue path. Throws
+// std::invalid_argument for a plan or name that cannot make a disc and
+// std::runtime_error when a file cannot be written.
 std::string WriteCueBin(const std::string& folder, const std::string& baseName, const DiscPlan& plan);
+
+// Writes sectors [first, first + count) of the plan's audio into one file,
+// leaving out the last cutFrames stereo frames (so the file need not hold a
+// whole number of sectors). A mono form keeps the left channel; another rate
+// only labels the same samples. Throws like WriteCueBin.
+void WriteAudioFile(const std::string& path, const DiscPlan& plan, std::int32_t first, std::int32_t count,
+                    FileType type, std::int32_t cutFrames = 0, SoundForm form = {});
 
 // The 2352 bytes of `sector` exactly as the BIN holds them (16-bit
 // little-endian stereo), so tests can compare what was read. Throws

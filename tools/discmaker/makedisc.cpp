@@ -1,12 +1,14 @@
-// makedisc: writes an audio-CD image (CUE + BIN) for trying the program
-// without a drive. Prints the path of the .cue it wrote.
+// makedisc: writes an audio-CD image (a CUE sheet and its BIN, WAVE, AIFF or
+// FLAC file) for trying the program without a drive. Prints the path of the
+// .cue it wrote.
 //
-//   makedisc [--pregap] [--seed N] OUT_FOLDER BASENAME LEN1 [LEN2 ...]
+//   makedisc [--pregap] [--seed N] [--type T] OUT_FOLDER BASENAME LEN1 [LEN2 ...]
 //   makedisc --demo OUT_FOLDER
 
 #include <cstdio>
 #include <exception>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "DiscMaker.h"
@@ -14,11 +16,26 @@
 namespace {
 
 int Usage() {
-    std::fputs("usage: makedisc [--pregap] [--seed N] OUT_FOLDER BASENAME LEN1 [LEN2 ...]\n"
+    std::fputs("usage: makedisc [--pregap] [--seed N] [--type T] OUT_FOLDER BASENAME LEN1 [LEN2 ...]\n"
                "       makedisc --demo OUT_FOLDER\n"
-               "Track lengths are in sectors (75 per second).\n",
+               "Track lengths are in sectors (75 per second). T is the audio file's type:\n"
+               "bin (the default), motorola, wav, aiff or flac.\n",
                stderr);
     return 2;
+}
+
+bool ParseType(const std::string& text, discmaker::FileType& type) {
+    using discmaker::FileType;
+    static const std::pair<const char*, FileType> kTypes[] = {
+        {"bin", FileType::Binary}, {"motorola", FileType::Motorola}, {"wav", FileType::Wave},
+        {"aiff", FileType::Aiff},  {"flac", FileType::Flac},
+    };
+    for (const auto& [name, value] : kTypes)
+        if (text == name) {
+            type = value;
+            return true;
+        }
+    return false;
 }
 
 // Whole numbers only: "12abc" or "-3" would otherwise slip through stoul.
@@ -53,6 +70,8 @@ int main(int argc, char** argv) {
                     plan.pregap = true;
                 } else if (args[i] == "--seed" && i + 1 < args.size() && ParseNumber(args[i + 1], 0xffffffffULL, seed)) {
                     plan.seed = static_cast<std::uint32_t>(seed);
+                    ++i;
+                } else if (args[i] == "--type" && i + 1 < args.size() && ParseType(args[i + 1], plan.type)) {
                     ++i;
                 } else {
                     return Usage();

@@ -1,0 +1,235 @@
+// Real drives, cdrdao TOC and NRG images through libcdio. The layer calls in
+// here under its own mutex, because libcdio's logging is not reentrant
+// across threads.
+
+#include <cdio/cdio.h>
+#include <cdio/logging.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <set>
+#include <string_view>
+
+#include "cd/Disc.h"
+#include "cd/akrip32.h"
+
+namespace akrip::detail {
+namespace {
+
+struct CdioCloser {
+    void operator()(CdIo_t* p) const noexcept { cdio_destroy(p); }
+};
+using CdioPtr = std::unique_ptr<CdIo_t, CdioCloser>;
+
+struct DeviceListFree {
+    void operator()(char** list) const noexcept { cdio_free_device_list(list); }
+};
+using DeviceListPtr = std::unique_ptr<char*, DeviceListFree>;
+
+// The log handler runs inside libcdio calls, which happen under the layer's
+// mutex, so it keeps its message behind a mutex of its own.
+std::mutex logMutex;
+std::string lastLogMessage;
+
+const char* LevelName(cdio_log_level_t level) {
+    switch (level) {
+    case CDIO_LOG_DEBUG: return "debug";
+    case CDIO_LOG_INFO: return "info";
+    case CDIO_LOG_WARN: return "warning";
+    case CDIO_LOG_ERROR: return "error";
+    case CDIO_LOG_ASSERT: return "assert";
+    }
+    return "?";
+}
+
+void LogHandler(cdio_log_level_t level, const char message[]) {
+    if (level != CDIO_LOG_DEBUG) {
+        std::lock_guard lock(logMutex);
+        lastLogMessage = message ? message : "";
+    }
+    const char* wanted = std::getenv("DORVANE_CDIO_LOG");
+    if (wanted && std::strcmp(wanted, "1") == 0)
+        std::fprintf(stderr, "libcdio %s: %s\n", LevelName(level), message ? message : "");
+}
+
+std::string Trimmed(const char* text) {
+    std::string_view s(text);
+    const auto first = s.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return {};
+    const auto last = s.find_last_not_of(" \t");
+    return std::string(s.substr(first, last - first + 1));
+}
+
+// The data files a cdrdao TOC names (FILE, AUDIOFILE, DATAFILE). libcdio
+// finds a relative name in the working folder, so that is where we look too.
+std::vector<std::string> TocDataFiles(const std::string& toc) {
+    std::vector<std::string> files;
+    std::ifstream in(toc);
+    std::string line;
+    while (std::getline(in, line)) {
+        const auto comment = line.find("//");
+        if (comment != std::string::npos)
+            line.erase(comment);
+        std::string_view s(line);
+        const auto start = s.find_first_not_of(" \t\r");
+        if (start == std::string_view::npos)
+            continue;
+        s.remove_prefix(start);
+        const auto keywordEnd = std::min(s.find_first_of(" \t"), s.size());
+        std::string keyword(s.substr(0, keywordEnd));
+        std::transform(keyword.begin(), keyword.end(), keyword.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+        if (keyword != "FILE" && keyword != "AUDIOFILE" && keyword != "DATAFILE")
+            continue;
+        s.remove_prefix(keywordEnd);
+        const auto nameStart = s.find_first_not_of(" \t");
+        if (nameStart == std::string_view::npos)
+            continue;
+        s.remove_prefix(nameStart);
+        std::string_view name;
+        if (s.front() == '"') {
+            s.remove_prefix(1);
+            name = s.substr(0, s.find('"'));
+        } else {
+            name = s.substr(0, s.find_first_of(" \t\r"));
+        }
+        if (!name.empty())
+            files.emplace_back(name);
+    }
+    return files;
+}
+
+// How many sectors a TOC image's data files hold, or -1 for other kinds (NRG
+// keeps its audio inside the image, a drive has no files). libcdio answers
+// reads past the end of a data file with success and stale bytes, so reads
+// are held to this bound. For several files the sum is only an upper bound,
+// but libcdio's lead-out covers the rest. A file named twice (a TOC names
+// one file per track) counts once.
+std::int64_t DataFileSectors(CdIo_t* p, const std::string& imagePath) {
+    if (cdio_get_driver_id(p) != DRIVER_CDRDAO)
+        return -1;
+    const std::vector<std::string> files = TocDataFiles(imagePath);
+    std::int64_t bytes = 0;
+    for (const std::string& file : std::set<std::string>(files.begin(), files.end())) {
+        std::error_code ec;
+        const auto size = std::filesystem::file_size(file, ec);
+        if (!ec)
+            bytes += static_cast<std::int64_t>(size);
+    }
+    return bytes / kSectorBytes;
+}
+
+std::uint8_t ControlBits(CdIo_t* p, track_t track) {
+    std::uint8_t control = 0;
+    if (cdio_get_track_format(p, track) != TRACK_FORMAT_AUDIO)
+        control |= kDataTrack;
+    if (cdio_get_track_copy_permit(p, track) == CDIO_TRACK_FLAG_TRUE)
+        control |= kCopyPermitted;
+    if (cdio_get_track_preemphasis(p, track) == CDIO_TRACK_FLAG_TRUE)
+        control |= kPreEmphasis;
+    return control;
+}
+
+class CdioDisc final : public Disc {
+public:
+    CdioDisc(CdioPtr cdio, std::int64_t dataSectors) : cdio_(std::move(cdio)), dataSectors_(dataSectors) {}
+
+    std::optional<DiscTable> Table() override {
+        CdIo_t* p = cdio_.get();
+        const track_t first = cdio_get_first_track_num(p);
+        const track_t last = cdio_get_last_track_num(p);
+        if (first == CDIO_INVALID_TRACK || last == CDIO_INVALID_TRACK || first == 0 || last < first)
+            return std::nullopt;
+        DiscTable table;
+        for (int track = first; track <= last; ++track) {
+            const auto t = static_cast<track_t>(track);
+            const lsn_t lsn = cdio_get_track_lsn(p, t);
+            if (lsn == CDIO_INVALID_LSN)
+                return std::nullopt;
+            table.tracks.push_back({track, ControlBits(p, t), lsn});
+        }
+        const lsn_t leadout = cdio_get_track_lsn(p, CDIO_CDROM_LEADOUT_TRACK);
+        if (leadout == CDIO_INVALID_LSN)
+            return std::nullopt;
+        table.leadout = leadout;
+        return table;
+    }
+
+    // libcdio cuts a read that runs past the lead-out short and still reports
+    // success, and its image drivers take a short read of a data file as
+    // success too; the buffer would then hold stale bytes.
+    std::int32_t ReadableEnd() override {
+        const lsn_t leadout = cdio_get_track_lsn(cdio_.get(), CDIO_CDROM_LEADOUT_TRACK);
+        if (leadout == CDIO_INVALID_LSN)
+            return -1;
+        return dataSectors_ >= 0 ? static_cast<std::int32_t>(std::min<std::int64_t>(leadout, dataSectors_)) : leadout;
+    }
+
+    bool Read(std::int32_t start, std::uint32_t count, unsigned char* out) override {
+        return cdio_read_audio_sectors(cdio_.get(), out, start, count) == DRIVER_OP_SUCCESS;
+    }
+
+private:
+    CdioPtr cdio_;
+    std::int64_t dataSectors_;
+};
+
+}  // namespace
+
+// libcdio's own handler prints to the terminal and even exits the process on
+// an error message, so ours must be in place before the first libcdio call.
+void InstallCdioLogHandler() {
+    static std::once_flag once;
+    std::call_once(once, [] { cdio_log_set_handler(LogHandler); });
+}
+
+std::vector<std::string> CdioDevices() {
+    InstallCdioLogHandler();
+    std::vector<std::string> devices;
+    DeviceListPtr list(cdio_get_devices(DRIVER_DEVICE));
+    for (char** d = list.get(); d && *d; ++d)
+        devices.emplace_back(*d);
+    return devices;
+}
+
+std::string CdioDriveDescription(const std::string& device) {
+    InstallCdioLogHandler();
+    // A drive we cannot ask still gets a name, so it can be told apart.
+    CdioPtr p(cdio_open(device.c_str(), DRIVER_DEVICE));
+    cdio_hwinfo_t hw{};
+    if (!p || !cdio_get_hwinfo(p.get(), &hw))
+        return device;
+    std::string text;
+    for (const char* part : {hw.psz_vendor, hw.psz_model, hw.psz_revision}) {
+        const std::string piece = Trimmed(part);
+        if (piece.empty())
+            continue;
+        if (!text.empty())
+            text += ' ';
+        text += piece;
+    }
+    return text.empty() ? device : text;
+}
+
+std::unique_ptr<Disc> OpenCdioDisc(const std::string& path, bool image) {
+    InstallCdioLogHandler();
+    CdioPtr p(cdio_open(path.c_str(), image ? DRIVER_UNKNOWN : DRIVER_DEVICE));
+    if (!p)
+        return nullptr;
+    const std::int64_t dataSectors = image ? DataFileSectors(p.get(), path) : -1;
+    return std::make_unique<CdioDisc>(std::move(p), dataSectors);
+}
+
+std::string LastCdioMessage() {
+    std::lock_guard lock(logMutex);
+    return lastLogMessage;
+}
+
+}  // namespace akrip::detail

@@ -1,0 +1,22 @@
+#pragma once
+// Where the CD library layer finds its disc images, besides the real drives:
+// the images named on the command line, then those in DORVANE_DISC_IMAGES
+// (":"-separated). A relative path is taken from the folder the program was
+// started in, which start-up later leaves for the program's own folder.
+
+#include <string>
+#include <vector>
+
+namespace akrip {
+
+// Replaces the command line's images (listed before the variable's).
+void SetCommandLineImages(std::vector<std::string> paths);
+
+// The folder the process started in, taken before anything could change it;
+// empty if it could not be read.
+const std::string& StartFolder();
+
+// The drive text (CDREC id) of an image: "IMAGE " and its file name.
+std::string ImageDriveText(const std::string& path);
+
+}  // namespace akrip
