@@ -75,22 +75,26 @@ private slots:
 
     void savedDriveOpensThatDrive_data() {
         QTest::addColumn<QString>("drive");
+        QTest::addColumn<QString>("commandLine");  // an image named on the command line
         QTest::addColumn<QString>("folder");
         QTest::addColumn<int>("tracks");
         QTest::addColumn<QString>("shownFolder");
-        QTest::newRow("second drive") << "IMAGE b.cue" << "/srv/music" << 12 << "/srv/music";
-        QTest::newRow("empty folder gets the default") << "IMAGE a.cue" << "" << 2 << "default";
+        QTest::newRow("second drive") << "IMAGE b.cue" << "" << "/srv/music" << 12 << "/srv/music";
+        QTest::newRow("empty folder gets the default") << "IMAGE a.cue" << "" << "" << 2 << "default";
         // A failed open skips the folder step: it keeps what the window loaded.
-        QTest::newRow("no such drive") << "IMAGE gone.cue" << "" << 0 << "";
+        QTest::newRow("no such drive") << "IMAGE gone.cue" << "" << "" << 0 << "";
+        QTest::newRow("command line wins") << "IMAGE a.cue" << "IMAGE b.cue" << "/srv" << 12 << "/srv";
     }
     void savedDriveOpensThatDrive() {
         QFETCH(QString, drive);
+        QFETCH(QString, commandLine);
         QFETCH(QString, folder);
         QFETCH(QString, shownFolder);
         ScopedDiscImages images({image("a", {3000, 4000}), image("b", std::vector<std::int32_t>(12, 300))});
         save(modSettings::kDrive, drive);
         save(modSettings::kOutpath, folder);
-        Dorvane w(dialogs_);
+        Dorvane w(dialogs_, commandLine);
+        QCOMPARE(saved(modSettings::kDrive), drive);  // nothing is stored until Save
         QVERIFY(dialogs_.boxes.empty());
         QTEST(w.TrackList->Count(), "tracks");
         if (w.TrackList->Count() == 12) {
@@ -98,7 +102,7 @@ private slots:
             QCOMPARE(w.TrackList->ItemText(11), QStringLiteral("Track 12 - CD1"));
         }
         QCOMPARE(w.TrackList->CurrentIndex(), -1);
-        QCOMPARE(w.Settings()->DriveList->currentText(), drive);
+        QCOMPARE(w.Settings()->DriveList->currentText(), commandLine.isEmpty() ? drive : commandLine);
         QCOMPARE(w.Settings()->txtOutPath->text(),
                  shownFolder == QStringLiteral("default") ? modStartup::DefaultOutputFolder() : shownFolder);
     }
