@@ -1,11 +1,11 @@
 #pragma once
 // Shared by the extraction tests: a disc image opened as the program's drive
 // (its audio known sector by sector through discmaker), a progress host that
-// records what the extractors show, and small file helpers.
+// records what the extractors show, and file helpers.
 //
 // The CD layer's seam (akrip32_testing.h) makes chosen sectors fail to read;
 // FakeProgress::onEvents runs at each "let pending events run", which is
-// where a person's Cancel or closing the main window would arrive.
+// where a person's Cancel or the closing of the main window arrives.
 
 #include "DiscMaker.h"
 #include "ScriptedDialogs.h"
@@ -19,42 +19,29 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
-#include <string>
-#include <vector>
 
 namespace extracttest {
 
 struct FakeProgress : ProgressHost {
-    struct Update {
-        QString status;
-        float cur, tot;
-    };
-    std::vector<Update> updates;
-    int shown = 0;
-    int open = 0;
-    int events = 0;
+    std::vector<std::pair<QString, float>> updates;  // status and sectors done
+    int shown = 0, open = 0;
     std::function<void()> onEvents;
 
     struct Window : ProgressWindow {
         FakeProgress& host;
-        explicit Window(FakeProgress& h) : host(h) {}
+        explicit Window(FakeProgress& h) : host(h) { ++host.shown, ++host.open; }
         ~Window() override { --host.open; }
-        void ChangeProgress(const QString& s, float cur, float tot) override { host.updates.push_back({s, cur, tot}); }
+        void ChangeProgress(const QString& s, float cur, float) override { host.updates.emplace_back(s, cur); }
     };
-    std::unique_ptr<ProgressWindow> ShowProgress() override {
-        ++shown;
-        ++open;
-        return std::make_unique<Window>(*this);
-    }
+    std::unique_ptr<ProgressWindow> ShowProgress() override { return std::make_unique<Window>(*this); }
     void DoEvents() override {
-        ++events;
         if (onEvents)
             onEvents();
     }
     std::vector<float> done() const {
         std::vector<float> cur;
-        for (const Update& u : updates)
-            cur.push_back(u.cur);
+        for (const auto& u : updates)
+            cur.push_back(u.second);
         return cur;
     }
 };
@@ -71,7 +58,7 @@ inline std::string WavHeader(std::int32_t bytes) {
 }
 
 // A disc of the given track lengths, open as the program's drive, with a
-// folder for output files; every flag and fault is reset around it.
+// folder for output files; flags and read faults are reset around it.
 struct OpenDisc {
     testsupport::TempFolder folder;
     discmaker::DiscPlan plan;
@@ -80,12 +67,10 @@ struct OpenDisc {
     FakeProgress progress;
 
     explicit OpenDisc(std::vector<std::int32_t> lengths)
-        : plan{std::move(lengths), 7, false},
-          images({discmaker::WriteCueBin(folder.path(), "disc", plan)}) {
+        : plan{std::move(lengths), 7, false}, images({discmaker::WriteCueBin(folder.path(), "disc", plan)}) {
         Reset();
         modAKRip32::Drive() = {};
-        const int position = static_cast<int>(modAKRip32::DriveListTexts().indexOf(QStringLiteral("IMAGE disc.cue")));
-        if (!modAKRip32::OpenCD(position))
+        if (!modAKRip32::OpenCD(static_cast<int>(modAKRip32::DriveListTexts().indexOf(QStringLiteral("IMAGE disc.cue")))))
             throw std::runtime_error("cannot open the test disc");
     }
     ~OpenDisc() { Reset(); }
@@ -95,11 +80,12 @@ struct OpenDisc {
         mVariables::CancelRequested = mVariables::StopRequested = mVariables::RunInProgress = false;
     }
     std::int32_t Start(int track) const { return discmaker::TrackStart(plan, track); }
-    // The disc's bytes of sectors [from, to).
+    // The disc's bytes of sectors [from, to), and as a WAV file.
     std::string Audio(std::int32_t from, std::int32_t to) const {
         std::string bytes(static_cast<std::size_t>(to - from) * discmaker::kSectorBytes, '\0');
-        for (std::int32_t s = from; s < to; ++s)
-            discmaker::FillSector(plan, s, reinterpret_cast<unsigned char*>(&bytes[static_cast<std::size_t>(s - from) * discmaker::kSectorBytes]));
+        auto* at = reinterpret_cast<unsigned char*>(bytes.data());
+        for (std::int32_t s = from; s < to; ++s, at += discmaker::kSectorBytes)
+            discmaker::FillSector(plan, s, at);
         return bytes;
     }
     std::string Wav(std::int32_t from, std::int32_t to) const {

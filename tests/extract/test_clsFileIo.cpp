@@ -31,16 +31,12 @@ TEST(clsFileIo, WavHeaderBytes) {
 TEST(clsFileIo, AFileThatCannotBeOpenedIsNeverWritten) {
     clsFileIo never;  // no OpenFile at all: descriptor 0 (standard input) must stay untouched
     const char byte = 'x';
-    EXPECT_EQ(never.writeWavHeader(0), clsFileIo::False);
-    EXPECT_EQ(never.FlushBuffers(), clsFileIo::False);
-    EXPECT_EQ(never.WriteBytes(&byte, 1), clsFileIo::False);
+    EXPECT_TRUE(!never.writeWavHeader(0) && !never.FlushBuffers() && !never.WriteBytes(&byte, 1));
 
     clsFileIo missing;
     EXPECT_EQ(missing.OpenFile(QStringLiteral("/nonexistent-folder/a.wav")), clsFileIo::False);
     EXPECT_EQ(missing.LastError(), ENOENT);
-    EXPECT_EQ(missing.WriteBytes(&byte, 1), clsFileIo::False);
-    EXPECT_EQ(missing.CloseFile(), clsFileIo::False);
-    EXPECT_EQ(missing.writeWavHeader(0), clsFileIo::False);
+    EXPECT_TRUE(!missing.WriteBytes(&byte, 1) && !missing.CloseFile() && !missing.writeWavHeader(0));
 }
 
 TEST(clsFileIo, AnOpenFileIsNotShared) {

@@ -2,8 +2,7 @@
 // commands that would disturb a run wait, and closing the main window ends
 // the run after the current block with a valid file.
 
-#include "DiscMaker.h"
-#include "ScriptedDialogs.h"
+#include "ExtractFixture.h"
 #include "WindowTestSupport.h"
 
 #include "extract/frmProgress.h"
@@ -22,8 +21,6 @@
 #include <QTimer>
 #include <QtTest>
 
-#include <fstream>
-
 using testsupport::child;
 
 class ProgressTest : public QObject {
@@ -40,15 +37,16 @@ private slots:
         QCOMPARE(w.palette().color(QPalette::Window), twips::kRed);
         const int inner = child<QFrame>(&w, "picProgress1")->contentsRect().width();
         const QWidget* bar = child<QWidget>(&w, "picProgress2");
-        QCOMPARE(inner, twips::px(5115));
-        QCOMPARE(bar->width(), inner);  // the design state fills the track
+        QVERIFY(inner == twips::px(5115) && bar->width() == inner);  // the design state fills the track
         const struct {
             float cur, tot;
             const char* locale;
             const char* caption;
             int width;
-        } rows[] = {{26, 52, "C", "Progress 50.00 %", (inner + 1) / 2}, {1, 3, "C", "Progress 33.33 %", qRound(inner / 3.0)},
-                    {5.5f, 100, "C", "Progress 05.50 %", qRound(inner * 0.055)}, {100, 100, "C", "Progress 100.00 %", inner},
+        } rows[] = {{26, 52, "C", "Progress 50.00 %", (inner + 1) / 2},
+                    {1, 3, "C", "Progress 33.33 %", qRound(inner / 3.0)},
+                    {5.5f, 100, "C", "Progress 05.50 %", qRound(inner * 0.055)},
+                    {100, 100, "C", "Progress 100.00 %", inner},
                     {1, 3, "de_DE", "Progress 33,33 %", qRound(inner / 3.0)}};
         for (const auto& r : rows) {
             QLocale::setDefault(QLocale(QString::fromLatin1(r.locale)));
@@ -66,16 +64,15 @@ private slots:
         w.ShowCentred();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         auto* label = child<LabelButton>(&w, "Label1");
-        QTest::mouseClick(label, Qt::LeftButton);
-        QTest::mouseClick(label, Qt::LeftButton);
-        QVERIFY(mVariables::CancelRequested);
-        mVariables::CancelRequested = false;
-        QTest::mouseClick(child<LabelButton>(&w, "Image1"), Qt::LeftButton, {}, QPoint(3, 3));
-        QVERIFY(mVariables::CancelRequested);
-        mVariables::CancelRequested = false;
-        w.close();
-        QVERIFY(mVariables::CancelRequested);
-        QVERIFY(w.isVisible());
+        const std::function<void()> cancels[] = {
+            [&] { QTest::mouseClick(label, Qt::LeftButton), QTest::mouseClick(label, Qt::LeftButton); },
+            [&] { QTest::mouseClick(child<LabelButton>(&w, "Image1"), Qt::LeftButton, {}, QPoint(3, 3)); },
+            [&] { w.close(); }};  // through the window's frame
+        for (const auto& cancel : cancels) {
+            mVariables::CancelRequested = false;
+            cancel();
+            QVERIFY(mVariables::CancelRequested && w.isVisible());
+        }
 
         const Shape* face = child<Shape>(&w, "Shape1");
         QTest::mouseMove(label);
@@ -86,14 +83,12 @@ private slots:
 
     void closingTheMainWindowEndsTheRunWithAValidFile() {
         testsupport::FreshProgram fresh;
-        const discmaker::DiscPlan plan{{200, 100}, 7, false};
-        const testsupport::ScopedDiscImages images({discmaker::WriteCueBin(fresh.folder.path(), "d", plan)});
-        QVERIFY(modSettings::WriteSetting(modSettings::kSection, modSettings::kDrive, QStringLiteral("IMAGE d.cue")));
-        ScriptedDialogs dialogs;
-        Dorvane w(dialogs);
+        extracttest::OpenDisc disc({200, 100});
+        QVERIFY(modSettings::WriteSetting(modSettings::kSection, modSettings::kDrive, QStringLiteral("IMAGE disc.cue")));
+        Dorvane w(disc.dialogs);
         w.show();
         w.Settings()->optWAV->setChecked(true);
-        w.Settings()->txtOutPath->setText(fresh.folder.qpath());
+        w.Settings()->txtOutPath->setText(disc.folder.qpath());
         w.TrackList->SetChecked(0, true);
         w.TrackList->SetChecked(1, true);
         const QStringList names = w.TrackList->Texts();
@@ -105,25 +100,15 @@ private slots:
             emit w.Settings()->DriveList->activated(0);
             QTest::mouseClick(child<LabelButton>(&w, "Label1"), Qt::LeftButton);  // a second Extract
             QCOMPARE(w.TrackList->Texts(), names);
-            QVERIFY(child<QAction>(&w, "mnuTP")->isChecked());
-            QVERIFY(dialogs.boxes.empty());
+            QVERIFY(child<QAction>(&w, "mnuTP")->isChecked() && disc.dialogs.boxes.empty());
             QCOMPARE(w.findChildren<frmProgress*>().size(), 1);
             w.close();
             ran = true;
         });
         QTest::mouseClick(child<LabelButton>(&w, "Label1"), Qt::LeftButton);
-        QVERIFY(ran);
-        QVERIFY(!w.isVisible());
-        QVERIFY(w.findChildren<frmProgress*>().isEmpty());
-        std::ifstream in(fresh.folder.file("Track 01 - CD1.wav"), std::ios::binary);
-        const std::string file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-        std::string expected(26 * 2352, '\0');
-        for (int s = 0; s < 26; ++s)
-            discmaker::FillSector(plan, s, reinterpret_cast<unsigned char*>(&expected[static_cast<std::size_t>(s) * 2352]));
-        QCOMPARE(file.size(), 44 + expected.size());
-        QVERIFY(file.compare(44, std::string::npos, expected) == 0);
-        QCOMPARE(file.substr(40, 4), std::string("\xe0\xee\0\0", 4));  // data size: 26 sectors
-        QVERIFY(!QFile::exists(fresh.folder.qpath() + QStringLiteral("/Track 02 - CD1.wav")));
+        QVERIFY(ran && !w.isVisible() && w.findChildren<frmProgress*>().isEmpty());
+        QVERIFY(extracttest::ReadAll(disc.folder.file("Track 01 - CD1.wav")) == disc.Wav(0, 26));
+        QVERIFY(!QFile::exists(disc.Out("Track 02 - CD1.wav")));
     }
 };
 

@@ -36,7 +36,7 @@ constexpr std::array<PresetSetting, 10> kPresets = {{
     {kPresetPhone, 5, 3400},  // the telephone band
     {kPresetRadio, 5, 15000},  // what FM broadcasts carry
     {kPresetTape, 5, 14000},
-    {kPresetHifi, 2, 0},
+    {kPresetHifi, 2, 19500},  // more treble than LAME keeps by default
     {kPresetCD, 2, -1},      // the whole band
     {kPresetStudio, 0, -1},
 }};
