@@ -36,6 +36,14 @@ void LameLibrary::Unload::operator()(void* module) const noexcept { ::dlclose(mo
 
 namespace {
 
+// The loader's own words first, then what the person can do about it.
+QString Explained(const QString& why) {
+    return why + QStringLiteral("\n\nMP3 files are made by the encoder module lame_enc.so, which "
+                                "belongs in the program's folder (%1). Install the program again, or "
+                                "choose WAV in Settings.")
+                     .arg(modGeneral::AppFolder());
+}
+
 // dlsym's result as the function type it is known to have.
 template <typename F>
 bool Resolve(void* module, const char* name, F& function, QString& error) {
@@ -43,7 +51,8 @@ bool Resolve(void* module, const char* name, F& function, QString& error) {
     void* symbol = ::dlsym(module, name);
     if (!symbol) {
         const char* why = ::dlerror();
-        error = why ? QString::fromLocal8Bit(why) : QStringLiteral("%1: undefined symbol").arg(QLatin1String(name));
+        error = Explained(why ? QString::fromLocal8Bit(why)
+                              : QStringLiteral("%1: undefined symbol").arg(QLatin1String(name)));
         return false;
     }
     function = reinterpret_cast<F>(symbol);
@@ -57,7 +66,7 @@ std::optional<LameLibrary> LameLibrary::Load(QString& error) {
     library.module_.reset(::dlopen(QFile::encodeName(ModulePath()).constData(), RTLD_NOW | RTLD_LOCAL));
     if (!library.module_) {
         const char* why = ::dlerror();
-        error = why ? QString::fromLocal8Bit(why) : QStringLiteral("Cannot load %1").arg(ModulePath());
+        error = Explained(why ? QString::fromLocal8Bit(why) : QStringLiteral("Cannot load %1").arg(ModulePath()));
         return std::nullopt;
     }
     void* m = library.module_.get();

@@ -27,8 +27,8 @@ QString ModulePath();
 // The loaded module and its four functions; unloaded when destroyed.
 class LameLibrary {
 public:
-    // Loads the module; on failure gives nothing and the loader's own
-    // message in error.
+    // Loads the module; on failure gives nothing, and in error the loader's
+    // own message followed by what the person can do.
     static std::optional<LameLibrary> Load(QString& error);
 
     lame_enc::BeInitStream beInitStream = nullptr;

@@ -122,7 +122,7 @@ TEST(RipTrackMp3, FaultsBeforeTheFirstBlockLeaveNoFile) {
         modGeneral::SetAppFolderForTesting({});
         ASSERT_EQ(disc.dialogs.boxes.size(), 1u);
         const auto& box = disc.dialogs.boxes[0];
-        EXPECT_TRUE(box.text.endsWith(QLatin1String(c.text)) && box.icon == Dialogs::Icon::Critical &&
+        EXPECT_TRUE(box.text.contains(QLatin1String(c.text)) && box.icon == Dialogs::Icon::Critical &&
                     box.title == QStringLiteral("Critical error...")) << box.text.toStdString();
         EXPECT_TRUE(!QFile::exists(name) && akrip::testing::ReadCallCount() == 0 && disc.progress.open == 0);
     }
