@@ -37,20 +37,17 @@ std::string LameCommand(const OpenDisc& disc, std::int32_t from, std::int32_t to
     return ReadAll(mp3);
 }
 
-// Left-channel samples of every frame the decoder finds.
+// Left-channel samples of every frame the decoder finds. The first call
+// may only take the data in; each later one decodes a frame of what it holds.
 std::vector<short> DecodeLeft(const std::string& mp3) {
     hip_t hip = hip_decode_init();
-    // Room for far more samples than any bitrate's frames can hold.
-    std::vector<short> left(mp3.size() * 16 + 4608), right(left.size());
+    std::vector<short> left;
+    short l[1152], r[1152];
     auto* data = reinterpret_cast<unsigned char*>(const_cast<char*>(mp3.data()));
-    unsigned char none = 0;
-    std::size_t total = 0;
-    // The first call may only take the data in; later ones decode what it holds.
-    for (int n = hip_decode(hip, data, mp3.size(), left.data(), right.data()), calls = 0;
-         n > 0 || calls++ == 0; n = hip_decode(hip, &none, 0, left.data() + total, right.data() + total))
-        total += static_cast<std::size_t>(std::max(n, 0));
+    for (int n = hip_decode1(hip, data, mp3.size(), l, r), calls = 0; n > 0 || calls++ == 0;
+         n = hip_decode1(hip, data, 0, l, r))
+        left.insert(left.end(), l, l + std::max(n, 0));
     hip_decode_exit(hip);
-    left.resize(total);
     return left;
 }
 
