@@ -1,6 +1,9 @@
 #include "shell/Dorvane.h"
 
 #include "cd/modAKRip32.h"
+#include "extract/ProgressWindows.h"
+#include "extract/mVariables.h"
+#include "extract/modRip.h"
 #include "settings/frmSettings.h"
 #include "settings/modSettings.h"
 #include "general/AppIcon.h"
@@ -168,6 +171,8 @@ void Dorvane::BuildMenus() {
 }
 
 void Dorvane::Form_Load() {
+    if (mVariables::RunInProgress)
+        return;
     // The fault filter is installed here, first, once it exists.
 
     // Encoder defaults; the first touch creates the settings window hidden,
@@ -231,6 +236,8 @@ void Dorvane::FillTrackList() {
 }
 
 void Dorvane::SwitchDrive(int position) {
+    if (mVariables::RunInProgress)
+        return;
     TrackList->clear();
     modAKRip32::CloseCD();
     if (!modAKRip32::OpenCD(position))
@@ -253,6 +260,14 @@ void Dorvane::showEvent(QShowEvent* event) {
 }
 
 void Dorvane::closeEvent(QCloseEvent* event) {
+    // During a run the extraction finishes its file after the current block;
+    // cmdRip_Click then closes the window again.
+    if (mVariables::RunInProgress) {
+        mVariables::StopRequested = true;
+        closePending_ = true;
+        event->ignore();
+        return;
+    }
     // The fault filter is removed here, first, once it exists.
     for (QWidget* window : QApplication::topLevelWidgets())
         if (window != this && window->isVisible())
@@ -289,7 +304,13 @@ void Dorvane::ShowPopup(const QPoint& globalPos) {
 }
 
 void Dorvane::cmdRip_Click() {
-    // Extraction arrives with the extraction driver.
+    if (mVariables::RunInProgress)
+        return;
+    WindowRipSource source(TrackList, settings_);
+    QtProgressHost host(this);
+    modRip::cmdRip_Click(source, host, dialogs_);
+    if (closePending_)
+        close();
 }
 
 void Dorvane::mnuHHelp_Click() {
@@ -305,6 +326,8 @@ void Dorvane::mnuChangeName_Click() {
 }
 
 void Dorvane::mnuRenAll_Click() {
+    if (mVariables::RunInProgress)
+        return;
     frmRenAll window(this, TrackList, mnuTP);
     window.exec();
 }
@@ -318,6 +341,8 @@ void Dorvane::mnuSelectAll_Click() {
 }
 
 void Dorvane::mnuClear_Click() {
+    if (mVariables::RunInProgress)
+        return;
     const auto answer = dialogs_.MsgBox(QStringLiteral("Would you like to rip another CD?"),
                                         Dialogs::Buttons::YesNo, Dialogs::Icon::Question,
                                         QStringLiteral("Confirm"));
@@ -333,6 +358,8 @@ void Dorvane::mnuTP_Click(bool checkedNow) {
     // QAction has already flipped its mark; the rules below decide.
     const bool wasChecked = !checkedNow;
     mnuTP->setChecked(wasChecked);
+    if (mVariables::RunInProgress)
+        return;
     if (TrackList->Count() == 0) {
         dialogs_.MsgBox(modNames::kNoTracksMessage, Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation,
                         modGeneral::kAppTitle);

@@ -65,6 +65,7 @@ private:
     QAction* mnuSelectAll = nullptr;
     QAction* mnuTP = nullptr;
     bool centred_ = false;
+    bool closePending_ = false;  // closed during an extraction run
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -1,0 +1,163 @@
+#include "extract/clsFileIo.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+void PutLe(unsigned char* at, std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        at[i] = static_cast<unsigned char>(value >> (8 * i));
+}
+
+}  // namespace
+
+clsFileIo::~clsFileIo() {
+    if (handle_ != -1)
+        ::close(handle_);
+}
+
+std::int16_t clsFileIo::OpenFile(const QString& FileN) {
+    if (handle_ != -1)
+        CloseFile();
+    const int fd = ::open(QFile::encodeName(FileN).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        lastError_ = errno;
+        return False;
+    }
+    // Only a regular file is held and emptied: a device such as /dev/null
+    // is no file to keep to oneself. The lock comes before emptying, so a
+    // file another writer holds is left as it is.
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ftruncate(fd, 0) != 0) {
+            lastError_ = errno == EWOULDBLOCK ? EBUSY : errno;
+            ::close(fd);
+            return False;
+        }
+    }
+    handle_ = fd;
+    fileName_ = FileN;
+    return True;
+}
+
+std::int16_t clsFileIo::CloseFile() {
+    if (!IsOpen())
+        return False;
+    if (::close(handle_) == 0) {
+        lastResult_ = -1;
+    } else {
+        lastResult_ = 0;
+        lastError_ = errno;
+    }
+    handle_ = -1;
+    return True;
+}
+
+bool clsFileIo::WriteAll(const void* data, std::int32_t size, std::int32_t& written) {
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    written = 0;
+    while (written < size) {
+        const ssize_t n = ::write(handle_, bytes + written, static_cast<std::size_t>(size - written));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            lastError_ = n < 0 ? errno : ENOSPC;  // no progress at all: the disk is full
+            return false;
+        }
+        written += static_cast<std::int32_t>(n);
+    }
+    return true;
+}
+
+bool clsFileIo::SyncData() {
+    // A pipe or a device has nothing to make durable: that is no failure.
+    if (::fdatasync(handle_) == 0 || errno == EINVAL)
+        return true;
+    lastError_ = errno;
+    return false;
+}
+
+std::int16_t clsFileIo::WriteBytes(const void* Pointer, std::int32_t Size) {
+    if (!IsOpen() || Size < 0)
+        return False;
+    std::int32_t written = 0;
+    const bool ok = WriteAll(Pointer, Size, written);
+    bytesTransferred_ = written;
+    lastResult_ = ok ? -1 : 0;
+    return ok ? True : False;
+}
+
+std::int16_t clsFileIo::FlushBuffers() { return SyncData() ? True : False; }
+
+std::int32_t clsFileIo::ReadBytes(void* Pointer, std::int32_t bytes) {
+    if (!IsOpen() || bytes < 0)
+        return 0;
+    ssize_t n = 0;
+    do {
+        n = ::read(handle_, Pointer, static_cast<std::size_t>(bytes));
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) {
+        lastError_ = errno;
+        return 0;
+    }
+    bytesTransferred_ = static_cast<std::int32_t>(n);
+    return 1;
+}
+
+void clsFileIo::BuildWavHeader(std::int32_t Lenght, unsigned char header[kWavHeaderBytes]) {
+    std::memset(header, 0, kWavHeaderBytes);
+    std::memcpy(header, "RIFF", 4);
+    PutLe(header + 4, static_cast<std::uint32_t>(Lenght) + 36, 4);
+    std::memcpy(header + 8, "WAVEfmt ", 8);
+    PutLe(header + 16, 16, 4);      // size of the format block
+    PutLe(header + 20, 1, 2);       // PCM
+    PutLe(header + 22, 2, 2);       // channels
+    PutLe(header + 24, 44100, 4);   // samples per second
+    PutLe(header + 28, 176400, 4);  // bytes per second
+    PutLe(header + 32, 4, 2);       // bytes per sample frame
+    PutLe(header + 34, 16, 2);      // bits per sample
+    std::memcpy(header + 36, "data", 4);
+    PutLe(header + 40, static_cast<std::uint32_t>(Lenght), 4);
+}
+
+std::int16_t clsFileIo::writeWavHeader(std::int32_t Lenght) {
+    unsigned char header[kWavHeaderBytes];
+    BuildWavHeader(Lenght, header);
+    std::int32_t written = 0;
+    if (!WriteAll(header, kWavHeaderBytes, written)) {
+        lastResult_ = 0;
+        return False;
+    }
+    // A header the disk did not take is no header: a failed flush fails too.
+    const bool synced = SyncData();
+    lastResult_ = synced ? -1 : 0;
+    return synced ? True : False;
+}
+
+std::int16_t clsFileIo::UpdateWavHeader(std::int32_t Lenght) {
+    unsigned char header[kWavHeaderBytes];
+    BuildWavHeader(Lenght, header);
+    std::int32_t written = 0;
+    while (written < kWavHeaderBytes) {
+        const ssize_t n = ::pwrite(handle_, header + written,
+                                   static_cast<std::size_t>(kWavHeaderBytes - written), written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            lastError_ = n < 0 ? errno : ENOSPC;
+            lastResult_ = 0;
+            return False;
+        }
+        written += static_cast<std::int32_t>(n);
+    }
+    const bool synced = SyncData();
+    lastResult_ = synced ? -1 : 0;
+    return synced ? True : False;
+}

@@ -1,0 +1,209 @@
+// The MP3 encoder module over libmp3lame: four exported functions behind the
+// BE_CONFIG record. The program loads it at run time from its own folder.
+//
+// The file it helps to write holds nothing but the encoder's frames: no VBR
+// header and no ID3 tag, so what the caller writes is exactly what LAME
+// encodes. Input is always interleaved 16-bit stereo, as a CD delivers it.
+
+#include "extract/lame_enc.h"
+
+#include <lame/lame.h>
+
+#include <array>
+#include <cstdarg>
+#include <memory>
+#include <mutex>
+
+#define LAME_ENC_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace {
+
+using namespace lame_enc;
+
+// How each quality preset maps onto LAME, keeping the caller's bitrate.
+// quality: LAME's 0 (slowest, best) to 9 (fastest); lowpass in Hz, 0 for
+// LAME's own choice for the bitrate, -1 for no filter at all.
+struct PresetSetting {
+    std::int32_t code;
+    int quality;
+    int lowpassHz;
+};
+constexpr std::array<PresetSetting, 10> kPresets = {{
+    {kPresetNormal, 5, 0},   // LAME's usual balance of speed and quality
+    {kPresetLow, 7, 0},      // faster
+    {kPresetHigh, 2, 0},     // slower, better
+    {kPresetVoice, 5, 10000},
+    {kPresetPhone, 5, 3400},  // the telephone band
+    {kPresetRadio, 5, 15000},  // what FM broadcasts carry
+    {kPresetTape, 5, 14000},
+    {kPresetHifi, 2, 19500},  // more treble than LAME keeps by default
+    {kPresetCD, 2, -1},      // the whole band
+    {kPresetStudio, 0, -1},
+}};
+
+constexpr std::array<std::uint32_t, 14> kMpeg1Layer3Bitrates = {32,  40,  48,  56,  64,  80,  96,
+                                                                112, 128, 160, 192, 224, 256, 320};
+constexpr std::array<std::uint32_t, 3> kMpeg1SampleRates = {32000, 44100, 48000};
+
+// One MP3 frame of stereo samples: what the encoder prefers per chunk.
+constexpr std::uint32_t kFrameSamples = 1152;
+// LAME's own rule for an output buffer that one chunk of n samples per
+// channel (or the final flush) always fits: 1.25 n + 7200 bytes.
+constexpr std::uint32_t kOutputBytes = kFrameSamples * 5 / 4 + 7200;
+
+struct LameClose {
+    void operator()(lame_global_flags* flags) const noexcept { lame_close(flags); }
+};
+using LamePtr = std::unique_ptr<lame_global_flags, LameClose>;
+
+constexpr std::size_t kMaxStreams = 64;
+std::mutex streamsMutex;
+std::array<LamePtr, kMaxStreams> streams;
+
+void Quiet(const char*, va_list) {}
+
+template <typename T, std::size_t N>
+bool Contains(const std::array<T, N>& values, T value) {
+    for (const T& v : values)
+        if (v == value)
+            return true;
+    return false;
+}
+
+const PresetSetting* FindPreset(std::int32_t code) {
+    for (const PresetSetting& preset : kPresets)
+        if (preset.code == code)
+            return &preset;
+    return nullptr;
+}
+
+bool ValidParameters(const BE_CONFIG& c) {
+    const std::int32_t mode = c.nMode;
+    return c.dwMpegVersion == 1 && Contains(kMpeg1SampleRates, c.dwSampleRate) &&
+           (c.dwReSampleRate == 0 || Contains(kMpeg1SampleRates, c.dwReSampleRate)) &&
+           Contains(kMpeg1Layer3Bitrates, c.dwBitrate) &&
+           (mode == kModeStereo || mode == kModeJointStereo || mode == kModeMono) &&
+           c.dwEmphasis <= 3 && c.bEnableVBR == 0 && FindPreset(c.nPreset) != nullptr;
+}
+
+LamePtr Configure(const BE_CONFIG& c) {
+    LamePtr lame(lame_init());
+    if (!lame)
+        return nullptr;
+    lame_global_flags* f = lame.get();
+    lame_set_errorf(f, Quiet);
+    lame_set_debugf(f, Quiet);
+    lame_set_msgf(f, Quiet);
+    lame_set_num_channels(f, 2);
+    lame_set_in_samplerate(f, static_cast<int>(c.dwSampleRate));
+    lame_set_out_samplerate(f, static_cast<int>(c.dwReSampleRate ? c.dwReSampleRate : c.dwSampleRate));
+    lame_set_mode(f, c.nMode == kModeMono ? MONO : c.nMode == kModeStereo ? STEREO : JOINT_STEREO);
+    lame_set_VBR(f, vbr_off);
+    lame_set_brate(f, static_cast<int>(c.dwBitrate));
+    const PresetSetting& preset = *FindPreset(c.nPreset);
+    lame_set_quality(f, preset.quality);
+    if (preset.lowpassHz != 0)
+        lame_set_lowpassfreq(f, preset.lowpassHz);
+    lame_set_extension(f, c.bPrivate != 0);
+    lame_set_error_protection(f, c.bCRC != 0);
+    lame_set_copyright(f, c.bCopyright != 0);
+    lame_set_original(f, c.bOriginal != 0);
+    lame_set_emphasis(f, static_cast<int>(c.dwEmphasis));
+    lame_set_disable_reservoir(f, c.bNoRes != 0);
+    lame_set_strict_ISO(f, c.bStrictIso != 0);
+    lame_set_bWriteVbrTag(f, 0);
+    lame_set_write_id3tag_automatic(f, 0);
+    lame_set_findReplayGain(f, 0);
+    if (lame_init_params(f) < 0)
+        return nullptr;
+    return lame;
+}
+
+// The stream behind a handle, or null. Callers hold streamsMutex.
+lame_global_flags* Stream(HBE_STREAM handle) {
+    if (handle < 1 || handle > kMaxStreams)
+        return nullptr;
+    return streams[handle - 1].get();
+}
+
+std::uint32_t Encoded(int bytes, std::uint32_t* outputBytes) {
+    if (bytes < 0) {
+        *outputBytes = 0;
+        return bytes == -1 ? BE_ERR_BUFFER_TOO_SMALL : BE_ERR_INVALID_FORMAT_PARAMETERS;
+    }
+    *outputBytes = static_cast<std::uint32_t>(bytes);
+    return BE_ERR_SUCCESSFUL;
+}
+
+}  // namespace
+
+LAME_ENC_EXPORT std::uint32_t beInitStream(BE_CONFIG* config, std::uint32_t* samples,
+                                           std::uint32_t* bufferSize, HBE_STREAM* stream) {
+    if (!config || !samples || !bufferSize || !stream)
+        return BE_ERR_INVALID_FORMAT_PARAMETERS;
+    if (config->dwConfig != kConfigLame)
+        return BE_ERR_INVALID_FORMAT;
+    if (!ValidParameters(*config))
+        return BE_ERR_INVALID_FORMAT_PARAMETERS;
+    std::lock_guard lock(streamsMutex);
+    std::size_t slot = 0;
+    while (slot < kMaxStreams && streams[slot])
+        ++slot;
+    if (slot == kMaxStreams)
+        return BE_ERR_NO_MORE_HANDLES;
+    LamePtr lame = Configure(*config);
+    if (!lame)
+        return BE_ERR_INVALID_FORMAT_PARAMETERS;
+    streams[slot] = std::move(lame);
+    *samples = kFrameSamples * 2;
+    *bufferSize = kOutputBytes;
+    *stream = static_cast<HBE_STREAM>(slot + 1);
+    return BE_ERR_SUCCESSFUL;
+}
+
+// At most the samples beInitStream reported per call: the output buffer is
+// sized for that.
+LAME_ENC_EXPORT std::uint32_t beEncodeChunk(HBE_STREAM stream, std::uint32_t samples,
+                                            const std::int16_t* pcm, std::uint8_t* output,
+                                            std::uint32_t* outputBytes) {
+    if (!outputBytes)
+        return BE_ERR_INVALID_FORMAT_PARAMETERS;
+    *outputBytes = 0;
+    std::lock_guard lock(streamsMutex);
+    lame_global_flags* lame = Stream(stream);
+    if (!lame)
+        return BE_ERR_INVALID_HANDLE;
+    if (samples > kFrameSamples * 2)
+        return BE_ERR_BUFFER_TOO_SMALL;
+    if (samples % 2 != 0 || (samples > 0 && (!pcm || !output)))
+        return BE_ERR_INVALID_FORMAT_PARAMETERS;
+    if (samples == 0)
+        return BE_ERR_SUCCESSFUL;
+    // LAME takes the samples through a non-const pointer but only reads them.
+    const int bytes = lame_encode_buffer_interleaved(lame, const_cast<short*>(pcm),
+                                                     static_cast<int>(samples / 2), output,
+                                                     static_cast<int>(kOutputBytes));
+    return Encoded(bytes, outputBytes);
+}
+
+LAME_ENC_EXPORT std::uint32_t beDeinitStream(HBE_STREAM stream, std::uint8_t* output,
+                                             std::uint32_t* outputBytes) {
+    if (!outputBytes)
+        return BE_ERR_INVALID_FORMAT_PARAMETERS;
+    *outputBytes = 0;
+    std::lock_guard lock(streamsMutex);
+    lame_global_flags* lame = Stream(stream);
+    if (!lame)
+        return BE_ERR_INVALID_HANDLE;
+    if (!output)
+        return BE_ERR_INVALID_FORMAT_PARAMETERS;
+    return Encoded(lame_encode_flush(lame, output, static_cast<int>(kOutputBytes)), outputBytes);
+}
+
+LAME_ENC_EXPORT std::uint32_t beCloseStream(HBE_STREAM stream) {
+    std::lock_guard lock(streamsMutex);
+    if (!Stream(stream))
+        return BE_ERR_INVALID_HANDLE;
+    streams[stream - 1].reset();
+    return BE_ERR_SUCCESSFUL;
+}

@@ -1,0 +1,46 @@
+#pragma once
+// The MP3 encoder module as the program sees it: loaded at run time from the
+// application folder, its result codes as text, and the quality presets the
+// settings window offers.
+
+#include "extract/lame_enc.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+namespace modLAME {
+
+// "Invalid format parameters" for 2; empty text for codes without one.
+QString LameErrorText(std::uint32_t code);
+
+// The preset code for cmbQuality's list index ("Low", "Normal", "High",
+// "Voice", "Phone", "Radio", "Tape", "Hifi", "CD", "Studio"); 0 for no
+// selection or any other index.
+std::int32_t PresetForQuality(int index);
+
+// <application folder>/lame_enc.so
+QString ModulePath();
+
+// The loaded module and its four functions; unloaded when destroyed.
+class LameLibrary {
+public:
+    // Loads the module; on failure gives nothing, and in error the loader's
+    // own message followed by what the person can do.
+    static std::optional<LameLibrary> Load(QString& error);
+
+    lame_enc::BeInitStream beInitStream = nullptr;
+    lame_enc::BeEncodeChunk beEncodeChunk = nullptr;
+    lame_enc::BeDeinitStream beDeinitStream = nullptr;
+    lame_enc::BeCloseStream beCloseStream = nullptr;
+
+private:
+    struct Unload {
+        void operator()(void* module) const noexcept;
+    };
+    std::unique_ptr<void, Unload> module_;
+};
+
+}  // namespace modLAME

@@ -1,0 +1,64 @@
+#pragma once
+// The extraction driver behind "Extract": walks the track list from top to
+// bottom and hands every ticked track to the WAV or MP3 extractor.
+
+#include "extract/ExtractUi.h"
+#include "extract/lame_enc.h"
+
+#include <QString>
+
+#include <cstdint>
+
+class Dialogs;
+
+namespace modRip {
+
+inline const QString kNoPathText = QStringLiteral("Please select a valid output path");
+inline const QString kNoPathTitle = QStringLiteral("No output path specified");
+
+// The settings window's encoder controls, as the person left them.
+struct EncoderChoices {
+    QString bitrateText;   // cmbBitrate's text
+    int qualityIndex = -1; // cmbQuality's list index, -1 for none
+    bool privateFlag = false;
+    bool crc = false;
+    bool copyright = false;
+    bool original = false;
+};
+
+// What the driver reads of the main window and the settings window. Each
+// value is asked for when it is needed, so a change the person makes during
+// a run counts from the next track on.
+class RipSource {
+public:
+    virtual ~RipSource() = default;
+    virtual int ItemCount() = 0;
+    virtual bool IsChecked(int index) = 0;
+    virtual QString ItemText(int index) = 0;
+    virtual bool Mp3Selected() = 0;
+    virtual QString OutPath() = 0;
+    virtual EncoderChoices Encoder() = 0;
+    // Shows the settings window, not modal, without an owner.
+    virtual void ShowSettings() = 0;
+};
+
+// The path with a "/" at its end (paths here use "/" for the folder mark).
+QString EnsureTrailingBackslash(const QString& path);
+
+// The number at the start of the text, rounded to the nearest integer with a
+// half going to the even neighbour; 0 when the text does not begin with a
+// number or the number is no bitrate at all (negative or huge).
+std::uint32_t BitrateFromText(const QString& text);
+
+// The encoder configuration for the choices: constant bitrate, joint
+// stereo, MPEG-1 at 44100 Hz.
+lame_enc::BE_CONFIG MakeEncoderConfig(const EncoderChoices& choices);
+
+// folder + name + extension, where a "/" in the name becomes "_" so that the
+// file lands directly in the folder.
+QString OutputFileName(const QString& folder, const QString& name, const QString& extension);
+
+// One run over the list. Does nothing while a run is already in progress.
+void cmdRip_Click(RipSource& source, ProgressHost& host, Dialogs& dialogs);
+
+}  // namespace modRip
