@@ -308,7 +308,11 @@ void Dorvane::cmdRip_Click() {
         return;
     WindowRipSource source(TrackList, settings_);
     QtProgressHost host(this);
+    // A drive switch would be refused while the run reads the disc; the drive
+    // list is greyed meanwhile, so it never shows a drive that is not open.
+    settings_->DriveList->setEnabled(false);
     modRip::cmdRip_Click(source, host, dialogs_);
+    settings_->DriveList->setEnabled(true);
     if (closePending_)
         close();
 }

@@ -97,7 +97,8 @@ private slots:
             QVERIFY(child<frmProgress>(&w, "frmProgress")->isVisible());
             for (const char* command : {"mnurefresh", "mnuClear", "mnuRenAll", "mnuTP"})
                 child<QAction>(&w, command)->trigger();
-            emit w.Settings()->DriveList->activated(0);
+            QVERIFY(!w.Settings()->DriveList->isEnabled());
+            emit w.Settings()->driveChosen(0);
             QTest::mouseClick(child<LabelButton>(&w, "Label1"), Qt::LeftButton);  // a second Extract
             QCOMPARE(w.TrackList->Texts(), names);
             QVERIFY(child<QAction>(&w, "mnuTP")->isChecked() && disc.dialogs.boxes.empty());
