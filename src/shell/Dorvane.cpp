@@ -1,6 +1,10 @@
 #include "shell/Dorvane.h"
 
 #include "cd/modAKRip32.h"
+#include "export/PrintTrackList.h"
+#include "export/modSave.h"
+#include "help/frmAbout.h"
+#include "help/modHelp.h"
 #include "settings/frmSettings.h"
 #include "settings/modSettings.h"
 #include "general/AppIcon.h"
@@ -8,6 +12,7 @@
 #include "general/LabelButton.h"
 #include "general/Twips.h"
 #include "general/modGeneral.h"
+#include "shell/modErrHandler.h"
 #include "shell/modStartup.h"
 #include "tracks/TrackListBox.h"
 #include "tracks/frmChangeTrack.h"
@@ -121,8 +126,8 @@ void Dorvane::BuildLabelButtons(QWidget* area) {
 void Dorvane::BuildMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
     file->setObjectName(QStringLiteral("mnuFile"));
-    entry(file, "mnuSave", "Save Track list");
-    entry(file, "mnuPrint", "Print track list");
+    connect(entry(file, "mnuSave", "Save Track list"), &QAction::triggered, this, &Dorvane::mnuSave_Click);
+    connect(entry(file, "mnuPrint", "Print track list"), &QAction::triggered, this, &Dorvane::mnuPrint_Click);
     separator(file, "mnuFSep");
     QAction* exit = entry(file, "mnuFExit", "Exit", QKeySequence(Qt::CTRL | Qt::Key_X));
     connect(exit, &QAction::triggered, this, &QWidget::close);
@@ -159,15 +164,18 @@ void Dorvane::BuildMenus() {
     QAction* hhelp = entry(help, "mnuHHelp", "Help", QKeySequence(Qt::Key_F1));
     connect(hhelp, &QAction::triggered, this, &Dorvane::mnuHHelp_Click);
     separator(help, "mnuHSep");
-    entry(help, "mnuHAbout", "About");
-    entry(help, "mnuHRepBug", "Report Bug");
-    entry(help, "mnuHHomepage", "Visit Homepage");
+    connect(entry(help, "mnuHAbout", "About"), &QAction::triggered, this, [this] { frmAbout::Open(dialogs_); });
+    connect(entry(help, "mnuHRepBug", "Report Bug"), &QAction::triggered, this,
+            [this] { dialogs_.OpenWithShell(modHelp::ContactPage()); });
+    connect(entry(help, "mnuHHomepage", "Visit Homepage"), &QAction::triggered, this,
+            [this] { dialogs_.OpenWithShell(modHelp::ProductPage()); });
     separator(help, "mnuHSep1");
-    entry(help, "mnuUpdate", "Check for new version");
+    connect(entry(help, "mnuUpdate", "Check for new version"), &QAction::triggered, this,
+            [this] { dialogs_.OpenWithShell(modHelp::DownloadPage()); });
 }
 
 void Dorvane::Form_Load() {
-    // The fault filter is installed here, first, once it exists.
+    modErrHandler::InstallFaultFilter();
 
     // Encoder defaults; the first touch creates the settings window hidden,
     // and its own load puts the saved folder into txtOutPath.
@@ -246,7 +254,7 @@ void Dorvane::showEvent(QShowEvent* event) {
 }
 
 void Dorvane::closeEvent(QCloseEvent* event) {
-    // The fault filter is removed here, first, once it exists.
+    modErrHandler::RemoveFaultFilter();
     for (QWidget* window : QApplication::topLevelWidgets())
         if (window != this && window->isVisible())
             window->close();
@@ -285,9 +293,13 @@ void Dorvane::cmdRip_Click() {
     // Extraction arrives with the extraction driver.
 }
 
-void Dorvane::mnuHHelp_Click() {
-    // The help file and the online help arrive with the help window.
+void Dorvane::mnuHHelp_Click() { modHelp::ShowHelp(dialogs_); }
+
+void Dorvane::mnuSave_Click() {
+    modSave::SaveTrackList(dialogs_, settings_->txtOutPath->text(), TrackList->Texts());
 }
+
+void Dorvane::mnuPrint_Click() { PrintTrackList(dialogs_, TrackList->Texts()); }
 
 void Dorvane::mnuChangeName_Click() { frmChangeTrack::Open(TrackList, mnuTP); }
 
