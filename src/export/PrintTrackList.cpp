@@ -40,8 +40,10 @@ bool PrintPages(QPrinter& printer, const QStringList& entries) {
 }  // namespace
 
 void PrintTrackList(Dialogs& dialogs, const QStringList& entries) {
-    QPrinter printer;
+    QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(QStringLiteral("Track list"));
+    // PDF output starts with hardly any margin; paper wants some.
+    printer.setPageMargins(QMarginsF(20, 20, 20, 20), QPageLayout::Millimeter);
     if (!dialogs.ChoosePrinter(printer, QStringLiteral("Print Track List")))
         return;
     if (PrintPages(printer, entries))
