@@ -107,7 +107,7 @@ void ShowReport(const char* report) {
     char option[sizeof kReportFaultOption];
     std::memcpy(option, kReportFaultOption, sizeof option);
     char* const argv[] = {program, option, const_cast<char*>(report), nullptr};
-    const long pid = ::syscall(SYS_clone, SIGCHLD, 0, 0, 0, 0);
+    const long pid = ::syscall(SYS_clone, static_cast<long>(SIGCHLD), 0L, 0L, 0L, 0L);
     if (pid == 0) {
         ::execve("/proc/self/exe", argv, environ);
         ::_exit(127);

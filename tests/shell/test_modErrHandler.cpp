@@ -23,7 +23,7 @@ namespace {
 std::string Text(std::uint32_t code) { return ExceptionText(code).text; }
 
 __attribute__((no_sanitize("undefined"))) void WriteThroughNull() {
-    int* volatile p = nullptr;
+    volatile int* volatile p = nullptr;
     *p = 1;
 }
 
@@ -37,7 +37,8 @@ volatile int g_never = -1;
 int Recurse(int depth) {
     volatile char frame[256];
     frame[0] = static_cast<char>(depth);
-    return depth == g_never ? 0 : Recurse(depth + 1) + frame[0];
+    const int below = depth == g_never ? 0 : Recurse(depth + 1);
+    return below + frame[0];  // read after the call: no loop can replace the recursion
 }
 
 // Runs fault in a child with the handlers installed twice (as every reload
