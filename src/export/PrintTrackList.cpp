@@ -48,9 +48,11 @@ void PrintTrackList(Dialogs& dialogs, const QStringList& entries) {
         return;
     if (PrintPages(printer, entries))
         return;
-    const QString where = printer.outputFileName().isEmpty() ? printer.printerName() : printer.outputFileName();
-    dialogs.MsgBox(QStringLiteral("The track list could not be printed on %1.\r\n\r\nCheck the printer, or the "
-                                  "folder of the file to print to, and print again.")
-                       .arg(where),
-                   Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation, modGeneral::kAppTitle);
+    const QString where =
+        printer.outputFileName().isEmpty() ? printer.printerName() : printer.outputFileName();
+    dialogs.MsgBox(
+        QStringLiteral("The track list could not be printed on %1.\r\n\r\nCheck the printer, or the "
+                       "folder of the file to print to, and print again.")
+            .arg(where),
+        Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation, modGeneral::kAppTitle);
 }

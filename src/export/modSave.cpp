@@ -74,7 +74,8 @@ Outcome WriteFile(const QString& path, const QByteArray& bytes) {
     if (file.fd < 0)
         return Failed(path, errno);
     for (qsizetype done = 0; done < bytes.size();) {
-        const ssize_t n = ::write(file.fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        const ssize_t n =
+            ::write(file.fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -107,7 +108,9 @@ Outcome SaveAsOwnFormat(const QString& path, const QStringList& entries) {
     return WriteFile(path, Lines(lines));
 }
 
-Outcome SaveAsText(const QString& path, const QStringList& entries) { return WriteFile(path, Lines(entries)); }
+Outcome SaveAsText(const QString& path, const QStringList& entries) {
+    return WriteFile(path, Lines(entries));
+}
 
 Outcome SaveAsHtml(const QString& path, const QStringList& entries) {
     return WriteFile(path, Lines(PageLines(entries, false)));
@@ -119,7 +122,8 @@ Outcome SaveAsAsp(const QString& path, const QStringList& entries) {
 
 void SaveTrackList(Dialogs& dialogs, const QString& folder, const QStringList& entries) {
     const QStringList filters{QStringLiteral("Dorvane (*.dv)"), QStringLiteral("HTML Document (*.html)"),
-                              QStringLiteral("Active Server Page (*.asp)"), QStringLiteral("Plain text (*.txt)")};
+                              QStringLiteral("Active Server Page (*.asp)"),
+                              QStringLiteral("Plain text (*.txt)")};
     QString chosenFilter = filters.first();
     const QString path = dialogs.SaveFileName(QStringLiteral("Save track list"), folder,
                                               filters.join(QStringLiteral(";;")), &chosenFilter);
@@ -133,12 +137,13 @@ void SaveTrackList(Dialogs& dialogs, const QString& folder, const QStringList& e
     case Writer::OwnFormat: outcome = SaveAsOwnFormat(path, entries); break;
     }
     if (outcome.ok) {
-        dialogs.MsgBox(QStringLiteral("File saved as: ") + path, Dialogs::Buttons::Ok, Dialogs::Icon::Information,
-                       modGeneral::kAppTitle);
+        dialogs.MsgBox(QStringLiteral("File saved as: ") + path, Dialogs::Buttons::Ok,
+                       Dialogs::Icon::Information, modGeneral::kAppTitle);
         return;
     }
-    dialogs.MsgBox(outcome.error + QStringLiteral("\r\n\r\nChoose a folder you may write to, or another name, "
-                                                  "and save again."),
+    dialogs.MsgBox(outcome.error +
+                       QStringLiteral("\r\n\r\nChoose a folder you may write to, or another name, "
+                                      "and save again."),
                    Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation, modGeneral::kAppTitle);
 }
 

@@ -23,7 +23,8 @@ bool FileExists(const QString& path) {
         return false;
     const QByteArray name = QFile::encodeName(path);
     struct stat info {};
-    return ::stat(name.constData(), &info) == 0 && S_ISREG(info.st_mode) && ::access(name.constData(), R_OK) == 0;
+    return ::stat(name.constData(), &info) == 0 && S_ISREG(info.st_mode) &&
+           ::access(name.constData(), R_OK) == 0;
 }
 
 QString HelpFilePath() { return modGeneral::AppFolder() + QStringLiteral("/help.chm"); }
@@ -41,9 +42,9 @@ void ShowHelp(Dialogs& dialogs) {
         dialogs.OpenWithShell(helpFile);
         return;
     }
-    const auto answer =
-        dialogs.MsgBox(QStringLiteral("Help files not present, would you like to view the online documentation?"),
-                       Dialogs::Buttons::YesNo, Dialogs::Icon::Question, modGeneral::kAppTitle);
+    const auto answer = dialogs.MsgBox(
+        QStringLiteral("Help files not present, would you like to view the online documentation?"),
+        Dialogs::Buttons::YesNo, Dialogs::Icon::Question, modGeneral::kAppTitle);
     if (answer == Dialogs::Answer::Yes)
         dialogs.OpenWithShell(ProductPage());
 }

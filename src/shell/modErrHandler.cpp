@@ -127,8 +127,8 @@ void OnFault(int signal, siginfo_t* info, void* context) {
             ::pause();
     }
     FaultRecord record{};
-    record.ExceptionCode = FaultCodeFor(signal, info->si_code, reinterpret_cast<std::uintptr_t>(info->si_addr),
-                                        StackPointer(context));
+    record.ExceptionCode = FaultCodeFor(
+        signal, info->si_code, reinterpret_cast<std::uintptr_t>(info->si_addr), StackPointer(context));
     record.ExceptionFlags = 1;  // not continuable
     record.ExceptionAddress = info->si_addr;
     const FaultText report = MyExceptionFilter({&record, context});
@@ -192,7 +192,8 @@ std::uint32_t FaultCodeFor(int signal, int code, std::uintptr_t faultAddress, st
         case FPE_FLTSUB: return kArrayBoundsExceeded;
         default: return kFltInvalidOperation;
         }
-    case SIGILL: return code == ILL_PRVOPC || code == ILL_PRVREG ? kPrivilegedInstruction : kIllegalInstruction;
+    case SIGILL:
+        return code == ILL_PRVOPC || code == ILL_PRVREG ? kPrivilegedInstruction : kIllegalInstruction;
     case SIGTRAP: return code == TRAP_TRACE ? kSingleStep : kBreakpoint;
     default: return 0;
     }

@@ -17,18 +17,27 @@ const QStringList kOne{QStringLiteral("Track 01 - CD1")};
 const QStringList kTwo{kOne[0], QStringLiteral("Tom & Jerry <live> \"Café\"")};
 const std::string kSecond = "Tom & Jerry <live> \"Caf\xC3\xA9\"";
 
+// The page line by line, as the format lays it out.
 std::string Page(bool asp, const std::string& rows) {
-    return std::string(asp ? "<%" : "<!--") +
-           "\r\n'*************************\r\n'Page created by: test_modSave 2.4\r\n'*************************" +
-           (asp ? "%>" : "-->") +
-           "\r\n<html><head><title>Track list</title>\r\n<style>\r\nbody   {font-size: 11px; font-family: verdana; "
-           "color: #000000}\r\n</style>\r\n</head>\r\n<body bgcolor=\"#ffffff\">\r\n<div align=center><font "
-           "style=\"font-size: 18px; font-family: verdana; color: #000000\">Track List\r\n<br><br><br>\r\n<table "
-           "width=70% align=center border=0 cellpadding=5 cellspacing=0>\r\n" +
+    return std::string(asp ? "<%" : "<!--") + "\r\n"
+           "'*************************\r\n"
+           "'Page created by: test_modSave 2.4\r\n"
+           "'*************************" + (asp ? "%>" : "-->") + "\r\n"
+           "<html><head><title>Track list</title>\r\n"
+           "<style>\r\n"
+           "body   {font-size: 11px; font-family: verdana; color: #000000}\r\n"
+           "</style>\r\n"
+           "</head>\r\n"
+           "<body bgcolor=\"#ffffff\">\r\n"
+           "<div align=center><font style=\"font-size: 18px; font-family: verdana; color: #000000\">Track List\r\n"
+           "<br><br><br>\r\n"
+           "<table width=70% align=center border=0 cellpadding=5 cellspacing=0>\r\n" +
            rows + "</table>\r\n</body></html>\r\n";
 }
 
-std::string Row(const std::string& text) { return "<tr><td width=100% align=left>" + text + "</td></tr>\r\n"; }
+std::string Row(const std::string& text) {
+    return "<tr><td width=100% align=left>" + text + "</td></tr>\r\n";
+}
 
 std::string Read(const QString& path) {
     QFile file(path);
@@ -84,8 +93,9 @@ TEST(SaveTrackList, AsksInTheOutputFolderWithTheOwnFormatFirst) {
     const auto& asked = dialogs.saveDialogs[0];
     EXPECT_EQ(asked.title, QStringLiteral("Save track list"));
     EXPECT_EQ(asked.folder, QStringLiteral("/srv/music"));
-    EXPECT_EQ(asked.filter, QStringLiteral("Dorvane (*.dv);;HTML Document (*.html);;Active Server Page (*.asp);;"
-                                           "Plain text (*.txt)"));
+    EXPECT_EQ(asked.filter,
+              QStringLiteral("Dorvane (*.dv);;HTML Document (*.html);;Active Server Page (*.asp);;"
+                             "Plain text (*.txt)"));
     EXPECT_EQ(asked.preselected, QStringLiteral("Dorvane (*.dv)"));
     EXPECT_TRUE(dialogs.boxes.empty());
 }
@@ -102,8 +112,9 @@ TEST(SaveTrackList, AFileThatCannotBeWrittenIsNamedWithTheReason) {
         dialogs.saveNames = {path};
         SaveTrackList(dialogs, folder.qpath(), kTwo);
         ASSERT_EQ(dialogs.boxes.size(), 1u);
-        EXPECT_TRUE(dialogs.boxes[0].text.startsWith(QStringLiteral("The track list could not be saved as %1: %2.")
-                                                         .arg(path, QString::fromLatin1(reason))))
+        EXPECT_TRUE(
+            dialogs.boxes[0].text.startsWith(QStringLiteral("The track list could not be saved as %1: %2.")
+                                                 .arg(path, QString::fromLatin1(reason))))
             << dialogs.boxes[0].text.toStdString();
         EXPECT_EQ(dialogs.boxes[0].icon, Dialogs::Icon::Exclamation);
     }

@@ -21,14 +21,16 @@ QStringList PdfTexts(const QByteArray& pdf) {
     const auto all = QRegularExpression::DotMatchesEverythingOption;
     QList<QMap<uint, QChar>> maps;
     QStringList contents, texts;
-    for (const auto& m : QRegularExpression(QStringLiteral("stream\r?\n(.*?)endstream"), all).globalMatch(QString::fromLatin1(pdf))) {
+    for (const auto& m : QRegularExpression(QStringLiteral("stream\r?\n(.*?)endstream"), all)
+                             .globalMatch(QString::fromLatin1(pdf))) {
         const QByteArray raw = m.captured(1).toLatin1();
         if (raw.startsWith('\x78'))  // zlib: page contents and font files; qUncompress wants a size first
             contents << QString::fromLatin1(qUncompress(QByteArray("\0\0\1\0", 4) + raw));
         if (!raw.contains("begincmap"))
             continue;
         QMap<uint, QChar>& map = maps.emplace_back();
-        for (const auto& r : QRegularExpression(QStringLiteral("<(\\w+)> <\\w+> \\[([^\\]]*)\\]")).globalMatch(m.captured(1))) {
+        for (const auto& r : QRegularExpression(QStringLiteral("<(\\w+)> <\\w+> \\[([^\\]]*)\\]"))
+                                 .globalMatch(m.captured(1))) {
             uint glyph = r.captured(1).toUInt(nullptr, 16);
             for (const QString& code : r.captured(2).split(QLatin1Char(' '), Qt::SkipEmptyParts))
                 map[glyph++] = QChar(code.mid(1, 4).toUShort(nullptr, 16));
@@ -51,8 +53,10 @@ class PrintTrackListTest : public QObject {
 private slots:
     void printingToPdfHoldsTheList() {
         testsupport::FreshProgram fresh;
-        testsupport::ScopedDiscImages images({testsupport::MakeImage(fresh.folder, "a", std::vector<std::int32_t>(60, 200))});
-        QVERIFY(modSettings::WriteSetting(modSettings::kSection, modSettings::kDrive, QStringLiteral("IMAGE a.cue")));
+        testsupport::ScopedDiscImages images(
+            {testsupport::MakeImage(fresh.folder, "a", std::vector<std::int32_t>(60, 200))});
+        QVERIFY(modSettings::WriteSetting(modSettings::kSection, modSettings::kDrive,
+                                          QStringLiteral("IMAGE a.cue")));
         ScriptedDialogs dialogs;
         Dorvane w(dialogs);
         QCOMPARE(w.TrackList->Count(), 60);

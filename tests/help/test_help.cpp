@@ -70,7 +70,9 @@ private slots:
         QCOMPARE(dialogs_.opened, expected.isEmpty() ? QStringList() : QStringList(2, expected));
         QCOMPARE(dialogs_.boxes.size(), helpIs == QStringLiteral("file") ? size_t(0) : size_t(2));
         for (const auto& box : dialogs_.boxes) {
-            QCOMPARE(box.text, QStringLiteral("Help files not present, would you like to view the online documentation?"));
+            QCOMPARE(
+                box.text,
+                QStringLiteral("Help files not present, would you like to view the online documentation?"));
             QCOMPARE(box.title, QStringLiteral("Dorvane"));
             QCOMPARE(box.icon, Dialogs::Icon::Question);
             QCOMPARE(box.buttons, Dialogs::Buttons::YesNo);
@@ -80,8 +82,9 @@ private slots:
     void webEntriesOpenTheirPages() {
         for (const char* entry : {"mnuHRepBug", "mnuHHomepage", "mnuUpdate"})
             child<QAction>(w_.get(), entry)->trigger();
-        QCOMPARE(dialogs_.opened, QStringList({kSite + QStringLiteral("?mode=Contact&sub-mode=csupport"), kProductPage,
-                                               kSite + QStringLiteral("?mode=Products&act=DL&p=dorvane")}));
+        QCOMPARE(dialogs_.opened,
+                 QStringList({kSite + QStringLiteral("?mode=Contact&sub-mode=csupport"), kProductPage,
+                              kSite + QStringLiteral("?mode=Products&act=DL&p=dorvane")}));
     }
 
     void aboutShowsWhoMadeTheProgram() {
@@ -89,12 +92,15 @@ private slots:
         child<QAction>(w_.get(), "mnuHAbout")->trigger();
         QPointer<frmAbout> window = frmAbout::Instance();
         const auto windows = QApplication::topLevelWidgets();
-        QCOMPARE(std::count_if(windows.begin(), windows.end(), [](QWidget* t) { return qobject_cast<frmAbout*>(t); }), 1);
+        QCOMPARE(std::count_if(windows.begin(), windows.end(),
+                               [](QWidget* t) { return qobject_cast<frmAbout*>(t); }),
+                 1);
         QVERIFY(window->isVisible() && !window->parentWidget() && !window->isModal());
         const QString values[] = {QStringLiteral("2.4"), QStringLiteral("0"), QStringLiteral(DORVANE_COMPANY),
                                   QStringLiteral(DORVANE_HOMEPAGE), QStringLiteral("Freeware")};
         for (int i = 0; i < 5; ++i)
-            QCOMPARE(child<QLabel>(window, qPrintable(QStringLiteral("Label%1").arg(13 + i)))->text(), values[i]);
+            QCOMPARE(child<QLabel>(window, qPrintable(QStringLiteral("Label%1").arg(13 + i)))->text(),
+                     values[i]);
 
         QTest::mouseClick(child<LabelButton>(window, "Label6"), Qt::LeftButton);
         QCOMPARE(dialogs_.opened, QStringList{QStringLiteral(DORVANE_HOMEPAGE)});
