@@ -20,12 +20,15 @@ public:
     virtual Answer MsgBox(const QString& text, Buttons buttons, Icon icon, const QString& title) = 0;
     // A folder path, or empty text when the person cancelled.
     virtual QString BrowseForFolder(const QString& title) = 0;
-    // A file name to save to, or empty text when cancelled. filter uses Qt's
-    // "Name (*.ext);;..." form; selectedFilter receives the chosen entry.
-    virtual QString SaveFileName(const QString& title, const QString& filter,
+    // A file name to save to, or empty text when cancelled. The dialog opens
+    // in folder; filter uses Qt's "Name (*.ext);;..." form. The entry that
+    // *selectedFilter holds on the way in is preselected; it receives the
+    // chosen one.
+    virtual QString SaveFileName(const QString& title, const QString& folder, const QString& filter,
                                  QString* selectedFilter) = 0;
-    // True when the person chose a printer and confirmed.
-    virtual bool ChoosePrinter(QPrinter& printer) = 0;
+    // True when the person chose a printer (or a file to print to) and
+    // confirmed; printer then holds the choice.
+    virtual bool ChoosePrinter(QPrinter& printer, const QString& title) = 0;
     // Hands a local file or a web address to the desktop. False on failure.
     virtual bool OpenWithShell(const QString& target) = 0;
 };

@@ -41,13 +41,14 @@ QString QtDialogs::BrowseForFolder(const QString& title) {
         QFileDialog::ShowDirsOnly);
 }
 
-QString QtDialogs::SaveFileName(const QString& title, const QString& filter,
+QString QtDialogs::SaveFileName(const QString& title, const QString& folder, const QString& filter,
                                 QString* selectedFilter) {
-    return QFileDialog::getSaveFileName(activeOwner(), title, QString(), filter, selectedFilter);
+    return QFileDialog::getSaveFileName(activeOwner(), title, folder, filter, selectedFilter);
 }
 
-bool QtDialogs::ChoosePrinter(QPrinter& printer) {
+bool QtDialogs::ChoosePrinter(QPrinter& printer, const QString& title) {
     QPrintDialog dialog(&printer, activeOwner());
+    dialog.setWindowTitle(title);
     return dialog.exec() == QDialog::Accepted;
 }
 

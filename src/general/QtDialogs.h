@@ -7,8 +7,8 @@ class QtDialogs : public Dialogs {
 public:
     Answer MsgBox(const QString& text, Buttons buttons, Icon icon, const QString& title) override;
     QString BrowseForFolder(const QString& title) override;
-    QString SaveFileName(const QString& title, const QString& filter,
+    QString SaveFileName(const QString& title, const QString& folder, const QString& filter,
                          QString* selectedFilter) override;
-    bool ChoosePrinter(QPrinter& printer) override;
+    bool ChoosePrinter(QPrinter& printer, const QString& title) override;
     bool OpenWithShell(const QString& target) override;
 };

@@ -1,9 +1,13 @@
 #include "shell/Dorvane.h"
 
 #include "cd/modAKRip32.h"
+#include "export/PrintTrackList.h"
+#include "export/modSave.h"
 #include "extract/ProgressWindows.h"
 #include "extract/mVariables.h"
 #include "extract/modRip.h"
+#include "help/frmAbout.h"
+#include "help/modHelp.h"
 #include "settings/frmSettings.h"
 #include "settings/modSettings.h"
 #include "general/AppIcon.h"
@@ -11,6 +15,7 @@
 #include "general/LabelButton.h"
 #include "general/Twips.h"
 #include "general/modGeneral.h"
+#include "shell/modErrHandler.h"
 #include "shell/modStartup.h"
 #include "tracks/TrackListBox.h"
 #include "tracks/frmChangeTrack.h"
@@ -125,8 +130,8 @@ void Dorvane::BuildLabelButtons(QWidget* area) {
 void Dorvane::BuildMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
     file->setObjectName(QStringLiteral("mnuFile"));
-    entry(file, "mnuSave", "Save Track list");
-    entry(file, "mnuPrint", "Print track list");
+    connect(entry(file, "mnuSave", "Save Track list"), &QAction::triggered, this, &Dorvane::mnuSave_Click);
+    connect(entry(file, "mnuPrint", "Print track list"), &QAction::triggered, this, &Dorvane::mnuPrint_Click);
     separator(file, "mnuFSep");
     QAction* exit = entry(file, "mnuFExit", "Exit", QKeySequence(Qt::CTRL | Qt::Key_X));
     connect(exit, &QAction::triggered, this, &QWidget::close);
@@ -163,17 +168,21 @@ void Dorvane::BuildMenus() {
     QAction* hhelp = entry(help, "mnuHHelp", "Help", QKeySequence(Qt::Key_F1));
     connect(hhelp, &QAction::triggered, this, &Dorvane::mnuHHelp_Click);
     separator(help, "mnuHSep");
-    entry(help, "mnuHAbout", "About");
-    entry(help, "mnuHRepBug", "Report Bug");
-    entry(help, "mnuHHomepage", "Visit Homepage");
+    connect(entry(help, "mnuHAbout", "About"), &QAction::triggered, this, [this] { frmAbout::Open(dialogs_); });
+    connect(entry(help, "mnuHRepBug", "Report Bug"), &QAction::triggered, this,
+            [this] { dialogs_.OpenWithShell(modHelp::ContactPage()); });
+    connect(entry(help, "mnuHHomepage", "Visit Homepage"), &QAction::triggered, this,
+            [this] { dialogs_.OpenWithShell(modHelp::ProductPage()); });
     separator(help, "mnuHSep1");
-    entry(help, "mnuUpdate", "Check for new version");
+    connect(entry(help, "mnuUpdate", "Check for new version"), &QAction::triggered, this,
+            [this] { dialogs_.OpenWithShell(modHelp::DownloadPage()); });
 }
 
 void Dorvane::Form_Load() {
+    modErrHandler::InstallFaultFilter();
+    // A reload would pull the disc from under a running extraction.
     if (mVariables::RunInProgress)
         return;
-    // The fault filter is installed here, first, once it exists.
 
     // Encoder defaults; the first touch creates the settings window hidden,
     // and its own load puts the saved folder into txtOutPath.
@@ -268,7 +277,7 @@ void Dorvane::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    // The fault filter is removed here, first, once it exists.
+    modErrHandler::RemoveFaultFilter();
     for (QWidget* window : QApplication::topLevelWidgets())
         if (window != this && window->isVisible())
             window->close();
@@ -317,9 +326,13 @@ void Dorvane::cmdRip_Click() {
         close();
 }
 
-void Dorvane::mnuHHelp_Click() {
-    // The help file and the online help arrive with the help window.
+void Dorvane::mnuHHelp_Click() { modHelp::ShowHelp(dialogs_); }
+
+void Dorvane::mnuSave_Click() {
+    modSave::SaveTrackList(dialogs_, settings_->txtOutPath->text(), TrackList->Texts());
 }
+
+void Dorvane::mnuPrint_Click() { PrintTrackList(dialogs_, TrackList->Texts()); }
 
 void Dorvane::mnuChangeName_Click() {
     // With nothing current yet, Rename works on the first track, so on a list

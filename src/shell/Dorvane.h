@@ -49,6 +49,8 @@ private:
     void mnuSelectAll_Click();
     void mnuTP_Click(bool checkedNow);
     void mnuHHelp_Click();
+    void mnuSave_Click();
+    void mnuPrint_Click();
 
     Dialogs& dialogs_;
     QString startDrive_;

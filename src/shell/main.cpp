@@ -2,6 +2,7 @@
 #include "general/FormLayout.h"
 #include "general/QtDialogs.h"
 #include "shell/Dorvane.h"
+#include "shell/FaultReport.h"
 
 #include <QApplication>
 
@@ -10,6 +11,9 @@
 #include <vector>
 
 int main(int argc, char** argv) {
+    // A crashed run's report comes before anything else: it shows one box.
+    if (IsFaultReportRun(argc, argv))
+        return ShowFaultReport(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Dorvane"));
     formlayout::InstallFontSubstitutes();

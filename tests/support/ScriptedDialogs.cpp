@@ -24,8 +24,9 @@ QString ScriptedDialogs::BrowseForFolder(const QString& title) {
     return folder;
 }
 
-QString ScriptedDialogs::SaveFileName(const QString& title, const QString&, QString*) {
-    saveTitles << title;
+QString ScriptedDialogs::SaveFileName(const QString& title, const QString& folder, const QString& filter,
+                                      QString* selectedFilter) {
+    saveDialogs.push_back({title, folder, filter, selectedFilter ? *selectedFilter : QString()});
     if (saveNames.empty())
         return {};
     QString name = saveNames.front();
@@ -33,11 +34,14 @@ QString ScriptedDialogs::SaveFileName(const QString& title, const QString&, QStr
     return name;
 }
 
-bool ScriptedDialogs::ChoosePrinter(QPrinter&) {
+bool ScriptedDialogs::ChoosePrinter(QPrinter& printer, const QString& title) {
+    printTitles << title;
     if (printerChoices.empty())
         return false;
     const bool choice = printerChoices.front();
     printerChoices.pop_front();
+    if (choice && onPrinter)
+        onPrinter(printer);
     return choice;
 }
 

@@ -24,21 +24,34 @@ public:
     std::deque<Answer> answers;
     // Answers for the next folder browsers ("" = cancel), in order.
     std::deque<QString> folders;
+    // Names for the next save dialogs ("" = cancel), in order.
     std::deque<QString> saveNames;
+    // Answers for the next printer dialogs (false = cancel), in order.
     std::deque<bool> printerChoices;
     // Run while a box stands "on screen": lets a test look at the program
     // in the middle of a modal question.
     std::function<void(const Box&)> onMsgBox;
+    // Run when a printer dialog is confirmed: the test makes its choice
+    // (a PDF file, say) here.
+    std::function<void(QPrinter&)> onPrinter;
+
+    struct SaveDialog {
+        QString title;
+        QString folder;
+        QString filter;
+        QString preselected;
+    };
 
     std::vector<Box> boxes;
     QStringList browseTitles;
-    QStringList saveTitles;
+    std::vector<SaveDialog> saveDialogs;
+    QStringList printTitles;
     QStringList opened;
 
     Answer MsgBox(const QString& text, Buttons buttons, Icon icon, const QString& title) override;
     QString BrowseForFolder(const QString& title) override;
-    QString SaveFileName(const QString& title, const QString& filter,
+    QString SaveFileName(const QString& title, const QString& folder, const QString& filter,
                          QString* selectedFilter) override;
-    bool ChoosePrinter(QPrinter& printer) override;
+    bool ChoosePrinter(QPrinter& printer, const QString& title) override;
     bool OpenWithShell(const QString& target) override;
 };

@@ -1,0 +1,150 @@
+#include "export/modSave.h"
+
+#include "general/Dialogs.h"
+#include "general/modGeneral.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace modSave {
+namespace {
+
+QByteArray Lines(const QStringList& lines) {
+    QByteArray bytes;
+    for (const QString& line : lines)
+        bytes += line.toLocal8Bit() + "\r\n";
+    return bytes;
+}
+
+// "dorvane" for the installed program; the pages name what made them.
+QString ExeName() {
+    return QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).completeBaseName();
+}
+
+QStringList PageLines(const QStringList& entries, bool asp) {
+    const QString stars = QStringLiteral("'*************************");
+    QStringList lines{
+        asp ? QStringLiteral("<%") : QStringLiteral("<!--"),
+        stars,
+        QStringLiteral("'Page created by: %1 %2.%3")
+            .arg(ExeName())
+            .arg(modGeneral::VersionMajor())
+            .arg(modGeneral::VersionMinor()),
+        stars + (asp ? QStringLiteral("%>") : QStringLiteral("-->")),
+        QStringLiteral("<html><head><title>Track list</title>"),
+        QStringLiteral("<style>"),
+        QStringLiteral("body   {font-size: 11px; font-family: verdana; color: #000000}"),
+        QStringLiteral("</style>"),
+        QStringLiteral("</head>"),
+        QStringLiteral("<body bgcolor=\"#ffffff\">"),
+        QStringLiteral("<div align=center><font style=\"font-size: 18px; font-family: verdana; "
+                       "color: #000000\">Track List"),
+        QStringLiteral("<br><br><br>"),
+        QStringLiteral("<table width=70% align=center border=0 cellpadding=5 cellspacing=0>"),
+    };
+    for (const QString& entry : entries)
+        lines << QStringLiteral("<tr><td width=100% align=left>") + entry + QStringLiteral("</td></tr>");
+    lines << QStringLiteral("</table>") << QStringLiteral("</body></html>");
+    return lines;
+}
+
+struct Fd {
+    int fd = -1;
+    ~Fd() {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+Outcome Failed(const QString& path, int err) {
+    return {false, QStringLiteral("The track list could not be saved as %1: %2.")
+                       .arg(path, QString::fromLocal8Bit(std::strerror(err)))};
+}
+
+// The whole file in one go: created or cut to nothing, written, closed, and
+// every step checked, since a full disk shows up only at write or close.
+Outcome WriteFile(const QString& path, const QByteArray& bytes) {
+    Fd file;
+    file.fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (file.fd < 0)
+        return Failed(path, errno);
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n =
+            ::write(file.fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return Failed(path, errno);
+        done += n;
+    }
+    const int fd = file.fd;
+    file.fd = -1;
+    if (::close(fd) != 0)
+        return Failed(path, errno);
+    return {};
+}
+
+}  // namespace
+
+Writer WriterFor(const QString& fileName) {
+    if (fileName.endsWith(QStringLiteral("html")))
+        return Writer::Html;
+    if (fileName.endsWith(QStringLiteral("asp")))
+        return Writer::Asp;
+    if (fileName.endsWith(QStringLiteral("txt")))
+        return Writer::Text;
+    return Writer::OwnFormat;
+}
+
+Outcome SaveAsOwnFormat(const QString& path, const QStringList& entries) {
+    QStringList lines;
+    for (int k = 0; k < entries.size(); ++k)
+        lines << QString::number(k) + QLatin1Char(' ') + entries[k];
+    return WriteFile(path, Lines(lines));
+}
+
+Outcome SaveAsText(const QString& path, const QStringList& entries) {
+    return WriteFile(path, Lines(entries));
+}
+
+Outcome SaveAsHtml(const QString& path, const QStringList& entries) {
+    return WriteFile(path, Lines(PageLines(entries, false)));
+}
+
+Outcome SaveAsAsp(const QString& path, const QStringList& entries) {
+    return WriteFile(path, Lines(PageLines(entries, true)));
+}
+
+void SaveTrackList(Dialogs& dialogs, const QString& folder, const QStringList& entries) {
+    const QStringList filters{QStringLiteral("Dorvane (*.dv)"), QStringLiteral("HTML Document (*.html)"),
+                              QStringLiteral("Active Server Page (*.asp)"),
+                              QStringLiteral("Plain text (*.txt)")};
+    QString chosenFilter = filters.first();
+    const QString path = dialogs.SaveFileName(QStringLiteral("Save track list"), folder,
+                                              filters.join(QStringLiteral(";;")), &chosenFilter);
+    if (path.isEmpty())
+        return;
+    Outcome outcome;
+    switch (WriterFor(path)) {
+    case Writer::Html: outcome = SaveAsHtml(path, entries); break;
+    case Writer::Asp: outcome = SaveAsAsp(path, entries); break;
+    case Writer::Text: outcome = SaveAsText(path, entries); break;
+    case Writer::OwnFormat: outcome = SaveAsOwnFormat(path, entries); break;
+    }
+    if (outcome.ok) {
+        dialogs.MsgBox(QStringLiteral("File saved as: ") + path, Dialogs::Buttons::Ok,
+                       Dialogs::Icon::Information, modGeneral::kAppTitle);
+        return;
+    }
+    dialogs.MsgBox(outcome.error +
+                       QStringLiteral("\r\n\r\nChoose a folder you may write to, or another name, "
+                                      "and save again."),
+                   Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation, modGeneral::kAppTitle);
+}
+
+}  // namespace modSave
