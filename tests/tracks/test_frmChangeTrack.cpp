@@ -1,7 +1,6 @@
 #include "WindowTestSupport.h"
 
 #include "general/LabelButton.h"
-#include "general/Twips.h"
 #include "tracks/TrackListBox.h"
 #include "tracks/frmChangeTrack.h"
 
@@ -157,16 +156,6 @@ private slots:
         QVERIFY(!frmChangeTrack::Instance());
     }
 
-    void hoverColours() {
-        ListOwner main(kNames, true, 0);
-        frmChangeTrack* w = frmChangeTrack::Open(main.list, &main.option);
-        QVERIFY(QTest::qWaitForWindowExposed(w));
-        auto* shape = child<Shape>(w, "Shape1");
-        QTest::mouseMove(child<LabelButton>(w, "Label3"));
-        QCOMPARE(shape->fillColor(), twips::kWhite);
-        QTest::mouseMove(w, twips::rect(1500, 900, 15, 15).topLeft());
-        QCOMPARE(shape->fillColor(), twips::kLightGrey);
-    }
 };
 
 QTEST_MAIN(TestFrmChangeTrack)

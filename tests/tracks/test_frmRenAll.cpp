@@ -1,7 +1,6 @@
 #include "WindowTestSupport.h"
 
 #include "general/LabelButton.h"
-#include "general/Twips.h"
 #include "tracks/TrackListBox.h"
 #include "tracks/frmRenAll.h"
 
@@ -155,18 +154,6 @@ private slots:
         QCOMPARE(s.list->CurrentIndex(), ok ? -1 : 0);
     }
 
-    void hoverColours() {
-        Session s(kNames, true);
-        auto* ok = s.find<Shape>("Shape1_0");
-        auto* cancel = s.find<Shape>("Shape1_1");
-        QTest::mouseMove(s.find<LabelButton>("Label1"));
-        QCOMPARE(ok->fillColor(), twips::kWhite);
-        QTest::mouseMove(s.find<LabelButton>("Label2"));
-        QCOMPARE(ok->fillColor(), twips::kLightGrey);
-        QCOMPARE(cancel->fillColor(), twips::kWhite);
-        QTest::mouseMove(s.dlg.get(), twips::rect(1500, 2950, 15, 15).topLeft());
-        QCOMPARE(cancel->fillColor(), twips::kLightGrey);
-    }
 };
 
 QTEST_MAIN(TestFrmRenAll)
