@@ -36,12 +36,12 @@ QString ScriptedDialogs::SaveFileName(const QString& title, const QString& folde
 
 bool ScriptedDialogs::ChoosePrinter(QPrinter& printer, const QString& title) {
     printTitles << title;
+    if (onPrinter)
+        onPrinter(printer);
     if (printerChoices.empty())
         return false;
     const bool choice = printerChoices.front();
     printerChoices.pop_front();
-    if (choice && onPrinter)
-        onPrinter(printer);
     return choice;
 }
 

@@ -31,8 +31,8 @@ public:
     // Run while a box stands "on screen": lets a test look at the program
     // in the middle of a modal question.
     std::function<void(const Box&)> onMsgBox;
-    // Run when a printer dialog is confirmed: the test makes its choice
-    // (a PDF file, say) here.
+    // Run at every printer dialog, confirmed or not: the test makes its
+    // choice (a PDF file, say) here, so printing after a cancel shows too.
     std::function<void(QPrinter&)> onPrinter;
 
     struct SaveDialog {
