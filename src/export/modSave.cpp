@@ -1,6 +1,7 @@
 #include "export/modSave.h"
 
 #include "general/Dialogs.h"
+#include "general/modFiles.h"
 #include "general/modGeneral.h"
 
 #include <QFile>
@@ -9,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace modSave {
@@ -53,38 +55,27 @@ QStringList PageLines(const QStringList& entries, bool asp) {
     return lines;
 }
 
-struct Fd {
-    int fd = -1;
-    ~Fd() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
-
 Outcome Failed(const QString& path, int err) {
     return {false, QStringLiteral("The track list could not be saved as %1: %2.")
                        .arg(path, QString::fromLocal8Bit(std::strerror(err)))};
 }
 
-// The whole file in one go: created or cut to nothing, written, closed, and
-// every step checked, since a full disk shows up only at write or close.
+// A file already there is replaced only once the new one is wholly on the
+// disk, so a full disk or a crash never costs the old list. What is not a
+// regular file (a device, a pipe) is written to as it is.
 Outcome WriteFile(const QString& path, const QByteArray& bytes) {
-    Fd file;
-    file.fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (file.fd < 0)
-        return Failed(path, errno);
-    for (qsizetype done = 0; done < bytes.size();) {
-        const ssize_t n =
-            ::write(file.fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return Failed(path, errno);
-        done += n;
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    const QByteArray target = QFile::encodeName(canonical.isEmpty() ? path : canonical);
+    struct stat old {};
+    const bool exists = ::stat(target.constData(), &old) == 0;
+    if (!exists || S_ISREG(old.st_mode)) {
+        if (const int error = modFiles::ReplaceWhole(target, bytes, exists ? &old : nullptr))
+            return Failed(path, error);
+        return {};
     }
-    const int fd = file.fd;
-    file.fd = -1;
-    if (::close(fd) != 0)
+    // O_NONBLOCK: a pipe nobody reads fails at once instead of hanging.
+    modFiles::UniqueFd file(::open(target.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+    if (file.get() < 0 || !modFiles::WriteAll(file.get(), bytes) || !file.Close())
         return Failed(path, errno);
     return {};
 }

@@ -1,5 +1,7 @@
 #include "settings/IniFile.h"
 
+#include "general/modFiles.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
@@ -14,38 +16,7 @@
 
 namespace {
 
-class UniqueFd {
-public:
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    ~UniqueFd() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    int get() const { return fd_; }
-    // close() reports late write errors (NFS, full disk); callers that care ask.
-    bool Close() { return ::close(std::exchange(fd_, -1)) == 0; }
-
-private:
-    int fd_;
-};
-
-// The temporary file beside the target; it disappears unless it was renamed
-// into place, so no error path has to remember it.
-struct TempFile {
-    explicit TempFile(QByteArray pattern)
-        : name(std::move(pattern)), fd(::mkostemp(name.data(), O_CLOEXEC)), created(fd.get() >= 0) {}
-    ~TempFile() {
-        // The descriptor may be closed already (a rename that failed after it).
-        if (created && !renamed)
-            ::unlink(name.constData());
-    }
-    QByteArray name;
-    UniqueFd fd;
-    bool created;
-    bool renamed = false;
-};
+using modFiles::UniqueFd;
 
 struct Loaded {
     enum { Missing, Ok, TooBig, Failed } state = Failed;
@@ -208,55 +179,6 @@ bool Usable(const QString& name, QLatin1String forbidden) {
     return true;
 }
 
-// Umask can only be read by setting it, which races other threads; /proc
-// shows it without changing it.
-mode_t NewFileMode() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (status.open(QIODevice::ReadOnly))
-        for (const QByteArray& line : status.readAll().split('\n'))
-            if (line.startsWith("Umask:"))
-                return 0666 & ~line.mid(6).trimmed().toUInt(nullptr, 8);
-    return 0644;
-}
-
-bool WriteAll(int fd, const QByteArray& bytes) {
-    for (qsizetype done = 0; done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n == 0)
-            errno = ENOSPC;
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
-}
-
-// Readers see either the old file or the new one, never a half-written file.
-// Returns 0, or the errno of the step that failed (taken before the temporary
-// file's cleanup can change it).
-int Replace(const QByteArray& target, const QByteArray& bytes, const struct stat* old) {
-    const qsizetype slash = target.lastIndexOf('/');
-    const QByteArray folder = slash < 0 ? QByteArray(".") : target.left(slash + 1);
-    TempFile tmp(target.left(slash + 1) + '.' + target.mid(slash + 1) + ".XXXXXX");
-    if (tmp.fd.get() < 0)
-        return errno;
-    // Best effort: root saving someone's settings should not take them over.
-    if (old && ::fchown(tmp.fd.get(), old->st_uid, old->st_gid) != 0) {
-    }
-    const mode_t mode = old ? (old->st_mode & 07777) : NewFileMode();
-    if (::fchmod(tmp.fd.get(), mode) != 0 || !WriteAll(tmp.fd.get(), bytes) || ::fsync(tmp.fd.get()) != 0
-        || !tmp.fd.Close() || ::rename(tmp.name.constData(), target.constData()) != 0)
-        return errno;
-    tmp.renamed = true;
-    // The rename itself lives in the folder; without this a crash may undo it.
-    UniqueFd dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() >= 0)
-        ::fsync(dir.get());
-    return 0;
-}
-
 }  // namespace
 
 IniFile::IniFile(QString path) : path_(std::move(path)) {}
@@ -318,7 +240,7 @@ bool IniFile::Write(const QString& section, const QString& key, const QString& v
     QByteArray bytes = d.bom;
     for (const Line& l : std::as_const(d.lines))
         bytes.append(l.text).append(l.eol);
-    if (const int error = Replace(target, bytes, file.state == Loaded::Ok ? &file.st : nullptr))
+    if (const int error = modFiles::ReplaceWhole(target, bytes, file.state == Loaded::Ok ? &file.st : nullptr))
         return fail(QString::fromLocal8Bit(std::strerror(error)));
     return true;
 }

@@ -109,6 +109,11 @@ void ShowReport(const char* report) {
     char* const argv[] = {program, option, const_cast<char*>(report), nullptr};
     const long pid = ::syscall(SYS_clone, static_cast<long>(SIGCHLD), 0L, 0L, 0L, 0L);
     if (pid == 0) {
+        // The handler runs with the fault signals blocked, and a blocked mask
+        // outlives execve: the report must start with none blocked.
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
         ::execve("/proc/self/exe", argv, environ);
         ::_exit(127);
     }

@@ -5,7 +5,9 @@
 #include "TestSupport.h"
 #include "export/modSave.h"
 
+#include <csignal>
 #include <fstream>
+#include <sys/resource.h>
 #include <gtest/gtest.h>
 
 using modSave::SaveTrackList;
@@ -74,4 +76,23 @@ TEST(SaveTrackList, AFileThatCannotBeWrittenIsNamedWithTheReason) {
     EXPECT_EQ(dialogs.boxes[1].text.section(QStringLiteral("\r\n"), 0, 0).toStdString(),
               said.arg(full, QStringLiteral("No space left on device")).toStdString());
     EXPECT_EQ(dialogs.boxes[1].icon, Dialogs::Icon::Exclamation);
+}
+
+// A disk that fills up while the list is written (here: a file size limit)
+// leaves the list saved before as it was.
+TEST(SaveTrackList, AFailedSaveKeepsTheOldFile) {
+    testsupport::TempFolder folder;
+    std::ofstream(folder.file("a.txt")) << "old";
+    ScriptedDialogs dialogs;
+    dialogs.saveNames = {QString::fromStdString(folder.file("a.txt"))};
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit before{};
+    ::getrlimit(RLIMIT_FSIZE, &before);
+    rlimit small = before;
+    small.rlim_cur = 10;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    SaveTrackList(dialogs, folder.qpath(), kTwo);
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    EXPECT_EQ(dialogs.boxes.at(0).icon, Dialogs::Icon::Exclamation);
+    EXPECT_EQ(Read(folder.file("a.txt")), "old");
 }
