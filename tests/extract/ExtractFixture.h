@@ -1,11 +1,7 @@
 #pragma once
-// Shared by the extraction tests: a disc image opened as the program's drive
-// (its audio known sector by sector through discmaker), a progress host that
-// records what the extractors show, and file helpers.
-//
-// The CD layer's seam (akrip32_testing.h) makes chosen sectors fail to read;
-// FakeProgress::onEvents runs at each "let pending events run", which is
-// where a person's Cancel or the closing of the main window arrives.
+// A disc image opened as the program's drive, its audio known sector by
+// sector, and a progress host that records what the extractors show. onEvents
+// runs where they let pending events run: where a Cancel or a close arrives.
 
 #include "DiscMaker.h"
 #include "ScriptedDialogs.h"
@@ -13,7 +9,6 @@
 #include "cd/akrip32_testing.h"
 #include "cd/modAKRip32.h"
 #include "extract/ExtractUi.h"
-#include "extract/clsFileIo.h"
 #include "extract/mVariables.h"
 
 #include <fstream>
@@ -23,27 +18,19 @@
 namespace extracttest {
 
 struct FakeProgress : ProgressHost {
-    std::vector<std::pair<QString, float>> updates;  // status and sectors done
+    QStringList statuses;
+    std::vector<float> done;  // sectors done, at each update
     int shown = 0, open = 0;
-    std::function<void()> onEvents;
+    std::function<void()> onEvents = [] {};
 
     struct Window : ProgressWindow {
         FakeProgress& host;
         explicit Window(FakeProgress& h) : host(h) { ++host.shown, ++host.open; }
         ~Window() override { --host.open; }
-        void ChangeProgress(const QString& s, float cur, float) override { host.updates.emplace_back(s, cur); }
+        void ChangeProgress(const QString& s, float n, float) override { host.statuses << s, host.done.push_back(n); }
     };
     std::unique_ptr<ProgressWindow> ShowProgress() override { return std::make_unique<Window>(*this); }
-    void DoEvents() override {
-        if (onEvents)
-            onEvents();
-    }
-    std::vector<float> done() const {
-        std::vector<float> cur;
-        for (const auto& u : updates)
-            cur.push_back(u.second);
-        return cur;
-    }
+    void DoEvents() override { onEvents(); }
 };
 
 inline std::string ReadAll(const std::string& path) {
@@ -51,14 +38,15 @@ inline std::string ReadAll(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// The 44-byte header for `bytes` of CD audio, spelt out so that it is checked.
 inline std::string WavHeader(std::int32_t bytes) {
-    unsigned char h[clsFileIo::kWavHeaderBytes];
-    clsFileIo::BuildWavHeader(bytes, h);
-    return {reinterpret_cast<const char*>(h), sizeof h};
+    std::string h("RIFF....WAVEfmt \x10\0\0\0\x01\0\x02\0\x44\xac\0\0\x10\xb1\x02\0\x04\0\x10\0data....", 44);
+    for (std::size_t i = 0; i < 4; ++i)
+        h[4 + i] = char((bytes + 36) >> 8 * i), h[40 + i] = char(bytes >> 8 * i);
+    return h;
 }
 
-// A disc of the given track lengths, open as the program's drive, with a
-// folder for output files; flags and read faults are reset around it.
+// A disc of these track lengths (track 0 at sector 0), open, with an output folder.
 struct OpenDisc {
     testsupport::TempFolder folder;
     discmaker::DiscPlan plan;
@@ -69,8 +57,7 @@ struct OpenDisc {
     explicit OpenDisc(std::vector<std::int32_t> lengths)
         : plan{std::move(lengths), 7, false}, images({discmaker::WriteCueBin(folder.path(), "disc", plan)}) {
         Reset();
-        modAKRip32::Drive() = {};
-        if (!modAKRip32::OpenCD(static_cast<int>(modAKRip32::DriveListTexts().indexOf(QStringLiteral("IMAGE disc.cue")))))
+        if (!modAKRip32::OpenCD(int(modAKRip32::DriveListTexts().indexOf(QStringLiteral("IMAGE disc.cue")))))
             throw std::runtime_error("cannot open the test disc");
     }
     ~OpenDisc() { Reset(); }
@@ -82,15 +69,12 @@ struct OpenDisc {
     std::int32_t Start(int track) const { return discmaker::TrackStart(plan, track); }
     // The disc's bytes of sectors [from, to), and as a WAV file.
     std::string Audio(std::int32_t from, std::int32_t to) const {
-        std::string bytes(static_cast<std::size_t>(to - from) * discmaker::kSectorBytes, '\0');
-        auto* at = reinterpret_cast<unsigned char*>(bytes.data());
-        for (std::int32_t s = from; s < to; ++s, at += discmaker::kSectorBytes)
-            discmaker::FillSector(plan, s, at);
+        std::string bytes(std::size_t(to - from) * 2352, '\0');
+        for (std::int32_t s = from; s < to; ++s)
+            discmaker::FillSector(plan, s, reinterpret_cast<unsigned char*>(&bytes[std::size_t(s - from) * 2352]));
         return bytes;
     }
-    std::string Wav(std::int32_t from, std::int32_t to) const {
-        return WavHeader((to - from) * discmaker::kSectorBytes) + Audio(from, to);
-    }
+    std::string Wav(int from, int to) const { return WavHeader((to - from) * 2352) + Audio(from, to); }
     QString Out(const std::string& name) const { return QString::fromStdString(folder.file(name)); }
 };
 
