@@ -2,6 +2,7 @@
 // Reading through the CD library layer in tests: opening a drive by its place in the drive list,
 // reading sectors through a TRACKBUF block, table addresses. Link dv_cd to use it.
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -25,8 +26,9 @@ inline std::optional<std::vector<unsigned char>> ReadSectors(int handle, std::in
     *header = {static_cast<std::uint32_t>(start), count, maxLen, 0, 0, 0, {}};
     if (akrip::ReadCDAudioLBA(handle, header) != 1)
         return std::nullopt;
+    // Never past the block, even if the layer wrongly reported more than it holds.
     const auto audio = block.begin() + akrip::kTrackBufHeader;
-    return std::vector(audio, audio + std::size_t{count} * akrip::kSectorBytes);
+    return std::vector(audio, audio + std::min<std::size_t>(std::size_t{count} * akrip::kSectorBytes, maxLen));
 }
 
 inline std::uint32_t Address(const akrip::TOCTRACK& e) {
