@@ -10,7 +10,6 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLocale>
-#include <QScreen>
 
 #include <algorithm>
 
@@ -22,13 +21,6 @@ using formlayout::place;
 // the window is painted at most once per screen frame; its state still
 // changes on every block.
 constexpr int kFrameMs = 16;
-
-void Fill(QWidget* widget, const QColor& colour) {
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, colour);
-    widget->setPalette(palette);
-    widget->setAutoFillBackground(true);
-}
 
 QFont Arial(qreal points) {
     QFont font(QStringLiteral("Arial"));
@@ -45,7 +37,7 @@ frmProgress::frmProgress(QWidget* owner) : QWidget(owner, Qt::Tool) {
     setWindowFlags(Qt::Tool | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     setFixedSize(twips::px(5100), twips::px(1140));
-    Fill(this, twips::kRed);
+    formlayout::fillBackground(this, twips::kRed);
     setMouseTracking(true);
 
     lblStatus = place(new QLabel(QStringLiteral("Extracting"), this), QStringLiteral("lblStatus"),
@@ -59,11 +51,11 @@ frmProgress::frmProgress(QWidget* owner) : QWidget(owner, Qt::Tool) {
     picProgress1 = place(new QFrame(this), QStringLiteral("picProgress1"), twips::rect(0, 360, 5175, 255));
     picProgress1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     picProgress1->setLineWidth(2);
-    Fill(picProgress1, twips::kRed);
+    formlayout::fillBackground(picProgress1, twips::kRed);
     const QRect inner = picProgress1->contentsRect();
     picProgress2 = place(new QWidget(picProgress1), QStringLiteral("picProgress2"),
                          QRect(inner.topLeft(), QSize(twips::px(5115), twips::px(195))));
-    Fill(picProgress2, twips::kWhite);
+    formlayout::fillBackground(picProgress2, twips::kWhite);
 
     Shape1 = place(new Shape(this, QStringLiteral("Shape1"), Shape::Kind::Rectangle, twips::kWhite),
                    QStringLiteral("Shape1"), twips::rect(1680, 660, 1815, 375));
@@ -88,12 +80,8 @@ frmProgress::frmProgress(QWidget* owner) : QWidget(owner, Qt::Tool) {
 }
 
 void frmProgress::ShowCentred() {
-    const QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
-    if (screen) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    formlayout::centreOnScreen(
+        this, parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen());
     show();
 }
 

@@ -23,6 +23,13 @@ W* place(W* widget, const QString& name, const QRect& where) {
 // before the first window is made.
 void InstallFontSubstitutes();
 
+// Fills the widget's background with colour, as the design's back colour.
+void fillBackground(QWidget* widget, const QColor& colour);
+
+// Puts a window in the middle of the screen's free area (the window's own
+// screen when none is given).
+void centreOnScreen(QWidget* window, const QScreen* screen = nullptr);
+
 // The design's MS Sans Serif at a point size.
 QFont sansSerif(qreal pointSize);
 

@@ -12,7 +12,6 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QScreen>
 
 namespace {
 
@@ -43,11 +42,7 @@ frmAbout* frmAbout::Open(Dialogs& dialogs) {
     }
     auto* window = new frmAbout(dialogs);
     g_open = window;
-    if (const QScreen* screen = window->screen()) {
-        QRect frame = window->frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        window->move(frame.topLeft());
-    }
+    formlayout::centreOnScreen(window);
     window->show();
     window->activateWindow();
     return window;
@@ -62,10 +57,7 @@ frmAbout::frmAbout(Dialogs& dialogs) : QWidget(nullptr), dialogs_(dialogs) {
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint |
                    Qt::WindowTitleHint);
     setFixedSize(twips::px(6660), twips::px(4590));
-    QPalette grey = palette();
-    grey.setColor(QPalette::Window, twips::kLightGrey);
-    setPalette(grey);
-    setAutoFillBackground(true);
+    formlayout::fillBackground(this, twips::kLightGrey);
     setWindowIcon(AppIcon());
 
     auto* image = place(new QLabel(this), QStringLiteral("Image1"), twips::rect(120, 120, 855, 735));

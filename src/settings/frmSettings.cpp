@@ -15,7 +15,6 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QRadioButton>
-#include <QScreen>
 
 namespace {
 
@@ -36,10 +35,7 @@ frmSettings::frmSettings(Dialogs& dialogs) : QWidget(nullptr), dialogs_(dialogs)
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint |
                    Qt::WindowTitleHint);
     setFixedSize(twips::px(6075), twips::px(2340));
-    QPalette grey = palette();
-    grey.setColor(QPalette::Window, twips::kLightGrey);
-    setPalette(grey);
-    setAutoFillBackground(true);
+    formlayout::fillBackground(this, twips::kLightGrey);
     setFont(sansSerif(8));
     setMouseTracking(true);
 
@@ -132,11 +128,7 @@ void frmSettings::FillDriveList(const QStringList& drives) {
 void frmSettings::ShowSettings() {
     if (!placed_) {
         placed_ = true;
-        if (const QScreen* screen = this->screen()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            move(frame.topLeft());
-        }
+        formlayout::centreOnScreen(this);
     }
     show();
     raise();

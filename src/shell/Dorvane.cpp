@@ -11,6 +11,7 @@
 #include "settings/frmSettings.h"
 #include "settings/modSettings.h"
 #include "general/AppIcon.h"
+#include "general/FormLayout.h"
 #include "general/Dialogs.h"
 #include "general/LabelButton.h"
 #include "general/Twips.h"
@@ -31,7 +32,6 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QScreen>
 
 namespace {
 
@@ -60,10 +60,7 @@ Dorvane::Dorvane(Dialogs& dialogs, QString startDrive)
     area_ = new QWidget(this);
     area_->setObjectName(QStringLiteral("ClientArea"));
     area_->setFixedSize(twips::px(7935), twips::px(3840));
-    QPalette red = area_->palette();
-    red.setColor(QPalette::Window, twips::kRed);
-    area_->setPalette(red);
-    area_->setAutoFillBackground(true);
+    formlayout::fillBackground(area_, twips::kRed);
     area_->setMouseTracking(true);
     area_->installEventFilter(this);
     setCentralWidget(area_);
@@ -259,11 +256,7 @@ void Dorvane::ShowSettings() { settings_->ShowSettings(); }
 void Dorvane::showEvent(QShowEvent* event) {
     if (!centred_) {
         centred_ = true;
-        if (const QScreen* screen = this->screen()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            move(frame.topLeft());
-        }
+        formlayout::centreOnScreen(this);
     }
     QMainWindow::showEvent(event);
 }

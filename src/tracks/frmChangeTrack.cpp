@@ -12,7 +12,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
-#include <QScreen>
 
 namespace {
 
@@ -51,11 +50,7 @@ frmChangeTrack* frmChangeTrack::Open(TrackListBox* trackList, const QAction* mnu
     auto* window = new frmChangeTrack(trackList, mnuTP);
     window->Fill(trackList->ItemText(trackList->CurrentIndex()));
     g_open = window;
-    if (const QScreen* screen = window->screen()) {
-        QRect frame = window->frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        window->move(frame.topLeft());
-    }
+    formlayout::centreOnScreen(window);
     window->show();
     window->activateWindow();
     return window;
@@ -71,10 +66,7 @@ frmChangeTrack::frmChangeTrack(TrackListBox* trackList, const QAction* mnuTP)
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint |
                    Qt::WindowTitleHint);
     setFixedSize(twips::px(4785), twips::px(1170));
-    QPalette grey = palette();
-    grey.setColor(QPalette::Window, twips::kLightGrey);
-    setPalette(grey);
-    setAutoFillBackground(true);
+    formlayout::fillBackground(this, twips::kLightGrey);
     setFont(sansSerif(8));
     setMouseTracking(true);
 

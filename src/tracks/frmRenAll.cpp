@@ -35,10 +35,7 @@ frmRenAll::frmRenAll(QWidget* owner, TrackListBox* trackList, const QAction* mnu
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint |
                    Qt::WindowTitleHint);
     setFixedSize(twips::px(5895), twips::px(3210));
-    QPalette grey = palette();
-    grey.setColor(QPalette::Window, twips::kLightGrey);
-    setPalette(grey);
-    setAutoFillBackground(true);
+    formlayout::fillBackground(this, twips::kLightGrey);
     setFont(sansSerif(8));
     setMouseTracking(true);
 
