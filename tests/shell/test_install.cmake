@@ -27,3 +27,10 @@ execute_process(COMMAND test -x ${PREFIX}/bin/${exec} RESULT_VARIABLE rc)
 if(rc OR NOT icons OR NOT categories)
   fail("${entry}: Exec=${exec}, Icon=${icon}, categories '${categories}'; installed icons: '${icons}'")
 endif()
+
+# The encoder module sits beside the program, which loads it from there; a
+# file manager may hand the program CUE sheets.
+file(STRINGS ${entry} mime REGEX "^MimeType=.*application/x-cue;")
+if(NOT EXISTS ${PREFIX}/bin/lame_enc.so OR NOT mime OR NOT exec MATCHES "^dorvane$")
+  fail("${PREFIX}: lame_enc.so beside the program, and a MimeType line for CUE sheets")
+endif()
