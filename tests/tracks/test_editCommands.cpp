@@ -2,57 +2,29 @@
 // label-buttons' hover colours, on a real disc image. Message boxes are
 // answered by ScriptedDialogs; keys and clicks are real Qt Test events.
 
-#include "ScriptedDialogs.h"
 #include "WindowTestSupport.h"
 
-#include "settings/modSettings.h"
-#include "shell/Dorvane.h"
 #include "general/LabelButton.h"
 #include "general/Twips.h"
-#include "tracks/TrackListBox.h"
-#include "tracks/frmChangeTrack.h"
 
 #include <QMenu>
-#include <QMenuBar>
 #include <QTimer>
 #include <QtTest>
-#include <memory>
-
-using testsupport::MakeImage;
-using testsupport::ScopedDiscImages;
-using testsupport::TempFolder;
 
 class EditCommandsTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<testsupport::FreshProgram> fresh_;
-    const TempFolder* folder_ = nullptr;
-    std::unique_ptr<ScopedDiscImages> images_;
-    ScriptedDialogs dialogs_;
-    std::unique_ptr<Dorvane> w_;
+    std::optional<testsupport::MainWindowRig> r_;
+    Dorvane* w_ = nullptr;
 
     // A main window listing a disc of `tracks` tracks, shown and active.
     void start(int tracks) {
-        images_ = std::make_unique<ScopedDiscImages>(std::vector<std::string>{
-            MakeImage(*folder_, "disc", std::vector<std::int32_t>(static_cast<size_t>(tracks), 200))});
+        r_->discs({{"disc", std::vector<std::int32_t>(static_cast<size_t>(tracks), 200)}});
         QVERIFY(modSettings::WriteSetting(modSettings::kSection, modSettings::kDrive,
                                           QStringLiteral("IMAGE disc.cue")));
-        w_ = std::make_unique<Dorvane>(dialogs_);
-        w_->show();
-        QVERIFY(QTest::qWaitForWindowActive(w_.get()));
-        w_->TrackList->setFocus();
+        w_ = &r_->open();
     }
-    QAction* action(const char* name) { return w_->findChild<QAction*>(QString::fromLatin1(name)); }
-    QMenu* editMenu() { return w_->findChild<QMenu*>(QStringLiteral("mnuPopup")); }
-    QString includes() {
-        return modSettings::ReadSetting(modSettings::kSection, modSettings::kIncludes, QStringLiteral("unset"));
-    }
-    // Opens the Edit menu from the menu bar and closes it again.
-    void openEditMenu() {
-        editMenu()->popup(w_->mapToGlobal(QPoint(40, 10)));
-        QVERIFY(QTest::qWaitForWindowExposed(editMenu()));
-        editMenu()->close();
-    }
+    QAction* action(const char* name) { return testsupport::child<QAction>(w_, name); }
     QList<bool> marks() {
         QList<bool> m;
         for (int i = 0; i < w_->TrackList->Count(); ++i)
@@ -61,21 +33,14 @@ class EditCommandsTest : public QObject {
     }
 
 private slots:
-    void init() {
-        fresh_ = std::make_unique<testsupport::FreshProgram>();
-        folder_ = &fresh_->folder;
-        dialogs_ = ScriptedDialogs();
-    }
-    void cleanup() {
-        if (auto* open = frmChangeTrack::Instance())
-            delete open;
-        w_.reset();
-        images_.reset();
-        fresh_.reset();
-    }
+    void init() { r_.emplace(); }
+    void cleanup() { r_.reset(); }
 
-    void menuBarHasEveryEntry() {
-        start(1);
+    // Every caption and shortcut; Select All inverts each mark and names
+    // itself after the last one; the entries follow the list when the menu
+    // opens, from the menu bar or as a pop-up.
+    void menusAndSelectAll() {
+        start(3);
         for (const char* entry :
              {"mnuSave|Save Track list|", "mnuPrint|Print track list|", "mnuFExit|Exit|Ctrl+X",
               "mnuChangeName|Rename|F3", "mnuRenAll|Rename All|F4", "mnuClear|Clear|Ctrl+W",
@@ -83,71 +48,64 @@ private slots:
               "mnuTP|Track no/prefix|", "mnuHHelp|Help|F1", "mnuHAbout|About|", "mnuHRepBug|Report Bug|",
               "mnuHHomepage|Visit Homepage|", "mnuUpdate|Check for new version|"}) {
             const QStringList e = QString::fromLatin1(entry).split(u'|');
-            QAction* a = w_->findChild<QAction*>(e[0]);
-            QCOMPARE(a->text(), e[1]);
-            QCOMPARE(a->shortcut(), QKeySequence(e[2]));
+            QCOMPARE(action(qPrintable(e[0]))->text(), e[1]);
+            QCOMPARE(action(qPrintable(e[0]))->shortcut(), QKeySequence(e[2]));
         }
         QVERIFY(action("mnuTP")->isChecked());
-    }
-
-    void selectAllAndTheEnablingRule() {
-        start(3);
         w_->TrackList->SetChecked(0, true);
         w_->TrackList->SetChecked(2, true);
-        QTest::keyClick(w_.get(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(w_, Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(marks(), (QList<bool>{false, true, false}));
         QCOMPARE(action("mnuSelectAll")->text(), QStringLiteral("Select All"));  // the last one ends unticked
         action("mnuSelectAll")->trigger();
         QCOMPARE(marks(), (QList<bool>{true, false, true}));
         QCOMPARE(action("mnuSelectAll")->text(), QStringLiteral("De-select All"));
 
-        // The entries keep their state until the menu opens on an empty list.
+        // The entries keep their state until the menu opens on an empty list;
+        // the right button (only that one) opens it at the pointer.
         w_->TrackList->clear();
         QVERIFY(action("mnuSelectAll")->isEnabled());
-        openEditMenu();
+        QWidget* viewport = w_->TrackList->viewport();
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(20, 20));
+        QVERIFY(!QApplication::activePopupWidget());
+        QWidget* popup = nullptr;
+        QPoint where;
+        QTimer::singleShot(50, this, [&] {
+            popup = QApplication::activePopupWidget();
+            if (popup) {
+                where = popup->geometry().topLeft();
+                popup->close();
+            }
+        });
+        QTest::mousePress(viewport, Qt::RightButton, {}, QPoint(30, 40));
+        QTest::mouseRelease(viewport, Qt::RightButton, {}, QPoint(30, 40));
+        QMenu* edit = testsupport::child<QMenu>(w_, "mnuPopup");
+        QCOMPARE(popup, static_cast<QWidget*>(edit));
+        QCOMPARE(where, viewport->mapToGlobal(QPoint(30, 40)));
         for (const char* name : {"mnuChangeName", "mnuRenAll", "mnuClear", "mnuSelectAll"})
             QVERIFY2(!action(name)->isEnabled(), name);
-        QVERIFY(action("mnurefresh")->isEnabled());
         // F5 refills the list; the entries wake up at the next opening only.
-        QTest::keyClick(w_.get(), Qt::Key_F5);
-        QTest::keyClick(w_.get(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(w_, Qt::Key_F5);
+        QTest::keyClick(w_, Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(marks(), (QList<bool>{false, false, false}));
-        openEditMenu();
-        QTest::keyClick(w_.get(), Qt::Key_A, Qt::ControlModifier);
+        edit->popup(w_->mapToGlobal(QPoint(40, 10)));  // as from the menu bar
+        QVERIFY(QTest::qWaitForWindowExposed(edit));
+        edit->close();
+        QTest::keyClick(w_, Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(marks(), (QList<bool>{true, true, true}));
     }
 
-    void clearEmptiesTheListAndMayReadAnotherDisc_data() {
-        QTest::addColumn<bool>("another");
-        QTest::addColumn<int>("tracks");
-        QTest::newRow("No") << false << 0;
-        QTest::newRow("Yes") << true << 6;
-    }
-    void clearEmptiesTheListAndMayReadAnotherDisc() {
-        QFETCH(bool, another);
-        start(4);
-        dialogs_.answers = {another ? Dialogs::Answer::Yes : Dialogs::Answer::No};
-        // The person swaps the disc while the second box stands on screen.
-        dialogs_.onMsgBox = [this](const ScriptedDialogs::Box& box) {
-            if (box.title == QStringLiteral("Insert CD"))
-                MakeImage(*folder_, "disc", std::vector<std::int32_t>(6, 100), 7);
-        };
-        QTest::keyClick(w_.get(), Qt::Key_W, Qt::ControlModifier);
-        QCOMPARE(dialogs_.boxes[0].text, QStringLiteral("Would you like to rip another CD?"));
-        QCOMPARE(dialogs_.boxes[0].title, QStringLiteral("Confirm"));
-        QCOMPARE(dialogs_.boxes[0].buttons, Dialogs::Buttons::YesNo);
-        QCOMPARE(dialogs_.boxes.size(), size_t(another ? 2 : 1));
-        if (another)
-            QCOMPARE(dialogs_.boxes[1].text, QStringLiteral("Please click ok after inserting another CD"));
-        QTEST(w_->TrackList->Count(), "tracks");
-    }
-
-    // One rule every time: after a fill nothing is current, and Rename then
-    // takes the first track, so F3 on a list with tracks always opens the
-    // window, once.
-    void f3OpensTheRenameWindowAfterEveryFill() {
+    // Clear asks first, and Yes reads another disc. After every fill nothing
+    // is current and Rename takes the first track, so F3 on a list with
+    // tracks opens the window, once; on an empty list it opens nothing.
+    void clearAndF3AfterEveryFill() {
         start(2);
-        dialogs_.answers = {Dialogs::Answer::Yes};
+        r_->dialogs.answers = {Dialogs::Answer::Yes, Dialogs::Answer::No};
+        // The person swaps the disc while the second box stands on screen.
+        r_->dialogs.onMsgBox = [this](const ScriptedDialogs::Box& box) {
+            if (box.title == QStringLiteral("Insert CD"))
+                testsupport::MakeImage(r_->folder, "disc", std::vector<std::int32_t>(6, 100), 7);
+        };
         for (const char* fill : {"start", "mnurefresh", "mnuClear"}) {
             if (qstrcmp(fill, "start") != 0)
                 action(fill)->trigger();
@@ -163,35 +121,19 @@ private slots:
             QCOMPARE(windows, 1);
             frmChangeTrack::Instance()->close();
             w_->activateWindow();
-            QVERIFY(QTest::qWaitForWindowActive(w_.get()));
+            QVERIFY(QTest::qWaitForWindowActive(w_));
         }
-        // An empty list opens nothing.
-        w_->TrackList->clear();
+        QCOMPARE(w_->TrackList->Count(), 6);
+        const auto& boxes = r_->dialogs.boxes;
+        QCOMPARE(boxes.size(), size_t(2));
+        QVERIFY(boxes[0].title == QStringLiteral("Confirm") && boxes[0].buttons == Dialogs::Buttons::YesNo);
+        QCOMPARE(boxes[0].text, QStringLiteral("Would you like to rip another CD?"));
+        QCOMPARE(boxes[1].text, QStringLiteral("Please click ok after inserting another CD"));
+        QTest::keyClick(w_, Qt::Key_W, Qt::ControlModifier);  // No: the list is only emptied
+        QCOMPARE(boxes.size(), size_t(3));
+        QCOMPARE(w_->TrackList->Count(), 0);
         QTest::keyClick(w_->TrackList, Qt::Key_F3);
         QVERIFY(!frmChangeTrack::Instance());
-    }
-
-    void rightButtonOpensTheEditMenuAtThePointer() {
-        start(2);
-        QWidget* viewport = w_->TrackList->viewport();
-        QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(20, 20));
-        QVERIFY(!QApplication::activePopupWidget());
-        QWidget* popup = nullptr;
-        QPoint where;
-        QTimer::singleShot(50, this, [&] {
-            popup = QApplication::activePopupWidget();
-            if (popup) {
-                where = popup->geometry().topLeft();
-                popup->close();
-            }
-        });
-        w_->TrackList->clear();
-        QTest::mousePress(viewport, Qt::RightButton, {}, QPoint(30, 40));
-        QCOMPARE(popup, static_cast<QWidget*>(editMenu()));
-        QCOMPARE(where, viewport->mapToGlobal(QPoint(30, 40)));
-        // The rule ran again after the pop-up closed: the list is empty.
-        QVERIFY(!action("mnuClear")->isEnabled());
-        QTest::mouseRelease(viewport, Qt::RightButton, {}, QPoint(30, 40));
     }
 
     void hoverColoursFollowThePointer() {
@@ -204,12 +146,11 @@ private slots:
         QCOMPARE(shape(1), twips::kWhite);
         QCOMPARE(shape(2), twips::kBlue);
         QTest::mouseMove(w_->TrackList->viewport(), QPoint(10, 10));
+        w_->DoColors(7);  // neither the list nor a value out of range changes a colour
         QCOMPARE(shape(2), twips::kBlue);
         QTest::mouseMove(w_->centralWidget(), QPoint(w_->centralWidget()->width() - 3, 140));
         for (int i = 1; i <= 3; ++i)
             QCOMPARE(shape(i), twips::kWhite);
-        w_->DoColors(7);
-        QCOMPARE(shape(1), twips::kWhite);
     }
 
     // Refused while default names remain, and on an empty list; otherwise
@@ -218,28 +159,27 @@ private slots:
         start(12);
         QAction* option = action("mnuTP");
         option->trigger();
-        QCOMPARE(dialogs_.boxes.back().text,
+        QCOMPARE(r_->dialogs.boxes.back().text,
                  QStringLiteral("Track number and prefix cannot be excluded until tracks are re-named"));
-        QCOMPARE(dialogs_.boxes.back().title, QStringLiteral("Dorvane"));
-        QCOMPARE(includes(), QStringLiteral("unset"));
+        QCOMPARE(r_->dialogs.boxes.back().title, QStringLiteral("Dorvane"));
+        QCOMPARE(r_->saved(modSettings::kIncludes), QStringLiteral("unset"));
 
         w_->TrackList->SetItemText(0, QStringLiteral("Intro 01 - CD1"));
         w_->TrackList->SetItemText(1, QStringLiteral("Song 02 - CD2"));
         option->trigger();
         QVERIFY(!option->isChecked());
-        QCOMPARE(includes(), QStringLiteral("0"));
-        QCOMPARE(w_->TrackList->Texts().mid(0, 3), (QStringList{QStringLiteral("Intro"), QStringLiteral("Song"),
-                                                                QStringLiteral("Track")}));
+        QCOMPARE(r_->saved(modSettings::kIncludes), QStringLiteral("0"));
+        QCOMPARE(w_->TrackList->Texts().mid(0, 3).join(u'|'), QStringLiteral("Intro|Song|Track"));
         option->trigger();
-        QCOMPARE(includes(), QStringLiteral("1"));
+        QCOMPARE(r_->saved(modSettings::kIncludes), QStringLiteral("1"));
         QCOMPARE(w_->TrackList->ItemText(1), QStringLiteral("Song 2 - CD1"));
         QCOMPARE(w_->TrackList->ItemText(11), QStringLiteral("Track 12 - CD1"));
 
         w_->TrackList->clear();
         option->trigger();
-        QCOMPARE(dialogs_.boxes.back().text,
+        QCOMPARE(r_->dialogs.boxes.back().text,
                  QStringLiteral("Cannot change this option because there are no tracks in the list"));
-        QCOMPARE(dialogs_.boxes.size(), size_t(2));
+        QCOMPARE(r_->dialogs.boxes.size(), size_t(2));
         QVERIFY(option->isChecked());
     }
 };
