@@ -7,6 +7,8 @@
 #include <QTimer>
 #include <QWheelEvent>
 
+#include <utility>
+
 ListChoiceCombo::ListChoiceCombo(QWidget* parent, Typing typing) : QComboBox(parent), typing_(typing) {
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert);
@@ -19,7 +21,7 @@ ListChoiceCombo::ListChoiceCombo(QWidget* parent, Typing typing) : QComboBox(par
     // The open list closes itself before it reports the entry picked, so the
     // report that follows a close is the one that counts.
     connect(this, &QComboBox::activated, this, [this](int index) {
-        if (listClosing_)
+        if (std::exchange(listClosing_, false))
             emit chosen(index);
     });
 }
@@ -38,18 +40,16 @@ void ListChoiceCombo::hidePopup() {
 void ListChoiceCombo::wheelEvent(QWheelEvent* event) { event->ignore(); }
 
 void ListChoiceCombo::keyPressEvent(QKeyEvent* event) {
-    // On the closed box these keys would step to the next entry and report it.
+    // On the closed box these keys, with any modifier, would step to another
+    // entry and report it; they open the list instead.
     switch (event->key()) {
     case Qt::Key_Up:
     case Qt::Key_Down:
     case Qt::Key_PageUp:
     case Qt::Key_PageDown:
-        if (!(event->modifiers() & ~Qt::KeypadModifier)) {
-            showPopup();
-            event->accept();
-            return;
-        }
-        break;
+        showPopup();
+        event->accept();
+        return;
     default:
         break;
     }

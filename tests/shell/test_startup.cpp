@@ -158,6 +158,7 @@ private slots:
 
         // Typing an entry's text, Enter, the wheel and arrow keys switch nothing.
         w.TrackList->SetItemText(0, QStringLiteral("Renamed 01 - CD1"));
+        const int shown = s->DriveList->currentIndex();
         s->DriveList->lineEdit()->selectAll();
         QTest::keyClicks(s->DriveList, QStringLiteral("IMAGE short.cue"));
         QTest::keyClick(s->DriveList, Qt::Key_Return);
@@ -167,6 +168,7 @@ private slots:
         QTest::keyClick(s->DriveList, Qt::Key_Down, Qt::ShiftModifier);
         QTest::keyClick(s->DriveList, Qt::Key_Down);  // opens the list, picks nothing
         QTest::keyClick(s->DriveList->view(), Qt::Key_Escape);
+        QCOMPARE(s->DriveList->currentIndex(), shown);
         QCOMPARE(w.TrackList->ItemText(0), QStringLiteral("Renamed 01 - CD1"));
         QCOMPARE(w.TrackList->Count(), 20);
         // A drive without a disc empties the list; a shorter disc keeps no
