@@ -22,6 +22,7 @@
 #include <sndfile.h>
 
 #include "cd/akrip32.h"
+#include "general/modFiles.h"
 
 namespace akrip::detail {
 namespace {
@@ -31,24 +32,7 @@ constexpr std::int64_t kMaxSheetBytes = 1 << 20;
 // Disc positions are signed 32-bit sector numbers.
 constexpr std::int64_t kMaxSectors = std::numeric_limits<std::int32_t>::max();
 
-class Fd {
-public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    Fd& operator=(Fd&&) = delete;
-    int get() const { return fd_; }
-    void Close() {
-        if (fd_ >= 0)
-            ::close(std::exchange(fd_, -1));
-    }
-
-private:
-    int fd_;
-};
+using Fd = modFiles::UniqueFd;
 
 std::string SystemReason() { return std::strerror(errno); }
 
@@ -76,19 +60,6 @@ bool ReadAll(int fd, std::string& text, std::int64_t limit) {
             return false;
         }
     }
-}
-
-bool WriteAll(int fd, const std::string& data) {
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 // ---- What libcue makes of the sheet -------------------------------------
@@ -162,7 +133,7 @@ private:
         PutNumber(wire, track_get_mode(track));
         PutNumber(wire, track_is_set_flag(track, FLAG_ANY));
     }
-    ::_exit(WriteAll(out, wire) ? 0 : 1);
+    ::_exit(modFiles::WriteAll(out, wire.data(), wire.size()) ? 0 : 1);
 }
 
 // libcue keeps its parser state in globals that a broken sheet leaves behind

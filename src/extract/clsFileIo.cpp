@@ -1,5 +1,7 @@
 #include "extract/clsFileIo.h"
 
+#include "general/modFiles.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -61,19 +63,12 @@ std::int16_t clsFileIo::CloseFile() {
 }
 
 bool clsFileIo::WriteAll(const void* data, std::int32_t size, std::int32_t& written) {
-    const auto* bytes = static_cast<const unsigned char*>(data);
-    written = 0;
-    while (written < size) {
-        const ssize_t n = ::write(handle_, bytes + written, static_cast<std::size_t>(size - written));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            lastError_ = n < 0 ? errno : ENOSPC;  // no progress at all: the disk is full
-            return false;
-        }
-        written += static_cast<std::int32_t>(n);
-    }
-    return true;
+    std::size_t done = 0;
+    const bool ok = modFiles::WriteAll(handle_, data, static_cast<std::size_t>(size), &done);
+    written = static_cast<std::int32_t>(done);
+    if (!ok)
+        lastError_ = errno;
+    return ok;
 }
 
 bool clsFileIo::SyncData() {

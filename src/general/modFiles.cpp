@@ -40,18 +40,25 @@ mode_t NewFileMode() {
 
 bool UniqueFd::Close() { return ::close(std::exchange(fd_, -1)) == 0; }
 
-bool WriteAll(int fd, const QByteArray& bytes) {
-    for (qsizetype done = 0; done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+bool WriteAll(int fd, const void* data, std::size_t size, std::size_t* written) {
+    const auto* bytes = static_cast<const char*>(data);
+    std::size_t done = 0;
+    bool ok = true;
+    while (done < size) {
+        const ssize_t n = ::write(fd, bytes + done, size - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n == 0)
             errno = ENOSPC;
-        if (n <= 0)
-            return false;
-        done += n;
+        if (n <= 0) {
+            ok = false;
+            break;
+        }
+        done += static_cast<std::size_t>(n);
     }
-    return true;
+    if (written)
+        *written = done;
+    return ok;
 }
 
 int ReplaceWhole(const QByteArray& target, const QByteArray& bytes, const struct stat* old) {

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 
+#include <cstddef>
 #include <sys/stat.h>
 #include <utility>
 
@@ -17,6 +18,7 @@ public:
         if (fd_ >= 0)
             Close();
     }
+    UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
     UniqueFd(const UniqueFd&) = delete;
     UniqueFd& operator=(const UniqueFd&) = delete;
     int get() const { return fd_; }
@@ -27,9 +29,14 @@ private:
     int fd_;
 };
 
-// Writes all of bytes, going on after a short write; false with errno set
-// (ENOSPC for a write that takes nothing).
-bool WriteAll(int fd, const QByteArray& bytes);
+// Writes all size bytes, going on after a short write or an interruption;
+// false with errno set (ENOSPC for a write that takes nothing). written, when
+// given, receives how many bytes did go out. Only write() and errno are used,
+// so a signal handler may call it.
+bool WriteAll(int fd, const void* data, std::size_t size, std::size_t* written = nullptr);
+inline bool WriteAll(int fd, const QByteArray& bytes) {
+    return WriteAll(fd, bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
 
 // Replaces the regular file target (or makes it) with bytes: they go to a
 // temporary file beside it, reach the disk, and are renamed into place, so

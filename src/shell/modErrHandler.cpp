@@ -1,5 +1,7 @@
 #include "shell/modErrHandler.h"
 
+#include "general/modFiles.h"
+
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -87,17 +89,6 @@ std::uintptr_t StackPointer(const void* context) {
 #endif
 }
 
-void WriteAll(int fd, const char* text, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, text, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return;
-        text += n;
-        size -= static_cast<std::size_t>(n);
-    }
-}
 
 // The program again, in report-only mode; waits until the box is closed.
 // A raw clone rather than fork(): fork runs the at-fork handlers, which take
@@ -137,8 +128,8 @@ void OnFault(int signal, siginfo_t* info, void* context) {
     record.ExceptionFlags = 1;  // not continuable
     record.ExceptionAddress = info->si_addr;
     const FaultText report = MyExceptionFilter({&record, context});
-    WriteAll(STDERR_FILENO, report.text, std::strlen(report.text));
-    WriteAll(STDERR_FILENO, "\n", 1);
+    modFiles::WriteAll(STDERR_FILENO, report.text, std::strlen(report.text));
+    modFiles::WriteAll(STDERR_FILENO, "\n", 1);
     if (g_saved.canShow)
         ShowReport(report.text);
 
