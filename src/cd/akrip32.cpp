@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "cd/CueImage.h"
+#include "cd/DiscInfo.h"
 #include "cd/Disc.h"
 #include "cd/ImageDrives.h"
 #include "cd/akrip32_testing.h"
@@ -348,6 +349,29 @@ void SetCommandLineImages(std::vector<std::string> paths) {
 }
 
 const std::string& StartFolder() { return startFolder; }
+
+DiscText ReadDiscText(int handle) {
+    State& s = Global();
+    std::lock_guard lock(s.mutex);
+    (void)OpenSlot(s, handle);
+    return {};
+}
+
+bool IsImageHandle(int handle) {
+    State& s = Global();
+    std::lock_guard lock(s.mutex);
+    const Slot* slot = OpenSlot(s, handle);
+    return slot && slot->drive.image;
+}
+
+bool DiscReadsFile(int handle, std::uint64_t device, std::uint64_t inode) {
+    State& s = Global();
+    std::lock_guard lock(s.mutex);
+    (void)OpenSlot(s, handle);
+    (void)device;
+    (void)inode;
+    return false;
+}
 
 std::string ImageDriveText(const std::string& path) {
     const auto slash = path.rfind('/');

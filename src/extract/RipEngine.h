@@ -1,0 +1,134 @@
+#pragma once
+// Extraction on several cores. One RipEngine owns every thread of a run:
+// the track jobs, the reader of a real drive and the flusher. Tracks are
+// encoded ahead, up to `jobs` at once, each into a file nobody sees in its
+// output folder; the caller walks the tracks in list order, shows each one's
+// progress while it is current, and lands its file under its final name when
+// it ends. So what a person sees, and every file left behind, is what a
+// one-track-at-a-time run gives, only sooner.
+//
+// Threads: every public member is called from one thread (the window's, or
+// the command line's main thread); the engine's own threads never call back.
+
+#include "cd/akrip32.h"
+
+#include <QString>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace ripengine {
+
+// Where a track's encoder writes: its hidden output file.
+class TrackOutput {
+public:
+    virtual ~TrackOutput() = default;
+    // Writes at the current position, all or nothing; false on failure (the
+    // engine keeps the system's reason).
+    virtual bool Write(const void* data, std::size_t bytes) = 0;
+    virtual bool Seek(std::uint64_t offset) = 0;
+    virtual std::uint64_t Tell() const = 0;
+    // Asks for what was written so far to reach the disk, without waiting:
+    // a flusher thread does it. A flush that fails fails the track.
+    virtual void RequestFlush() = 0;
+};
+
+// Turns one track's audio into the bytes of its file. One object per track,
+// made and used by that track's job only.
+class TrackEncoder {
+public:
+    virtual ~TrackEncoder() = default;
+    // Before the first block; pcmBytes is the whole track's audio. Writes what
+    // goes before the audio (a WAV header, an ID3 tag). False on failure: a
+    // write failure when the output failed, otherwise a fault of the encoder
+    // told by FaultText.
+    virtual bool Begin(TrackOutput& out, std::uint64_t pcmBytes) = 0;
+    // One block of CD audio: sectors × 2352 bytes.
+    virtual bool Encode(TrackOutput& out, const unsigned char* pcm, std::int32_t sectors) = 0;
+    // After the last block, or early after a stop or a read failure: pcmBytes
+    // is the audio actually given. Makes the file whole (flushes the encoder,
+    // states the true length in a header).
+    virtual bool End(TrackOutput& out, std::uint64_t pcmBytes) = 0;
+    // The text of the encoder's own fault ("Invalid format parameters");
+    // empty when none.
+    virtual QString FaultText() const { return {}; }
+};
+
+struct Job {
+    int track = 0;             // number on the disc, for messages
+    std::int32_t start = 0;    // first sector
+    std::int32_t end = 0;      // one past the last
+    QString fileName;          // the final path of its file
+};
+
+enum class Outcome {
+    Running,        // not ended yet (or not started)
+    Complete,       // every sector encoded
+    Stopped,        // ended early after a block by StopAfterBlock: a shorter file
+    ReadFailed,     // a block failed three reads: the file holds the audio before it
+    WriteFailed,    // writing or flushing failed: the file holds what was written
+    CreateFailed,   // no file could be made in the output folder
+    EncoderFailed,  // the encoder refused to start: no file
+    Dropped,        // a track ahead at a stop, or after a failure: leaves no trace
+};
+
+struct JobStatus {
+    Outcome outcome = Outcome::Running;
+    std::int32_t sectorsDone = 0;
+    std::int32_t sectorsTotal = 0;
+    int readError = 0;     // ReadFailed: the CD library's error code
+    int systemError = 0;   // WriteFailed, CreateFailed: errno
+    QString faultText;     // EncoderFailed: the encoder's text
+    // True when the job left a file to land (Complete, Stopped, ReadFailed,
+    // WriteFailed with something written).
+    bool hasFile = false;
+};
+
+using EncoderFactory = std::function<std::unique_ptr<TrackEncoder>(const Job&)>;
+
+struct Options {
+    int jobs = 1;             // tracks encoded at once; at least 1
+    int handle = 0;           // the open drive's CDHandle
+    // A real drive is read by one reader, in track order; a disc image may be
+    // read by every job at once.
+    bool oneReader = false;
+};
+
+// The number of cores, at least 1.
+int DefaultJobs();
+
+class RipEngine {
+public:
+    RipEngine(std::vector<Job> jobs, EncoderFactory factory, Options options);
+    // Stops whatever still runs, joins every thread and removes every file
+    // that was not landed.
+    ~RipEngine();
+    RipEngine(const RipEngine&) = delete;
+    RipEngine& operator=(const RipEngine&) = delete;
+
+    void Start();
+    int Count() const;
+    JobStatus Status(int index) const;
+    // Waits until job index has ended, at most timeout; true when it has.
+    bool WaitEnded(int index, std::chrono::milliseconds timeout);
+    // After job index ended with a file: waits for its flush, then gives it
+    // its final name, replacing an older file there. False with errno in
+    // error when that fails (then nothing of it is left).
+    bool Land(int index, int& error);
+    // Throws job index's work away: nothing of it is left.
+    void Discard(int index);
+    // The job at index (the current one) ends after the block it is on; every
+    // job after it is dropped. Used for Cancel, a closing window and signals.
+    void StopAfterBlock(int index);
+    // Every job after index is dropped (a failure that ends the run).
+    void DropAfter(int index);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace ripengine
