@@ -38,6 +38,10 @@ mode_t NewFileMode() {
 
 }  // namespace
 
+QByteArray PathBytes(const QString& path) { return QFile::encodeName(path); }
+
+QString PathFromBytes(const QByteArray& bytes) { return QFile::decodeName(bytes); }
+
 bool UniqueFd::Close() { return ::close(std::exchange(fd_, -1)) == 0; }
 
 bool WriteAll(int fd, const void* data, std::size_t size, std::size_t* written) {

@@ -3,12 +3,18 @@
 // file and the track list files go through here.
 
 #include <QByteArray>
+#include <QString>
 
 #include <cstddef>
 #include <sys/stat.h>
 #include <utility>
 
 namespace modFiles {
+
+// The bytes open(2) gets for path, and the path those bytes name. Every file
+// name the program hands to the system goes through these two.
+QByteArray PathBytes(const QString& path);
+QString PathFromBytes(const QByteArray& bytes);
 
 // A file descriptor that closes itself.
 class UniqueFd {
