@@ -53,9 +53,12 @@ struct ReadFault {
     int code;
 };
 
+// Like the system's own last error, each thread has its own: extraction
+// jobs read the disc side by side, and each must see the error of its read.
+thread_local int lastError = SS_OK;
+
 struct State {
     std::mutex mutex;
-    int lastError = SS_OK;
     std::array<Slot, kMaxDrives> slots;
     std::vector<ReadFault> faults;
     int readCalls = 0;
@@ -134,7 +137,7 @@ Slot* OpenSlot(State& s, int handle) {
 }
 
 int Fail(State& s, int code) {
-    s.lastError = code;
+    lastError = code;
     return 0;
 }
 
@@ -158,7 +161,7 @@ int GetNumAdapters() {
     State& s = Global();
     std::lock_guard lock(s.mutex);
     const auto count = static_cast<int>(ListDrives(s).size());
-    s.lastError = SS_OK;
+    lastError = SS_OK;
     return count - 1;
 }
 
@@ -180,7 +183,7 @@ void GetCDList(CDLIST* list) {
             drives[i].image ? ImageDriveText(drives[i].path) : detail::CdioDriveDescription(drives[i].path);
         std::memcpy(rec.id, id.data(), std::min(id.size(), sizeof(rec.id) - 1));
     }
-    s.lastError = SS_OK;
+    lastError = SS_OK;
 }
 
 int GetCDHandle(GETCDHAND* request) {
@@ -208,7 +211,7 @@ int GetCDHandle(GETCDHAND* request) {
     slot.open = true;
     slot.drive = drive;
     slot.disc = OpenDisc(drive);
-    s.lastError = SS_OK;
+    lastError = SS_OK;
     return static_cast<int>(free - s.slots.begin()) + 1;
 }
 
@@ -217,7 +220,7 @@ int ModifyCDParms(int handle, int /*param*/, int /*value*/) {
     std::lock_guard lock(s.mutex);
     if (!OpenSlot(s, handle))
         return Fail(s, E_INVALIDHANDLE);
-    s.lastError = SS_OK;
+    lastError = SS_OK;
     return 1;
 }
 
@@ -244,7 +247,7 @@ int ReadTOC(int handle, TOC* toc) {
     toc->tocLen = static_cast<std::uint16_t>((count + 1) * 8 + 2);
     toc->firstTrack = static_cast<std::uint8_t>(table->tracks.front().number);
     toc->lastTrack = static_cast<std::uint8_t>(table->tracks.back().number);
-    s.lastError = SS_OK;
+    lastError = SS_OK;
     return 1;
 }
 
@@ -262,7 +265,7 @@ int ReadCDAudioLBA(int handle, TRACKBUF* block) {
         return Fail(s, E_BUFTOOSMALL);
     if (block->numFrames == 0) {
         block->len = 0;
-        s.lastError = SS_OK;
+        lastError = SS_OK;
         return 1;
     }
     Disc* disc = slot->disc.get();
@@ -287,7 +290,7 @@ int ReadCDAudioLBA(int handle, TRACKBUF* block) {
     if (!disc->Read(static_cast<std::int32_t>(start), block->numFrames, block->buf))
         return Fail(s, E_ASPIERROR);
     block->len = static_cast<std::uint32_t>(bytes);
-    s.lastError = SS_OK;
+    lastError = SS_OK;
     return 1;
 }
 
@@ -298,14 +301,14 @@ int CloseCDHandle(int handle) {
     if (!slot)
         return Fail(s, E_INVALIDHANDLE);
     *slot = Slot{};
-    s.lastError = SS_OK;
+    lastError = SS_OK;
     return 1;
 }
 
 int GetAspiLibError() {
     State& s = Global();
     std::lock_guard lock(s.mutex);
-    return s.lastError;
+    return lastError;
 }
 
 namespace testing {
@@ -335,7 +338,7 @@ void CloseAllHandles() {
     std::lock_guard lock(s.mutex);
     for (Slot& slot : s.slots)
         slot = Slot{};
-    s.lastError = SS_OK;
+    lastError = SS_OK;
 }
 
 std::string LastLibraryMessage() { return detail::LastCdioMessage(); }
