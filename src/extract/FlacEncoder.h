@@ -1,0 +1,18 @@
+#pragma once
+// FLAC for RipEngine: libFLAC's stream encoder at compression level 5, with
+// the verifier on (every frame is decoded again and compared while encoding)
+// and the tags as Vorbis comments.
+
+#include "extract/RipEngine.h"
+#include "extract/TrackTags.h"
+
+#include <memory>
+
+namespace ripengine {
+
+// The file's STREAMINFO ends up stating the samples it holds and their MD5,
+// also for a track that ended early: the encoder seeks back to the header at
+// the end through the TrackOutput.
+std::unique_ptr<TrackEncoder> MakeFlacEncoder(const TrackTags& tags);
+
+}  // namespace ripengine
