@@ -20,3 +20,17 @@ const std::string& StartFolder();
 std::string ImageDriveText(const std::string& path);
 
 }  // namespace akrip
+
+// ---------------------------------------------------------------------------
+// For the command line, which names its sources by path.
+namespace akrip {
+
+// The drive list position of a device node or a listed image file (list the
+// image with SetCommandLineImages first); -1 when the list holds no such drive.
+int DrivePositionOf(const std::string& path);
+
+// Why the disc image at path cannot be read, in words a person can act on;
+// empty when its table of contents can be read.
+std::string ImageProblem(const std::string& path);
+
+}  // namespace akrip

@@ -377,3 +377,57 @@ std::string ImageDriveText(const std::string& path) {
     return "IMAGE " + (slash == std::string::npos ? path : path.substr(slash + 1));
 }
 }  // namespace akrip
+
+// ---------------------------------------------------------------------------
+// For the command line, which names its sources by path: where a device or an
+// image sits in the drive list, and why an image cannot be read.
+namespace akrip {
+namespace {
+
+std::string Canonical(const std::string& path) {
+    std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
+    return real ? std::string(real.get()) : path;
+}
+
+}  // namespace
+
+int DrivePositionOf(const std::string& path) {
+    if (path.empty())
+        return -1;
+    State& s = Global();
+    std::lock_guard lock(s.mutex);
+    const std::string wanted = Canonical(Resolved(path));
+    const std::vector<Drive> drives = ListDrives(s);
+    for (std::size_t i = 0; i < drives.size(); ++i)
+        if (Canonical(drives[i].path) == wanted)
+            return static_cast<int>(i);
+    return -1;
+}
+
+std::string ImageProblem(const std::string& path) {
+    if (path.empty())
+        return "no file named";
+    State& s = Global();
+    std::lock_guard lock(s.mutex);
+    std::string problem;
+    const std::string file = Resolved(path);
+    std::unique_ptr<Disc> disc;
+    if (IsCueSheet(file)) {
+        disc = detail::OpenCueImage(file, problem);
+    } else {
+        disc = detail::OpenCdioDisc(file, true);
+        if (!disc) {
+            problem = detail::LastCdioMessage();
+            if (problem.empty())
+                problem = "not a disc image that can be read (CUE, TOC or NRG)";
+        }
+    }
+    if (!disc)
+        return problem.empty() ? "cannot be read" : problem;
+    const std::optional<DiscTable> table = disc->Table();
+    if (!table || table->tracks.empty())
+        return "no table of contents can be read from it";
+    return {};
+}
+
+}  // namespace akrip
