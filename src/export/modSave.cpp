@@ -55,19 +55,28 @@ QStringList PageLines(const QStringList& entries, bool asp) {
     return lines;
 }
 
-Outcome Failed(const QString& path, int err) {
-    return {false, QStringLiteral("The track list could not be saved as %1: %2.")
-                       .arg(path, QString::fromLocal8Bit(std::strerror(err)))};
+Outcome Failed(const QString& path, const QString& why) {
+    return {false, QStringLiteral("The track list could not be saved as %1: %2.").arg(path, why)};
 }
+
+Outcome Failed(const QString& path, int err) { return Failed(path, QString::fromLocal8Bit(std::strerror(err))); }
 
 // A file already there is replaced only once the new one is wholly on the
 // disk, so a full disk or a crash never costs the old list. What is not a
 // regular file (a device, a pipe) is written to as it is.
 Outcome WriteFile(const QString& path, const QByteArray& bytes) {
-    const QString canonical = QFileInfo(path).canonicalFilePath();
-    const QByteArray target = QFile::encodeName(canonical.isEmpty() ? path : canonical);
+    const QByteArray target = modFiles::ResolvedPath(modFiles::PathBytes(path));
     struct stat old {};
     const bool exists = ::stat(target.constData(), &old) == 0;
+    if (exists) {
+        // Replacing needs only the folder's leave, but the file's own
+        // permissions say whether it may change. Root passes access(), so
+        // a file nobody may write is refused by its mode bits.
+        if (::access(target.constData(), W_OK) != 0)
+            return Failed(path, errno);
+        if ((old.st_mode & 0222) == 0)
+            return Failed(path, QStringLiteral("the file is read-only"));
+    }
     if (!exists || S_ISREG(old.st_mode)) {
         if (const int error = modFiles::ReplaceWhole(target, bytes, exists ? &old : nullptr))
             return Failed(path, error);

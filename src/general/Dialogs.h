@@ -29,6 +29,12 @@ public:
     // True when the person chose a printer (or a file to print to) and
     // confirmed; printer then holds the choice.
     virtual bool ChoosePrinter(QPrinter& printer, const QString& title) = 0;
-    // Hands a local file or a web address to the desktop. False on failure.
-    virtual bool OpenWithShell(const QString& target) = 0;
+    // Hands a local file or a web address to the desktop. When nothing opens
+    // it, a box says so and gives the address, so the person can open it by
+    // hand; false then.
+    bool OpenWithShell(const QString& target);
+
+protected:
+    // The desktop's "open" itself; false when no program took the target.
+    virtual bool HandToDesktop(const QString& target) = 0;
 };

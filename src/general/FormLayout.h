@@ -2,15 +2,22 @@
 // Small helpers the windows share to build their controls from a design.
 
 #include <QFont>
+#include <QLabel>
 #include <QRect>
 #include <QString>
 #include <QWidget>
 
+#include <type_traits>
+
 namespace formlayout {
 
-// Names a control after its design name and puts it at its place.
+// Names a control after its design name and puts it at its place. A label
+// shows its text as written: a track or file name that looks like HTML must
+// not turn bold or lose its tags.
 template <typename W>
 W* place(W* widget, const QString& name, const QRect& where) {
+    if constexpr (std::is_base_of_v<QLabel, W>)
+        widget->setTextFormat(Qt::PlainText);
     widget->setObjectName(name);
     widget->setGeometry(where);
     return widget;

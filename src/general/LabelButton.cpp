@@ -35,6 +35,7 @@ void Shape::paintEvent(QPaintEvent*) {
 LabelButton::LabelButton(QWidget* parent, const QString& name, const QString& caption)
     : QLabel(caption, parent) {
     setObjectName(name);
+    setTextFormat(Qt::PlainText);
     setAlignment(Qt::AlignCenter);
     setAttribute(Qt::WA_TranslucentBackground);
     setAutoFillBackground(false);

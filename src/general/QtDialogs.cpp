@@ -17,6 +17,8 @@ Dialogs::Answer QtDialogs::MsgBox(const QString& text, Buttons buttons, Icon ico
                                   const QString& title) {
     QMessageBox box(activeOwner());
     box.setWindowTitle(title);
+    // Texts carry track and file names, which may look like HTML.
+    box.setTextFormat(Qt::PlainText);
     box.setText(text);
     switch (icon) {
     case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
@@ -52,7 +54,7 @@ bool QtDialogs::ChoosePrinter(QPrinter& printer, const QString& title) {
     return dialog.exec() == QDialog::Accepted;
 }
 
-bool QtDialogs::OpenWithShell(const QString& target) {
+bool QtDialogs::HandToDesktop(const QString& target) {
     const QUrl url = QFileInfo::exists(target) ? QUrl::fromLocalFile(target)
                                                : QUrl::fromUserInput(target);
     return QDesktopServices::openUrl(url);

@@ -10,5 +10,7 @@ public:
     QString SaveFileName(const QString& title, const QString& folder, const QString& filter,
                          QString* selectedFilter) override;
     bool ChoosePrinter(QPrinter& printer, const QString& title) override;
-    bool OpenWithShell(const QString& target) override;
+
+protected:
+    bool HandToDesktop(const QString& target) override;
 };

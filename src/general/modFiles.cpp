@@ -3,6 +3,9 @@
 #include <QFile>
 
 #include <cerrno>
+#include <cstdlib>
+#include <limits.h>
+#include <memory>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -36,11 +39,71 @@ mode_t NewFileMode() {
     return 0644;
 }
 
+// Not atomic: a failure half-way leaves a mix. Only for a file whose folder
+// takes no temporary file. Writing before truncating keeps the old length's
+// blocks, so a full disk can strike only past them.
+int RewriteInPlace(const QByteArray& target, const QByteArray& bytes) {
+    UniqueFd fd(::open(target.constData(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (fd.get() < 0 || !WriteAll(fd.get(), bytes) || ::ftruncate(fd.get(), bytes.size()) != 0 ||
+        ::fsync(fd.get()) != 0 || !fd.Close())
+        return errno;
+    return 0;
+}
+
 }  // namespace
 
-QByteArray PathBytes(const QString& path) { return QFile::encodeName(path); }
+QByteArray PathBytes(const QString& path) {
+    QByteArray out;
+    out.reserve(path.size());
+    for (qsizetype i = 0; i < path.size(); ++i) {
+        const char16_t c = path.at(i).unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < path.size() && QChar::isLowSurrogate(path.at(i + 1).unicode())) {
+            out += QStringView(path).mid(i, 2).toUtf8();
+            ++i;
+        } else if (c >= 0xDC80 && c <= 0xDCFF) {
+            out += static_cast<char>(c - 0xDC00);
+        } else {
+            out += QStringView(path).mid(i, 1).toUtf8();
+        }
+    }
+    return out;
+}
 
-QString PathFromBytes(const QByteArray& bytes) { return QFile::decodeName(bytes); }
+QString PathFromBytes(const QByteArray& bytes) {
+    QString out;
+    out.reserve(bytes.size());
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n;) {
+        // The length of a well-formed sequence at i, or 0: RFC 3629, so no
+        // overlong forms, no surrogates, nothing past U+10FFFF.
+        const unsigned lead = b[i];
+        qsizetype len = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
+                                        : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+        if (len > 1) {
+            const unsigned lo = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+            const unsigned hi = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+            if (i + len > n || b[i + 1] < lo || b[i + 1] > hi)
+                len = 0;
+            for (qsizetype k = 2; len && k < len; ++k)
+                if ((b[i + k] & 0xC0) != 0x80)
+                    len = 0;
+        }
+        if (len == 0) {
+            out += QChar(static_cast<char16_t>(0xDC00 + lead));
+            ++i;
+        } else {
+            out += QString::fromUtf8(bytes.constData() + i, len);
+            i += len;
+        }
+    }
+    return out;
+}
+
+QByteArray ResolvedPath(const QByteArray& path) {
+    const std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.constData(), nullptr), &std::free);
+    return real ? QByteArray(real.get()) : path;
+}
 
 bool UniqueFd::Close() { return ::close(std::exchange(fd_, -1)) == 0; }
 
@@ -70,7 +133,7 @@ int ReplaceWhole(const QByteArray& target, const QByteArray& bytes, const struct
     const QByteArray folder = slash < 0 ? QByteArray(".") : target.left(slash + 1);
     TempFile tmp(target.left(slash + 1) + '.' + target.mid(slash + 1) + ".XXXXXX");
     if (tmp.fd.get() < 0)
-        return errno;
+        return old && (errno == EACCES || errno == EPERM) ? RewriteInPlace(target, bytes) : errno;
     // Best effort: root saving someone's file should not take it over.
     if (old && ::fchown(tmp.fd.get(), old->st_uid, old->st_gid) != 0) {
     }

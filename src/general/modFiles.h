@@ -12,9 +12,17 @@
 namespace modFiles {
 
 // The bytes open(2) gets for path, and the path those bytes name. Every file
-// name the program hands to the system goes through these two.
+// name the program hands to the system goes through these two. A name need
+// not be UTF-8: each byte that is not part of valid UTF-8 travels as the lone
+// surrogate U+DC80..U+DCFF, so PathBytes(PathFromBytes(b)) == b for any b.
+// Qt's own file classes cannot open such a name; hand the bytes to open(2).
 QByteArray PathBytes(const QString& path);
 QString PathFromBytes(const QByteArray& bytes);
+
+// path with its symbolic links resolved, so a save through a link updates
+// the file it points to instead of replacing the link; path itself when it
+// does not exist yet (or cannot be resolved).
+QByteArray ResolvedPath(const QByteArray& path);
 
 // A file descriptor that closes itself.
 class UniqueFd {
@@ -48,8 +56,9 @@ inline bool WriteAll(int fd, const QByteArray& bytes) {
 // temporary file beside it, reach the disk, and are renamed into place, so
 // readers, and a crash or a full disk, leave either the old file or the new
 // one, never a part. The old file's mode and owner are kept (old: its stat,
-// or null for a new file, which gets the umask's mode). Returns 0 or the
-// errno of the step that failed.
+// or null for a new file, which gets the umask's mode). A folder that lets
+// its files be written but refuses new ones gets an existing file rewritten
+// in place. Returns 0 or the errno of the step that failed.
 int ReplaceWhole(const QByteArray& target, const QByteArray& bytes, const struct stat* old);
 
 }  // namespace modFiles

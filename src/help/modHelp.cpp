@@ -1,10 +1,9 @@
 #include "help/modHelp.h"
 
 #include "general/Dialogs.h"
+#include "general/modFiles.h"
 #include "general/modGeneral.h"
 #include "version.h"
-
-#include <QFile>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,7 +20,7 @@ bool IsBlank(const QString& text) {
 bool FileExists(const QString& path) {
     if (IsBlank(path))
         return false;
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = modFiles::PathBytes(path);
     struct stat info {};
     return ::stat(name.constData(), &info) == 0 && S_ISREG(info.st_mode) &&
            ::access(name.constData(), R_OK) == 0;

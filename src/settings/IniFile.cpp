@@ -2,8 +2,6 @@
 
 #include "general/modFiles.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QList>
 
 #include <cerrno>
@@ -160,9 +158,11 @@ void InsertLine(Doc& d, qsizetype at, QByteArray text) {
     d.lines.insert(at, Line{std::move(text), d.eol});
 }
 
+// Values are often file names, which need not be UTF-8: they are kept byte
+// for byte, the way file names are handed to the system.
 QByteArray Encode(QString value) {
     // A line break would end the line early and turn the rest into garbage.
-    QByteArray v = value.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' ')).toUtf8();
+    QByteArray v = modFiles::PathBytes(value.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' ')));
     // Reading trims blanks and strips one pair of quotes; quote what it would change.
     if (v != v.trimmed() || (v.size() >= 2 && v.startsWith('"') && v.endsWith('"')))
         v = '"' + v + '"';
@@ -184,7 +184,7 @@ bool Usable(const QString& name, QLatin1String forbidden) {
 IniFile::IniFile(QString path) : path_(std::move(path)) {}
 
 QString IniFile::Read(const QString& section, const QString& key, const QString& deflt) const {
-    const Loaded file = Load(QFile::encodeName(path_));
+    const Loaded file = Load(modFiles::PathBytes(path_));
     if (file.state != Loaded::Ok && file.state != Loaded::TooBig)
         return deflt;
     const Doc d = Split(file.data);
@@ -194,7 +194,7 @@ QString IniFile::Read(const QString& section, const QString& key, const QString&
     QByteArray v = d.lines.at(s.keyLine).text.mid(s.valueAt).trimmed();
     if (v.size() >= 2 && v.startsWith('"') && v.endsWith('"'))
         v = v.mid(1, v.size() - 2);
-    return QString::fromUtf8(v);
+    return modFiles::PathFromBytes(v);
 }
 
 bool IniFile::Write(const QString& section, const QString& key, const QString& value, QString* why) const {
@@ -206,8 +206,7 @@ bool IniFile::Write(const QString& section, const QString& key, const QString& v
     if (!Usable(section, QLatin1String("]")) || !Usable(key, QLatin1String("=[;#")))
         return fail(QStringLiteral("not a usable section or key name"));
     // Through a symlink we update the file it points to, not replace the link.
-    const QString canonical = QFileInfo(path_).canonicalFilePath();
-    const QByteArray target = QFile::encodeName(canonical.isEmpty() ? path_ : canonical);
+    const QByteArray target = modFiles::ResolvedPath(modFiles::PathBytes(path_));
     const Loaded file = Load(target);
     if (file.state == Loaded::Failed)
         return file.error ? fail(QString::fromLocal8Bit(std::strerror(file.error)))

@@ -1,10 +1,10 @@
 #include "settings/modSettings.h"
 
+#include "general/modFiles.h"
 #include "general/modGeneral.h"
 #include "settings/IniFile.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -33,7 +33,7 @@ QString FileName() {
 // Whether a file can be made in folder. Trying is the only sure test: the
 // permission bits do not tell root, nor about a read-only file system.
 bool CanCreateIn(const QString& folder) {
-    QByteArray pattern = QFile::encodeName(folder) + "/.dorvane-probe-XXXXXX";
+    QByteArray pattern = modFiles::PathBytes(folder) + "/.dorvane-probe-XXXXXX";
     const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd < 0)
         return false;

@@ -45,7 +45,11 @@ bool ScriptedDialogs::ChoosePrinter(QPrinter& printer, const QString& title) {
     return choice;
 }
 
-bool ScriptedDialogs::OpenWithShell(const QString& target) {
+bool ScriptedDialogs::HandToDesktop(const QString& target) {
     opened << target;
-    return true;
+    if (openResults.empty())
+        return true;
+    const bool result = openResults.front();
+    openResults.pop_front();
+    return result;
 }

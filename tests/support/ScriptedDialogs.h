@@ -28,6 +28,9 @@ public:
     std::deque<QString> saveNames;
     // Answers for the next printer dialogs (false = cancel), in order.
     std::deque<bool> printerChoices;
+    // Whether the next files and pages handed to the desktop open (false =
+    // nothing took them), in order; true when the script has run out.
+    std::deque<bool> openResults;
     // Run while a box stands "on screen": lets a test look at the program
     // in the middle of a modal question.
     std::function<void(const Box&)> onMsgBox;
@@ -53,5 +56,7 @@ public:
     QString SaveFileName(const QString& title, const QString& folder, const QString& filter,
                          QString* selectedFilter) override;
     bool ChoosePrinter(QPrinter& printer, const QString& title) override;
-    bool OpenWithShell(const QString& target) override;
+
+protected:
+    bool HandToDesktop(const QString& target) override;
 };
