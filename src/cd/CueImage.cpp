@@ -1,6 +1,8 @@
 #include "cd/CueImage.h"
 
 #include <fcntl.h>
+#include <iconv.h>
+#include <langinfo.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -12,7 +14,9 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -20,6 +24,9 @@
 
 #include <libcue.h>
 #include <sndfile.h>
+
+#include <QString>
+#include <QStringDecoder>
 
 #include "cd/akrip32.h"
 #include "general/modFiles.h"
@@ -216,10 +223,12 @@ std::string Complaint(const std::string& printed) {
     return "near line " + std::to_string((reported + 1) / 2) + end;
 }
 
-// ---- What libcue leaves out ----------------------------------------------
+// ---- What libcue leaves out, and what it misreads -------------------------
 // libcue keeps neither the TRACK numbers, nor the FILE types, nor PREGAP
-// apart from INDEX 00 gaps. A light pass over the lines takes them; libcue
-// has already judged the syntax.
+// apart from INDEX 00 gaps, and it reads numbers into 32-bit integers that
+// wrap without a word ("INDEX 01 954437:11:71" lands at sector 100). A light
+// pass over the lines takes what it leaves out and checks every number it
+// would misread; libcue has already judged the rest of the syntax.
 
 struct SheetFile {
     std::string name;
@@ -227,14 +236,20 @@ struct SheetFile {
 };
 
 struct SheetTrack {
-    std::int64_t number = 0;
+    std::string number;  // as written
+    std::string line;    // "line 4, \"TRACK 02 AUDIO\"" for messages
     std::size_t file = 0;  // the FILE its INDEX 01 follows
     std::int64_t pregap = 0;
+    std::string title;  // bytes as in the sheet
+    std::string performer;
 };
 
 struct SheetScan {
     std::vector<SheetFile> files;
     std::vector<SheetTrack> tracks;
+    std::string title;
+    std::string performer;
+    std::string problem;  // the first number out of range, naming its line
 };
 
 std::string_view NextToken(std::string_view& line) {
@@ -257,33 +272,90 @@ std::string_view NextToken(std::string_view& line) {
     return token;
 }
 
-// "mm:ss:ff" or a plain number of frames; -1 when it is neither or too big.
-std::int64_t Frames(std::string_view text) {
-    std::int64_t total = 0;
-    int parts = 0;
-    while (parts < 3) {
+std::string_view Trimmed(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+// A number of plain digits, held at a value past any limit when it is too
+// long for 64 bits; nothing when it is not a number.
+std::optional<std::uint64_t> Digits(std::string_view text) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos)
+        return std::nullopt;
+    std::uint64_t value = 0;
+    for (const char c : text)
+        value = value > (std::numeric_limits<std::uint64_t>::max() - 9) / 10 ? std::numeric_limits<std::uint64_t>::max()
+                                                                             : value * 10 + static_cast<unsigned>(c - '0');
+    return value;
+}
+
+enum class TimeIs { Good, Malformed, TooFar };
+
+// "mm:ss:ff" or a plain number of frames, within a signed 32-bit sector
+// number: what the table of contents holds, and what libcue counts without
+// wrapping.
+TimeIs ReadTime(std::string_view text, std::int64_t& frames) {
+    std::vector<std::uint64_t> parts;
+    for (;;) {
         const auto colon = text.find(':');
-        const std::string_view piece = text.substr(0, colon);
-        std::int64_t value = 0;
-        const auto [end, ec] = std::from_chars(piece.data(), piece.data() + piece.size(), value);
-        if (piece.empty() || ec != std::errc() || end != piece.data() + piece.size() || value > kMaxSectors)
-            return -1;
-        total = parts == 0 ? value : total * (parts == 1 ? 60 : 75) + value;
-        ++parts;
+        const auto part = Digits(text.substr(0, colon));
+        if (!part)
+            return TimeIs::Malformed;
+        parts.push_back(*part);
         if (colon == std::string_view::npos)
             break;
         text.remove_prefix(colon + 1);
     }
-    return parts == 2 || total > kMaxSectors ? -1 : total;
+    if (parts.size() == 3 && (parts[1] >= 60 || parts[2] >= 75))
+        return TimeIs::Malformed;
+    if (parts.size() != 1 && parts.size() != 3)
+        return TimeIs::Malformed;
+    const std::uint64_t limit = kMaxSectors;
+    if (parts[0] > limit)
+        return TimeIs::TooFar;
+    const std::uint64_t total = parts.size() == 1 ? parts[0] : parts[0] * 4500 + parts[1] * 75 + parts[2];
+    if (total > limit)
+        return TimeIs::TooFar;
+    frames = static_cast<std::int64_t>(total);
+    return TimeIs::Good;
+}
+
+std::string LineName(int number, std::string_view line) {
+    return "line " + std::to_string(number) + ", \"" + std::string(Trimmed(line)) + "\"";
+}
+
+// The words of a TITLE or PERFORMER line: quoted, or the rest of the line.
+std::string TextValue(std::string_view rest) {
+    rest = Trimmed(rest);
+    if (rest.size() >= 2 && rest.front() == '"') {
+        const auto close = rest.find('"', 1);
+        return std::string(rest.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
+    }
+    return std::string(rest);
 }
 
 SheetScan ScanSheet(std::string_view text) {
     SheetScan scan;
-    while (!text.empty()) {
+    std::vector<std::uint64_t> indexes;  // the numbers the current track has
+    for (int number = 1; !text.empty() && scan.problem.empty(); ++number) {
         const auto newline = text.find('\n');
-        std::string_view line = text.substr(0, newline);
+        const std::string_view whole = text.substr(0, newline);
         text.remove_prefix(newline == std::string_view::npos ? text.size() : newline + 1);
+        std::string_view line = whole;
         const std::string_view keyword = NextToken(line);
+        auto refuse = [&](const std::string& why) { scan.problem = LineName(number, whole) + ": " + why; };
+        auto time = [&](std::string_view written, std::int64_t& frames) {
+            switch (ReadTime(written, frames)) {
+            case TimeIs::Good: return true;
+            case TimeIs::Malformed:
+                refuse("times are minutes:seconds:frames, with seconds below 60 and frames below 75");
+                return false;
+            case TimeIs::TooFar: refuse("the time lies beyond what a disc can address"); return false;
+            }
+            return false;
+        };
         if (keyword == "FILE") {
             SheetFile file;
             file.name = NextToken(line);
@@ -291,16 +363,80 @@ SheetScan ScanSheet(std::string_view text) {
             scan.files.push_back(std::move(file));
         } else if (keyword == "TRACK") {
             SheetTrack track;
-            track.number = std::max<std::int64_t>(Frames(NextToken(line)), 0);
+            track.number = NextToken(line);
+            track.line = LineName(number, whole);
             track.file = scan.files.empty() ? 0 : scan.files.size() - 1;
-            scan.tracks.push_back(track);
-        } else if (keyword == "INDEX" && !scan.tracks.empty() && !scan.files.empty() && Frames(NextToken(line)) == 1) {
-            scan.tracks.back().file = scan.files.size() - 1;
-        } else if (keyword == "PREGAP" && !scan.tracks.empty()) {
-            scan.tracks.back().pregap = Frames(NextToken(line));
+            scan.tracks.push_back(std::move(track));
+            indexes.clear();
+        } else if (keyword == "INDEX") {
+            const std::string_view written = NextToken(line);
+            const auto index = Digits(written);
+            std::int64_t frames = 0;
+            if (!index || *index > 99) {
+                refuse("index numbers run from 00 to 99");
+            } else if (std::find(indexes.begin(), indexes.end(), *index) != indexes.end()) {
+                refuse("TRACK " + scan.tracks.back().number + " has INDEX " + std::string(written) + " already");
+            } else if (time(NextToken(line), frames)) {
+                indexes.push_back(*index);
+                if (*index == 1 && !scan.tracks.empty() && !scan.files.empty())
+                    scan.tracks.back().file = scan.files.size() - 1;
+            }
+        } else if (keyword == "PREGAP" || keyword == "POSTGAP") {
+            std::int64_t frames = 0;
+            if (time(NextToken(line), frames) && keyword == "PREGAP" && !scan.tracks.empty())
+                scan.tracks.back().pregap = frames;
+        } else if (keyword == "TITLE" || keyword == "PERFORMER") {
+            const bool title = keyword == "TITLE";
+            if (scan.tracks.empty())
+                (title ? scan.title : scan.performer) = TextValue(line);
+            else
+                (title ? scan.tracks.back().title : scan.tracks.back().performer) = TextValue(line);
         }
     }
     return scan;
+}
+
+// Sheet text is UTF-8 when it decodes as such; sheets from Windows are
+// mostly in its Western code page, which is also what a UTF-8 locale leaves
+// us to guess. An 8-bit locale names its own.
+std::string Cp1252ToUtf8(std::string_view bytes) {
+    static constexpr char16_t kHigh[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    QString text;
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        text += QChar(b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : char16_t{b});
+    }
+    return text.toStdString();
+}
+
+std::string FromLocale(std::string_view bytes) {
+    const std::string codeset = ::nl_langinfo(CODESET);
+    if (codeset == "UTF-8" || codeset == "ANSI_X3.4-1968")
+        return Cp1252ToUtf8(bytes);
+    const iconv_t convert = ::iconv_open("UTF-8", codeset.c_str());
+    if (convert == reinterpret_cast<iconv_t>(-1))
+        return Cp1252ToUtf8(bytes);
+    std::string in(bytes);
+    std::string out(bytes.size() * 4, '\0');
+    char* from = in.data();
+    char* to = out.data();
+    std::size_t fromLeft = in.size();
+    std::size_t toLeft = out.size();
+    const bool done = ::iconv(convert, &from, &fromLeft, &to, &toLeft) != static_cast<std::size_t>(-1);
+    ::iconv_close(convert);
+    if (!done)
+        return Cp1252ToUtf8(bytes);
+    out.resize(out.size() - toLeft);
+    return out;
+}
+
+std::string SheetText(const std::string& bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString decoded = utf8(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    return utf8.hasError() ? FromLocale(bytes) : bytes;
 }
 
 // ---- The files ------------------------------------------------------------
@@ -370,7 +506,10 @@ struct SndfileCloser {
 using SndfilePtr = std::unique_ptr<SNDFILE, SndfileCloser>;
 
 // WAVE, AIFF and FLAC files, decoded by libsndfile. Reads usually follow one
-// another, so the file is sought only when a read starts elsewhere.
+// another, so the file is sought only when a read starts elsewhere. A failed
+// read leaves libsndfile's decoder unusable (a damaged FLAC frame stops every
+// later read of the file), so the next read opens the file afresh: only the
+// damaged stretch stays unreadable.
 class SoundFile final : public ImageFile {
 public:
     SoundFile(Fd fd, SndfilePtr file, std::int64_t frames)
@@ -382,15 +521,19 @@ public:
         const std::int64_t first = sector * kFramesPerSector;
         const std::int64_t wanted = std::clamp<std::int64_t>(frames_ - first, 0, count * kFramesPerSector);
         if (wanted > 0) {
+            if (!file_ && !Reopen())
+                return false;
             if (position_ != first && sf_seek(file_.get(), first, SEEK_SET) != first) {
-                position_ = -1;
+                file_.reset();
                 return false;
             }
             samples_.resize(static_cast<std::size_t>(wanted) * 2);
             const sf_count_t got = sf_readf_short(file_.get(), samples_.data(), wanted);
-            position_ = got == wanted ? first + wanted : -1;
-            if (got != wanted)
+            if (got != wanted) {
+                file_.reset();
                 return false;
+            }
+            position_ = first + wanted;
             if constexpr (std::endian::native == std::endian::little) {
                 std::memcpy(out, samples_.data(), static_cast<std::size_t>(wanted) * 4);
             } else {
@@ -406,12 +549,58 @@ public:
     }
 
 private:
+    // libsndfile takes the descriptor's offset for the start of the file.
+    bool Reopen() {
+        if (::lseek(fd_.get(), 0, SEEK_SET) != 0)
+            return false;
+        SF_INFO info{};
+        file_.reset(sf_open_fd(fd_.get(), SFM_READ, &info, SF_FALSE));
+        position_ = 0;
+        return file_ != nullptr;
+    }
+
     Fd fd_;  // libsndfile reads through it; declared first, so closed last
-    SndfilePtr file_;
+    SndfilePtr file_;  // null after a failed read
     std::int64_t frames_;
     std::int64_t position_ = 0;
     std::vector<short> samples_;
 };
+
+// The frames a WAVE or AIFF header says the file holds, or -1 when it says
+// no number (a stream written without seeking back), or it is neither.
+// libsndfile quietly takes a header that promises more than the file holds
+// at the file's length, so every later file of the sheet would start too
+// early; a FLAC file cut short keeps its header's length, and fails where
+// its audio ends. Both must do the latter.
+std::int64_t PromisedFrames(int fd, std::int64_t fileSize) {
+    unsigned char head[12];
+    auto readAt = [&](std::int64_t offset, unsigned char* to, std::size_t n) {
+        return ::pread(fd, to, n, offset) == static_cast<ssize_t>(n);
+    };
+    if (!readAt(0, head, sizeof head))
+        return -1;
+    const bool riff = std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WAVE", 4) == 0;
+    const bool aiff = std::memcmp(head, "FORM", 4) == 0 &&
+                      (std::memcmp(head + 8, "AIFF", 4) == 0 || std::memcmp(head + 8, "AIFC", 4) == 0);
+    if (!riff && !aiff)
+        return -1;
+    auto number = [&](const unsigned char* b) {
+        return riff ? std::uint32_t{b[0]} | std::uint32_t{b[1]} << 8 | std::uint32_t{b[2]} << 16 | std::uint32_t{b[3]} << 24
+                    : std::uint32_t{b[3]} | std::uint32_t{b[2]} << 8 | std::uint32_t{b[1]} << 16 | std::uint32_t{b[0]} << 24;
+    };
+    for (std::int64_t at = 12; at + 8 <= fileSize;) {
+        unsigned char chunk[14];
+        if (!readAt(at, chunk, 8))
+            return -1;
+        const std::uint32_t size = number(chunk + 4);
+        if (riff && std::memcmp(chunk, "data", 4) == 0)
+            return size == 0 || size == 0xFFFFFFFF ? -1 : size / 4;  // 16-bit stereo, checked before
+        if (aiff && std::memcmp(chunk, "COMM", 4) == 0)
+            return readAt(at + 8, chunk, 6) ? number(chunk + 2) : -1;
+        at += 8 + std::int64_t{size} + (size & 1);
+    }
+    return -1;
+}
 
 int BlockBytes(int mode) {
     switch (mode) {
@@ -428,9 +617,8 @@ std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
 
 // A FIFO would block the open, and a device or folder is no image file, so
 // only regular files are read.
-Fd OpenRegular(const std::string& path, std::int64_t& size, std::string& reason) {
+Fd OpenRegular(const std::string& path, struct stat& info, std::string& reason) {
     Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    struct stat info {};
     if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0) {
         reason = SystemReason();
         return Fd();
@@ -439,42 +627,168 @@ Fd OpenRegular(const std::string& path, std::int64_t& size, std::string& reason)
         reason = "not a file";
         return Fd();
     }
-    size = info.st_size;
     return fd;
 }
 
+// ---- Finding a FILE -------------------------------------------------------
+// Most sheets were written on Windows and copied here with their audio: the
+// names use "\" between folders, may differ from the files in letter case
+// (which Windows ignores), and the audio has often since been converted to
+// another format under the same name.
+
+constexpr std::size_t kMaxCandidates = 16;
+
+bool Folded(const std::string& a, const QString& foldedB) {
+    return QString::fromUtf8(a).toCaseFolded() == foldedB;
+}
+
+// Paths under `folder` ("" for the current one, else ending in "/") that
+// name `relative` when letter case is ignored.
+std::vector<std::string> CaseInsensitive(const std::string& folder, std::string_view relative) {
+    std::vector<std::string> paths{folder};
+    while (!relative.empty() && !paths.empty()) {
+        const auto slash = relative.find('/');
+        const std::string part(relative.substr(0, slash));
+        relative.remove_prefix(slash == std::string_view::npos ? relative.size() : slash + 1);
+        const std::string after = slash == std::string_view::npos ? "" : "/";
+        if (part.empty() || part == "." || part == "..") {
+            for (std::string& p : paths)
+                p += part.empty() ? "" : part + after;
+            continue;
+        }
+        const QString wanted = QString::fromUtf8(part).toCaseFolded();
+        std::vector<std::string> next;
+        for (const std::string& p : paths) {
+            std::error_code ec;
+            for (std::filesystem::directory_iterator it(p.empty() ? "." : p, ec), end; !ec && it != end;
+                 it.increment(ec)) {
+                const std::string name = it->path().filename().string();
+                if (Folded(name, wanted) && next.size() < kMaxCandidates)
+                    next.push_back(p + name + after);
+            }
+        }
+        paths = std::move(next);
+    }
+    return paths;
+}
+
+// Only what stat cannot find counts as missing: a file we may not read is
+// reported by its open.
+bool Present(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 || (errno != ENOENT && errno != ENOTDIR && errno != ENAMETOOLONG);
+}
+
+// The file a FILE line names: as written, with "\" read as "/"; else by its
+// base name in the sheet's folder; else either ignoring letter case; else,
+// for sound files, under another audio extension. Empty, with `problem`
+// said, when there is none, or more than one at the step that finds any.
+std::string FindFile(const std::string& folder, const std::string& written, bool sound, std::string& problem) {
+    std::string name = written;
+    std::replace(name.begin(), name.end(), '\\', '/');
+    const bool absolute = !name.empty() && name.front() == '/';
+    const std::string named = absolute ? name : folder + name;
+    const auto cut = name.rfind('/');
+    const std::string base = cut == std::string::npos ? name : name.substr(cut + 1);
+    const std::string nameFolder = cut == std::string::npos ? "" : name.substr(0, cut + 1);
+    const bool elsewhere = absolute || !nameFolder.empty();
+    if (Present(named))
+        return named;
+    if (elsewhere && Present(folder + base))
+        return folder + base;
+
+    auto unique = [&](const std::vector<std::string>& candidates) -> std::optional<std::string> {
+        std::vector<std::string> kept;
+        std::vector<std::pair<dev_t, ino_t>> ids;
+        for (const std::string& c : candidates) {
+            struct stat info {};
+            if (::stat(c.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+                continue;
+            if (std::find(ids.begin(), ids.end(), std::pair(info.st_dev, info.st_ino)) != ids.end())
+                continue;
+            ids.emplace_back(info.st_dev, info.st_ino);
+            kept.push_back(c);
+        }
+        if (kept.size() == 1)
+            return kept.front();
+        if (kept.empty())
+            return std::nullopt;
+        problem = Quoted(written) + " could be any of";
+        for (std::size_t i = 0; i < kept.size(); ++i)
+            problem += (i == 0 ? " " : ", ") + kept[i];
+        problem += "; keep one, or name it in the sheet exactly";
+        return std::string();
+    };
+    auto anyCase = [&](const std::string& file) {
+        std::vector<std::string> found = CaseInsensitive(absolute ? "/" : folder, (absolute ? name.substr(1) : nameFolder) + file);
+        if (elsewhere)
+            for (std::string& path : CaseInsensitive(folder, file))
+                found.push_back(std::move(path));
+        return found;
+    };
+    if (auto path = unique(anyCase(base)))
+        return *path;
+
+    static constexpr const char* kSoundExtensions[] = {".flac", ".wav", ".aiff", ".aif"};
+    const auto dot = base.rfind('.');
+    const std::string stem = dot == std::string::npos ? base : base.substr(0, dot);
+    const QString extension = QString::fromUtf8(dot == std::string::npos ? "" : base.substr(dot)).toCaseFolded();
+    std::string others;
+    if (sound) {
+        std::vector<std::string> found;
+        for (const char* other : kSoundExtensions) {
+            if (QLatin1StringView(other) == extension)
+                continue;
+            others += std::string(others.empty() ? "" : ", ") + other;
+            for (std::string& path : anyCase(stem + other))
+                found.push_back(std::move(path));
+        }
+        if (auto path = unique(found))
+            return *path;
+    }
+    problem = "cannot find " + Quoted(written) + ": looked for " + named;
+    if (elsewhere)
+        problem += " and " + folder + base;
+    problem += ", in any letter case";
+    if (sound)
+        problem += ", and as " + others;
+    return {};
+}
+
 std::unique_ptr<ImageFile> OpenFile(const std::string& folder, const SheetFile& file, int blockBytes,
-                                    std::string& problem) {
-    const std::string path = !file.name.empty() && file.name.front() == '/' ? file.name : folder + file.name;
-    const std::string named = Quoted(file.name) + " (" + path + ")";
+                                    struct stat& info, std::string& problem) {
     const bool raw = file.type == "BINARY" || file.type == "MOTOROLA";
     if (!raw && file.type != "WAVE" && file.type != "AIFF" && file.type != "FLAC") {
-        problem = named + " is of type " + file.type + "; only BINARY, MOTOROLA, WAVE, AIFF and FLAC files can be read";
+        problem = Quoted(file.name) + " is of type " + file.type +
+                  "; only BINARY, MOTOROLA, WAVE, AIFF and FLAC files can be read";
         return nullptr;
     }
-    std::int64_t size = 0;
+    const std::string path = FindFile(folder, file.name, !raw, problem);
+    if (path.empty())
+        return nullptr;
+    const std::string named = Quoted(file.name) + " (" + path + ")";
     std::string reason;
-    Fd fd = OpenRegular(path, size, reason);
+    Fd fd = OpenRegular(path, info, reason);
     if (fd.get() < 0) {
         problem = "cannot open " + named + ": " + reason;
         return nullptr;
     }
     if (raw)
-        return std::make_unique<RawFile>(std::move(fd), size, blockBytes, file.type == "MOTOROLA");
-    SF_INFO info{};
-    SndfilePtr sound(sf_open_fd(fd.get(), SFM_READ, &info, SF_FALSE));
-    if (!sound) {
+        return std::make_unique<RawFile>(std::move(fd), info.st_size, blockBytes, file.type == "MOTOROLA");
+    SF_INFO sound{};
+    SndfilePtr decoder(sf_open_fd(fd.get(), SFM_READ, &sound, SF_FALSE));
+    if (!decoder) {
         problem = "cannot read " + named + " as WAVE, AIFF or FLAC: " + sf_strerror(nullptr);
         return nullptr;
     }
     // Anything else would have to be converted, and a disc holds exactly this.
     const char* wrong = nullptr;
     std::string form;
-    if (info.samplerate != 44100) {
-        form = std::to_string(info.samplerate) + " Hz";
-    } else if (info.channels != 2) {
-        form = std::to_string(info.channels) + "-channel";
-    } else if ((info.format & SF_FORMAT_SUBMASK) != SF_FORMAT_PCM_16) {
+    if (sound.samplerate != 44100) {
+        form = std::to_string(sound.samplerate) + " Hz";
+    } else if (sound.channels != 2) {
+        form = std::to_string(sound.channels) + "-channel";
+    } else if ((sound.format & SF_FORMAT_SUBMASK) != SF_FORMAT_PCM_16) {
         wrong = "not 16-bit";
     }
     if (!form.empty() || wrong) {
@@ -482,12 +796,13 @@ std::unique_ptr<ImageFile> OpenFile(const std::string& folder, const SheetFile& 
                   " audio; only 16-bit stereo at 44100 Hz, as on a CD, can be read (convert it first)";
         return nullptr;
     }
+    const std::int64_t frames = std::max<std::int64_t>(sound.frames, PromisedFrames(fd.get(), info.st_size));
     // A stream that does not say its length cannot be laid out as a disc.
-    if (info.frames < 0 || info.frames > kMaxSectors * kFramesPerSector) {
+    if (sound.frames < 0 || frames > kMaxSectors * kFramesPerSector) {
         problem = named + " does not say how long it is, or is longer than a disc can be";
         return nullptr;
     }
-    return std::make_unique<SoundFile>(std::move(fd), std::move(sound), info.frames);
+    return std::make_unique<SoundFile>(std::move(fd), std::move(decoder), frames);
 }
 
 // ---- The disc -------------------------------------------------------------
@@ -503,11 +818,18 @@ public:
     };
 
     std::vector<std::unique_ptr<ImageFile>> files;
+    std::vector<std::pair<dev_t, ino_t>> read;  // the sheet and its files
     std::vector<Piece> pieces;  // in disc order, back to back from sector 0
     DiscTable table;
+    DiscText text;
 
     std::optional<DiscTable> Table() override { return table; }
     std::int32_t ReadableEnd() override { return table.leadout; }
+    DiscText Text() override { return text; }
+    bool ReadsFile(std::uint64_t device, std::uint64_t inode) override {
+        return std::any_of(read.begin(), read.end(),
+                           [&](const auto& id) { return id.first == device && id.second == inode; });
+    }
 
     bool Read(std::int32_t start, std::uint32_t count, unsigned char* out) override {
         std::int64_t at = start;
@@ -528,6 +850,13 @@ public:
         return true;
     }
 };
+
+// An Enhanced CD's sheet may end with its data track named but not ripped:
+// only an INDEX 00, at the very end of the audio. The disc then ends there.
+bool UnrippedDataTrack(const CueParse& cue, std::size_t k) {
+    const CueTrack& t = cue.tracks[k];
+    return k + 1 == cue.tracks.size() && k > 0 && t.mode != MODE_AUDIO && t.index1 < 0 && t.index0 >= 0;
+}
 
 // Lays the files back to back (the "data" positions below), cuts tracks at
 // their INDEX 01 and inserts PREGAP and POSTGAP silence where the data of the
@@ -562,8 +891,10 @@ bool Lay(CueImage& disc, const SheetScan& scan, const CueParse& cue, std::string
     for (std::size_t k = 0; k < cue.tracks.size(); ++k) {
         const CueTrack& t = cue.tracks[k];
         const SheetTrack& s = scan.tracks[k];
-        const std::string name = "TRACK " + std::to_string(s.number);
+        const std::string name = "TRACK " + s.number;
         const ImageFile& file = *disc.files[s.file];
+        if (UnrippedDataTrack(cue, k) && fileStart[s.file] + t.index0 == data)
+            break;
         if (t.index1 < 0) {
             problem = name + " has no INDEX 01";
             return false;
@@ -580,10 +911,6 @@ bool Lay(CueImage& disc, const SheetScan& scan, const CueParse& cue, std::string
         }
         const std::int64_t index0 =
             t.index0 >= 0 && t.index0 <= t.index1 ? std::max(fileStart[s.file] + t.index0, previousIndex1 + 1) : index1;
-        if (s.pregap < 0) {
-            problem = name + " has a PREGAP that is not a time";
-            return false;
-        }
         addData(index0);
         addSilence(postgap + s.pregap);
         const std::int64_t start = discAt + (index1 - index0);
@@ -594,7 +921,8 @@ bool Lay(CueImage& disc, const SheetScan& scan, const CueParse& cue, std::string
         std::uint8_t control = static_cast<std::uint8_t>(t.flags & (kPreEmphasis | kCopyPermitted | kFourChannel));
         if (t.mode != MODE_AUDIO)
             control |= kDataTrack;
-        disc.table.tracks.push_back({static_cast<int>(s.number), control, static_cast<std::int32_t>(start)});
+        disc.table.tracks.push_back({static_cast<int>(Digits(s.number).value_or(0)), control, static_cast<std::int32_t>(start)});
+        disc.text.tracks.push_back({SheetText(s.title), SheetText(s.performer)});
         previousIndex1 = index1;
         postgap = std::min(t.postgap, kMaxSectors);
     }
@@ -605,22 +933,25 @@ bool Lay(CueImage& disc, const SheetScan& scan, const CueParse& cue, std::string
         return false;
     }
     disc.table.leadout = static_cast<std::int32_t>(discAt);
+    disc.text.title = SheetText(scan.title);
+    disc.text.performer = SheetText(scan.performer);
     return true;
 }
 
 }  // namespace
 
 std::unique_ptr<Disc> OpenCueImage(const std::string& sheetPath, std::string& problem) {
+    auto disc = std::make_unique<CueImage>();
     std::string text;
     {
-        std::int64_t size = 0;
+        struct stat info {};
         std::string reason;
-        Fd fd = OpenRegular(sheetPath, size, reason);
+        Fd fd = OpenRegular(sheetPath, info, reason);
         if (fd.get() < 0) {
             problem = "the sheet cannot be read: " + reason;
             return nullptr;
         }
-        if (size > kMaxSheetBytes) {
+        if (info.st_size > kMaxSheetBytes) {
             problem = "it is too large for a CUE sheet";
             return nullptr;
         }
@@ -628,6 +959,7 @@ std::unique_ptr<Disc> OpenCueImage(const std::string& sheetPath, std::string& pr
             problem = "the sheet cannot be read: " + SystemReason();
             return nullptr;
         }
+        disc->read.emplace_back(info.st_dev, info.st_ino);
     }
     if (text.find('\0') != std::string::npos) {
         problem = "it is not a text file";
@@ -648,6 +980,10 @@ std::unique_ptr<Disc> OpenCueImage(const std::string& sheetPath, std::string& pr
         return nullptr;
     }
     const SheetScan scan = ScanSheet(text);
+    if (!scan.problem.empty()) {
+        problem = scan.problem;
+        return nullptr;
+    }
     if (cue.tracks.empty()) {
         problem = "it has no TRACK";
         return nullptr;
@@ -656,21 +992,24 @@ std::unique_ptr<Disc> OpenCueImage(const std::string& sheetPath, std::string& pr
         problem = "its TRACK lines cannot be told apart; put each on a line of its own";
         return nullptr;
     }
+    std::uint64_t previous = 0;
     for (std::size_t k = 0; k < scan.tracks.size(); ++k) {
-        const std::int64_t number = scan.tracks[k].number;
-        const std::int64_t expected = k == 0 ? number : scan.tracks[k - 1].number + 1;
-        if (number < 1 || number > 99 || number != expected) {
-            problem = "tracks out of order: TRACK " + std::to_string(number) +
-                      (k == 0 ? " cannot be a first track" : " follows TRACK " + std::to_string(scan.tracks[k - 1].number)) +
-                      "; track numbers rise by one, from 1 to 99";
+        const SheetTrack& track = scan.tracks[k];
+        const std::uint64_t number = Digits(track.number).value_or(0);
+        if (number < 1 || number > 99 || (k > 0 && number != previous + 1)) {
+            problem = track.line + ": " +
+                      (k == 0 ? "the first track's number must be from 1 to 99"
+                              : "TRACK " + track.number + " follows TRACK " + scan.tracks[k - 1].number +
+                                    "; track numbers rise by one, from 1 to 99");
             return nullptr;
         }
+        previous = number;
         // The file comes from our pass over the lines, which follows the
         // sheet where libcue loses track (a FILE between INDEX 00 and INDEX
         // 01); libcue's name must still be one the sheet gives.
         if (std::none_of(scan.files.begin(), scan.files.end(),
                          [&](const SheetFile& f) { return f.name == cue.tracks[k].file; })) {
-            problem = "the FILE of TRACK " + std::to_string(number) + " cannot be told apart";
+            problem = "the FILE of TRACK " + track.number + " cannot be told apart";
             return nullptr;
         }
     }
@@ -679,9 +1018,12 @@ std::unique_ptr<Disc> OpenCueImage(const std::string& sheetPath, std::string& pr
         return nullptr;
     }
 
-    // A file's sectors are as long as the mode of the tracks in it says.
+    // A file's sectors are as long as the mode of the tracks in it says; a
+    // data track that was never ripped has none.
     std::vector<int> blockBytes(scan.files.size(), 0);
     for (std::size_t k = 0; k < cue.tracks.size(); ++k) {
+        if (UnrippedDataTrack(cue, k))
+            continue;
         int& bytes = blockBytes[scan.tracks[k].file];
         const int wanted = BlockBytes(cue.tracks[k].mode);
         if (bytes != 0 && bytes != wanted) {
@@ -692,12 +1034,13 @@ std::unique_ptr<Disc> OpenCueImage(const std::string& sheetPath, std::string& pr
     }
     const auto slash = sheetPath.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string() : sheetPath.substr(0, slash + 1);
-    auto disc = std::make_unique<CueImage>();
     for (std::size_t f = 0; f < scan.files.size(); ++f) {
-        auto file = OpenFile(folder, scan.files[f], blockBytes[f] ? blockBytes[f] : kSectorBytes, problem);
+        struct stat info {};
+        auto file = OpenFile(folder, scan.files[f], blockBytes[f] ? blockBytes[f] : kSectorBytes, info, problem);
         if (!file)
             return nullptr;
         disc->files.push_back(std::move(file));
+        disc->read.emplace_back(info.st_dev, info.st_ino);
     }
     if (!Lay(*disc, scan, cue, problem))
         return nullptr;

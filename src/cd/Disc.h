@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "cd/DiscInfo.h"
+
 namespace akrip::detail {
 
 // Control bits of a table entry (the low nibble of ADR).
@@ -41,6 +43,10 @@ public:
     // count sectors of 2352 bytes from start; the caller keeps the range
     // within [0, ReadableEnd()).
     virtual bool Read(std::int32_t start, std::uint32_t count, unsigned char* out) = 0;
+    // The titles the disc carries, as DiscInfo.h describes them.
+    virtual DiscText Text() { return {}; }
+    // Whether the disc reads from the file with this device and inode number.
+    virtual bool ReadsFile(std::uint64_t /*device*/, std::uint64_t /*inode*/) { return false; }
 };
 
 // libcdio must not print or exit on its own; call before any libcdio call.

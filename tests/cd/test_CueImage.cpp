@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -86,13 +87,46 @@ std::vector<Case> Cases(const TempFolder& folder) {
          {{"a.bin", 0, 301, FileType::Binary, 147}, {"b.wav", 301, 449, FileType::Wave, 100}},
          "FILE a.bin BINARY\n" + Track(1) + "FILE b.wav WAVE\n" + Track(2) + Track(3, "00:02:50"),
          {0, 301, 501, 750}, {{301, 0, 147 * 4}, {449, 301, 100 * 4}}},
-        {"cannot open \"gone.bin\" (" + folder.file("gone.bin") + "): No such file", {},
+        // Sheets from Windows rippers, copied here with their audio.
+        {"backslash folders, one WAVE per track, gaps at the end of the file before",
+         {{"Album Folder/1.wav", 0, 301, FileType::Wave}, {"Album Folder/2.wav", 301, 200, FileType::Wave},
+          {"Album Folder/3.wav", 501, 249, FileType::Wave}},
+         "FILE \"Album Folder\\1.wav\" WAVE\n" + Track(1) + "TRACK 02 AUDIO\nINDEX 00 00:03:70\n"
+         "FILE \"Album Folder\\2.wav\" WAVE\nINDEX 01 00:00:00\nFILE \"Album Folder\\3.wav\" WAVE\n" +
+             Track(3)},
+        {"names in other letter case", {{"album/01 - artist - title.wav", 0, 750, FileType::Wave}},
+         "FILE \"Album\\01 - Artist - Title.wav\" WAVE\n" + kThree},
+        {"converted to FLAC, named by a Windows path beside the sheet", {{"c.flac", 0, 750, FileType::Flac}},
+         "FILE \"C:\\Rips\\c.wav\" WAVE\n" + kThree},
+        {"an Enhanced CD's data track, never ripped, ends the disc", {{"a.wav", 0, 750, FileType::Wave}},
+         kWav + kThree + "TRACK 04 MODE1/2352\nINDEX 00 00:10:00\n"},
+        {"\"x.wav\" could be any of " + folder.file("x.flac") + ", " + folder.file("x.aiff"),
+         {{"x.flac", 0, 300, FileType::Flac}, {"x.aiff", 0, 300, FileType::Aiff}}, "FILE x.wav WAVE\n" + Track(1), {}},
+        {"\"y.wav\" could be any of ", {{"Y.wav", 0, 300, FileType::Wave}, {"y.WAV", 0, 300, FileType::Wave}},
+         "FILE y.wav WAVE\n" + Track(1), {}},
+        {"cannot find \"sub\\gone.wav\": looked for " + folder.file("sub/gone.wav") + " and " +
+             folder.file("gone.wav") + ", in any letter case, and as .flac, .aiff, .aif",
+         {}, "FILE \"sub\\gone.wav\" WAVE\n" + Track(1), {}},
+        {"cannot find \"gone.bin\": looked for " + folder.file("gone.bin") + ", in any letter case", {},
          "FILE gone.bin BINARY\n" + Track(1), {}},
+        // Numbers libcue would wrap or take as they come.
+        {"line 5, \"INDEX 01 954437:11:71\": the time lies beyond what a disc can address", {bin},
+         kBin + Track(1) + Track(2, "954437:11:71"), {}},
+        {"line 4, \"POSTGAP 954437:59:00\": the time lies beyond", {bin},
+         kBin + Track(1) + "POSTGAP 954437:59:00\n", {}},
+        {"line 6, \"INDEX 4294967297 00:01:00\": index numbers run from 00 to 99", {{"1.bin", 0, 301}, bin},
+         "FILE 1.bin BINARY\n" + Track(1) + "TRACK 02 AUDIO\nFILE d.bin BINARY\nINDEX 4294967297 00:01:00\n", {}},
+        {"line 3, \"INDEX 01 00:40:75\": times are minutes:seconds:frames, with seconds below 60 and frames "
+         "below 75", {bin}, kBin + Track(1, "00:40:75"), {}},
+        {"line 4, \"INDEX 01 00:01:00\": TRACK 01 has INDEX 01 already", {bin},
+         kBin + Track(1) + "INDEX 01 00:01:00\n", {}},
+        {"line 4, \"TRACK 4294967298 AUDIO\": TRACK 4294967298 follows TRACK 01", {bin},
+         kBin + Track(1) + "TRACK 4294967298 AUDIO\nINDEX 01 00:04:00\n", {}},
         {"48000 Hz", {{"a.wav", 0, 300, FileType::Wave, 0, {48000, 2, 16}}}, kWav + Track(1), {}},
         {"1-channel", {{"a.wav", 0, 300, FileType::Wave, 0, {44100, 1, 16}}}, kWav + Track(1), {}},
         {"p.wav): not a file", {}, "FILE p.wav WAVE\n" + Track(1), {}},  // a FIFO would block
-        {"TRACK 1 follows TRACK 2", {bin}, kBin + Track(2) + Track(1, "00:04:00"), {}},
-        {"out of order: TRACK 2", {bin}, kBin + Track(1, "00:04:00") + Track(2, "00:01:00"), {}},
+        {"line 4, \"TRACK 01 AUDIO\": TRACK 01 follows TRACK 02", {bin}, kBin + Track(2) + Track(1, "00:04:00"), {}},
+        {"out of order: TRACK 02", {bin}, kBin + Track(1, "00:04:00") + Track(2, "00:01:00"), {}},
         {"past the end of \"d.bin\" (00:10:00 long)", {bin}, kBin + Track(1, "00:10:00"), {}},
         {"no audio track", {bin}, kBin + Track(1, "00:00:00", "", "MODE1/2352"), {}},
         {"near line 4: syntax error", {bin}, kBin + Track(1) + "BOGUS 3\n", {}},
@@ -117,9 +151,11 @@ TEST_F(CueImageTest, EveryCaseGivesItsTableAndEveryByteOrSaysWhyNot) {
     ASSERT_EQ(::mkfifo(folder_.file("p.wav").c_str(), 0600), 0);
     for (const Case& c : Cases(folder_)) {
         SCOPED_TRACE(c.name);
-        for (const File& f : c.files)
+        for (const File& f : c.files) {
+            std::filesystem::create_directories(std::filesystem::path(folder_.file(f.name)).parent_path());
             discmaker::WriteAudioFile(folder_.file(f.name), kPlan, f.first, f.count, f.type,
                                       f.cutFrames, f.form);
+        }
         ::testing::internal::CaptureStderr();
         const int handle = Open(c.sheet);
         const std::string said = ::testing::internal::GetCapturedStderr();
