@@ -72,6 +72,7 @@ enum class Outcome {
     WriteFailed,    // writing or flushing failed: the file holds what was written
     CreateFailed,   // no file could be made in the output folder
     EncoderFailed,  // the encoder refused to start: no file
+    SourceFile,     // its name is a file the disc reads from: never written
     Dropped,        // a track ahead at a stop, or after a failure: leaves no trace
 };
 
@@ -80,6 +81,7 @@ struct JobStatus {
     std::int32_t sectorsDone = 0;
     std::int32_t sectorsTotal = 0;
     int readError = 0;     // ReadFailed: the CD library's error code
+    std::int32_t failedSector = 0;  // ReadFailed: the first sector of the block
     int systemError = 0;   // WriteFailed, CreateFailed: errno
     QString faultText;     // EncoderFailed: the encoder's text
     // True when the job left a file to land (Complete, Stopped, ReadFailed,
@@ -95,6 +97,11 @@ struct Options {
     // A real drive is read by one reader, in track order; a disc image may be
     // read by every job at once.
     bool oneReader = false;
+    // The window's progress: the current job (the one WaitProgress watches)
+    // waits after each block until Acknowledge, so a Cancel seen between
+    // two blocks ends it after exactly one more, as a track extracted on its
+    // own does. Jobs ahead never wait.
+    bool lockstep = false;
 };
 
 // The number of cores, at least 1.
@@ -114,6 +121,12 @@ public:
     JobStatus Status(int index) const;
     // Waits until job index has ended, at most timeout; true when it has.
     bool WaitEnded(int index, std::chrono::milliseconds timeout);
+    // Waits until job index has more than `seen` sectors encoded or has
+    // ended, at most timeout; gives the sectors encoded so far. Job index is
+    // the current one from now on.
+    std::int32_t WaitProgress(int index, std::int32_t seen, std::chrono::milliseconds timeout);
+    // With lockstep: the current job may go on past `sectors`.
+    void Acknowledge(int index, std::int32_t sectors);
     // After job index ended with a file: waits for its flush, then gives it
     // its final name, replacing an older file there. False with errno in
     // error when that fails (then nothing of it is left).

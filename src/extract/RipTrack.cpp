@@ -7,7 +7,8 @@
 
 namespace riptrack {
 
-ReadBlock::ReadBlock() : bytes_(new unsigned char[akrip::kTrackBufHeader + kBlockAudioBytes]()) {
+ReadBlock::ReadBlock(int handle)
+    : bytes_(new unsigned char[akrip::kTrackBufHeader + kBlockAudioBytes]()), handle_(handle) {
     header_.maxLen = kBlockAudioBytes;
 }
 
@@ -20,11 +21,19 @@ bool ReadBlock::Read(std::int32_t sector, std::int32_t count) {
     auto* block = reinterpret_cast<akrip::TRACKBUF*>(bytes_.get());
     for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
         std::memcpy(bytes_.get(), &header_, akrip::kTrackBufHeader);
-        // The handle is taken afresh for every read.
-        if (akrip::ReadCDAudioLBA(modAKRip32::Drive().CDHandle, block) == 1)
+        // The open drive's handle is taken afresh for every read.
+        if (akrip::ReadCDAudioLBA(handle_ != 0 ? handle_ : modAKRip32::Drive().CDHandle, block) == 1)
             return true;
+        error_ = akrip::GetAspiLibError();
     }
     return false;
+}
+
+QString ReadFailedText(int track, const QString& fileName, std::int32_t sector, int errorCode) {
+    return QStringLiteral("Track %1 could not be read at sector %2, so \"%3\" holds only the audio before it.\n\n%4")
+        .arg(track)
+        .arg(sector)
+        .arg(modNames::FileNameFromPath(fileName), modAKRip32::CDErrorText(errorCode));
 }
 
 QString StatusText(const QString& fileName) {

@@ -26,18 +26,26 @@ enum class RipOutcome { Continue, StopRun };
 // the library left in the block's header is overwritten.
 class ReadBlock {
 public:
-    ReadBlock();
+    // Reads from the drive of handle: the open drive's when none is given.
+    explicit ReadBlock(int handle = 0);
     // Reads count sectors (1 to 26) from sector on, with up to three
-    // attempts; false when all of them failed.
+    // attempts; false when all of them failed (Error() tells why).
     bool Read(std::int32_t sector, std::int32_t count);
+    // The CD library's error code of the last failed attempt.
+    int Error() const { return error_; }
     // The audio of the last read: count * 2352 bytes right after the header.
     const unsigned char* Audio() const { return bytes_.get() + akrip::kTrackBufHeader; }
 
 private:
     akrip::TRACKBUF header_{};
     std::unique_ptr<unsigned char[]> bytes_;
+    int handle_;
+    int error_ = 0;
 };
 
+// The message above the CD library's text when a block of a track cannot be
+// read: which track, which file, and where.
+QString ReadFailedText(int track, const QString& fileName, std::int32_t sector, int errorCode);
 // "Extracting: " and the output file's name without its folder.
 QString StatusText(const QString& fileName);
 // Messages for an output file that cannot be created or written; error is

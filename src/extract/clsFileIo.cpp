@@ -2,7 +2,8 @@
 
 #include "general/modFiles.h"
 
-#include <QFile>
+#include <algorithm>
+#include <atomic>
 
 #include <cerrno>
 #include <cstring>
@@ -23,12 +24,108 @@ void PutLe(unsigned char* at, std::uint32_t value, int bytes) {
 clsFileIo::~clsFileIo() {
     if (handle_ != -1)
         ::close(handle_);
+    ForgetHidden();
+}
+
+namespace {
+
+QByteArray FolderOf(const QByteArray& path) {
+    const auto slash = path.lastIndexOf('/');
+    return slash < 0 ? QByteArrayLiteral(".") : slash == 0 ? QByteArrayLiteral("/") : path.left(slash);
+}
+
+// A name in the file's own folder that no file browser shows and no other
+// run picks: ".<name>.<pid>-<n>.part".
+QByteArray HiddenNameFor(const QByteArray& path) {
+    static std::atomic<unsigned> counter{0};
+    const auto slash = path.lastIndexOf('/');
+    return path.left(slash + 1) + '.' + path.mid(slash + 1) + '.' + QByteArray::number(::getpid()) + '-' +
+           QByteArray::number(counter++) + ".part";
+}
+
+bool SyncFolder(const QByteArray& folder) {
+    const modFiles::UniqueFd fd(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return fd.get() >= 0 && (::fsync(fd.get()) == 0 || errno == EINVAL);
+}
+
+}  // namespace
+
+void clsFileIo::ForgetHidden() {
+    if (!hiddenName_.isEmpty())
+        ::unlink(hiddenName_.constData());
+    hiddenName_.clear();
+    hidden_ = false;
+}
+
+std::int16_t clsFileIo::OpenHidden(const QString& FileN) {
+    if (handle_ != -1)
+        CloseFile();
+    const QByteArray path = modFiles::PathBytes(FileN);
+    struct stat info {};
+    if (::stat(path.constData(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        if (S_ISDIR(info.st_mode)) {
+            lastError_ = EISDIR;
+            return False;
+        }
+        return OpenFile(FileN);
+    }
+    int fd = ::open(FolderOf(path).constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    QByteArray name;
+    if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+        // The file system cannot make unnamed files: a hidden name instead.
+        name = HiddenNameFor(path);
+        fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    }
+    if (fd < 0) {
+        lastError_ = errno;
+        return False;
+    }
+    handle_ = fd;
+    fileName_ = FileN;
+    hidden_ = true;
+    hiddenName_ = name;
+    return True;
+}
+
+std::int16_t clsFileIo::Land() {
+    if (!IsOpen())
+        return False;
+    if (!hidden_)
+        return True;
+    if (!SyncData())
+        return False;
+    const QByteArray path = modFiles::PathBytes(fileName_);
+    QByteArray name = hiddenName_;
+    if (name.isEmpty()) {
+        // An unnamed file gets a hidden name first: link cannot replace an
+        // older file, rename can, in one step.
+        name = HiddenNameFor(path);
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(handle_);
+        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) != 0) {
+            lastError_ = errno;
+            return False;
+        }
+    }
+    if (::rename(name.constData(), path.constData()) != 0) {
+        lastError_ = errno;
+        ::unlink(name.constData());
+        hiddenName_.clear();
+        return False;
+    }
+    hiddenName_.clear();
+    hidden_ = false;
+    // The new name itself must survive a power cut too.
+    if (!SyncFolder(FolderOf(path))) {
+        lastError_ = errno;
+        return False;
+    }
+    return True;
 }
 
 std::int16_t clsFileIo::OpenFile(const QString& FileN) {
     if (handle_ != -1)
         CloseFile();
-    const int fd = ::open(QFile::encodeName(FileN).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    const int fd = ::open(modFiles::PathBytes(FileN).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) {
         lastError_ = errno;
         return False;
@@ -59,6 +156,7 @@ std::int16_t clsFileIo::CloseFile() {
         lastError_ = errno;
     }
     handle_ = -1;
+    ForgetHidden();
     return True;
 }
 
@@ -106,10 +204,21 @@ std::int32_t clsFileIo::ReadBytes(void* Pointer, std::int32_t bytes) {
     return 1;
 }
 
-void clsFileIo::BuildWavHeader(std::int32_t Lenght, unsigned char header[kWavHeaderBytes]) {
+std::int64_t clsFileIo::Seek(std::int64_t offset) {
+    if (!IsOpen())
+        return -1;
+    const off_t at = ::lseek(handle_, offset, SEEK_SET);
+    if (at < 0)
+        lastError_ = errno;
+    return at;
+}
+
+std::int64_t clsFileIo::Tell() const { return IsOpen() ? ::lseek(handle_, 0, SEEK_CUR) : -1; }
+
+void clsFileIo::BuildWavHeader(std::uint32_t Lenght, unsigned char header[kWavHeaderBytes]) {
     std::memset(header, 0, kWavHeaderBytes);
     std::memcpy(header, "RIFF", 4);
-    PutLe(header + 4, static_cast<std::uint32_t>(Lenght) + 36, 4);
+    PutLe(header + 4, std::min(Lenght, kMaxWavAudioBytes) + 36, 4);
     std::memcpy(header + 8, "WAVEfmt ", 8);
     PutLe(header + 16, 16, 4);      // size of the format block
     PutLe(header + 20, 1, 2);       // PCM
@@ -119,10 +228,10 @@ void clsFileIo::BuildWavHeader(std::int32_t Lenght, unsigned char header[kWavHea
     PutLe(header + 32, 4, 2);       // bytes per sample frame
     PutLe(header + 34, 16, 2);      // bits per sample
     std::memcpy(header + 36, "data", 4);
-    PutLe(header + 40, static_cast<std::uint32_t>(Lenght), 4);
+    PutLe(header + 40, std::min(Lenght, kMaxWavAudioBytes), 4);
 }
 
-std::int16_t clsFileIo::writeWavHeader(std::int32_t Lenght) {
+std::int16_t clsFileIo::writeWavHeader(std::uint32_t Lenght) {
     unsigned char header[kWavHeaderBytes];
     BuildWavHeader(Lenght, header);
     std::int32_t written = 0;
@@ -136,7 +245,7 @@ std::int16_t clsFileIo::writeWavHeader(std::int32_t Lenght) {
     return synced ? True : False;
 }
 
-std::int16_t clsFileIo::UpdateWavHeader(std::int32_t Lenght) {
+std::int16_t clsFileIo::UpdateWavHeader(std::uint32_t Lenght) {
     unsigned char header[kWavHeaderBytes];
     BuildWavHeader(Lenght, header);
     std::int32_t written = 0;

@@ -22,7 +22,19 @@ public:
     // emptying it when it exists, and holds an exclusive lock on it so that no
     // other writer shares it. False when it cannot (LastError tells why).
     std::int16_t OpenFile(const QString& FileN);
-    // True when a file was open (and is now closed), whatever close said.
+    // Opens a file nobody sees in FileN's folder (an unnamed file where the
+    // file system allows it, otherwise a hidden temporary name): it takes
+    // FileN's name only in Land, so a run cut short by anything, even a
+    // power cut, never leaves a file under FileN that claims audio it does
+    // not hold, and an older file there keeps its bytes until then. A FileN
+    // that exists and is no regular file (a device, a pipe) is written
+    // directly. False when it cannot (LastError tells why).
+    std::int16_t OpenHidden(const QString& FileN);
+    // Gives a file opened by OpenHidden its name, replacing an older file,
+    // once what was written has reached the disk. The file stays open.
+    std::int16_t Land();
+    // True when a file was open (and is now closed), whatever close said. A
+    // hidden file that was not landed is removed.
     std::int16_t CloseFile();
     // Writes Size bytes from Pointer at the current position, going on after
     // a partial write until all are written or the system reports an error.
@@ -33,13 +45,20 @@ public:
     std::int32_t ReadBytes(void* Pointer, std::int32_t bytes);
     // Writes the WAV header for Lenght bytes of CD audio at the current
     // position and flushes it to the disk.
-    std::int16_t writeWavHeader(std::int32_t Lenght);
+    std::int16_t writeWavHeader(std::uint32_t Lenght);
     // Rewrites the header at the start of the file for Lenght bytes, leaving
     // the position where it is: for a file that ends up shorter than planned.
-    std::int16_t UpdateWavHeader(std::int32_t Lenght);
+    std::int16_t UpdateWavHeader(std::uint32_t Lenght);
 
     // The 44 header bytes for Lenght bytes of 44100 Hz 16-bit stereo audio.
-    static void BuildWavHeader(std::int32_t Lenght, unsigned char header[kWavHeaderBytes]);
+    // The format's sizes are unsigned 32-bit numbers: audio up to
+    // kMaxWavAudioBytes fits.
+    static constexpr std::uint32_t kMaxWavAudioBytes = 0xFFFFFFFFu - 36;
+    static void BuildWavHeader(std::uint32_t Lenght, unsigned char header[kWavHeaderBytes]);
+
+    // Moves the position; the current position, or -1 when it cannot.
+    std::int64_t Seek(std::int64_t offset);
+    std::int64_t Tell() const;
 
     bool IsOpen() const { return !fileName_.isEmpty() && handle_ != -1; }
     std::int32_t Handle() const { return handle_; }
@@ -54,6 +73,8 @@ private:
     bool WriteAll(const void* data, std::int32_t size, std::int32_t& written);
     bool SyncData();
 
+    void ForgetHidden();
+
     // -1 before the first open and after a close: on this system 0 is a valid
     // descriptor (standard input), so it cannot stand for "no file".
     std::int32_t handle_ = -1;
@@ -61,4 +82,8 @@ private:
     std::int32_t bytesTransferred_ = 0;
     QString fileName_;
     int lastError_ = 0;
+    // A file of OpenHidden not landed yet: unnamed (O_TMPFILE), or under
+    // hiddenName_ when the file system needs a name.
+    bool hidden_ = false;
+    QByteArray hiddenName_;
 };

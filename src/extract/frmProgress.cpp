@@ -43,6 +43,8 @@ frmProgress::frmProgress(QWidget* owner) : QWidget(owner, Qt::Tool) {
     lblStatus = place(new QLabel(QStringLiteral("Extracting"), this), QStringLiteral("lblStatus"),
                       twips::rect(0, 60, 5175, 255));
     lblStatus->setAlignment(Qt::AlignCenter);
+    // A track name is shown as typed, even one that looks like markup.
+    lblStatus->setTextFormat(Qt::PlainText);
     lblStatus->setFont(Arial(8.25));
     QPalette white = lblStatus->palette();
     white.setColor(QPalette::WindowText, twips::kWhite);

@@ -1,11 +1,15 @@
 #include "extract/modRip.h"
 
 #include "cd/modAKRip32.h"
+#include "extract/RipEngine.h"
 #include "extract/mVariables.h"
 #include "extract/modLAME.h"
-#include "extract/modMP3.h"
-#include "extract/modWAV.h"
 #include "general/Dialogs.h"
+#include "general/modGeneral.h"
+#include "settings/modSettings.h"
+#include "tracks/modNames.h"
+
+#include <QSet>
 
 #include <cmath>
 #include <limits>
@@ -78,43 +82,85 @@ struct RunFlag {
     RunFlag& operator=(const RunFlag&) = delete;
 };
 
+// "name (2).ext": the name a later track with the same file name gets.
+QString Numbered(const QString& fileName, const QString& extension, int n) {
+    return fileName.left(fileName.size() - extension.size()) + QStringLiteral(" (%1)").arg(n) + extension;
+}
+
 }  // namespace
+
+QString RenameClashes(std::vector<riprun::Track>& tracks, const QString& extension) {
+    QSet<QString> taken;
+    for (const riprun::Track& t : tracks)
+        taken.insert(t.fileName);
+    QSet<QString> seen;
+    QStringList renamed;
+    for (riprun::Track& t : tracks) {
+        if (!seen.contains(t.fileName)) {
+            seen.insert(t.fileName);
+            continue;
+        }
+        const QString before = t.fileName;
+        int n = 2;
+        while (taken.contains(Numbered(before, extension, n)))
+            ++n;
+        t.fileName = Numbered(before, extension, n);
+        taken.insert(t.fileName);
+        seen.insert(t.fileName);
+        renamed << QStringLiteral("Track %1: \"%2\"").arg(t.number).arg(modNames::FileNameFromPath(t.fileName));
+    }
+    if (renamed.isEmpty())
+        return {};
+    return QStringLiteral("Some ticked tracks have the same name, and one file would replace another. So that "
+                          "none is lost, these are saved under other names:\n\n") +
+           renamed.join(QLatin1Char('\n'));
+}
+
+int JobsSetting() {
+    bool ok = false;
+    const int jobs = modSettings::ReadSetting(modSettings::kSection, kJobsKey, QString()).trimmed().toInt(&ok);
+    return ok && jobs >= 1 ? std::min(jobs, 256) : ripengine::DefaultJobs();
+}
 
 void cmdRip_Click(RipSource& source, ProgressHost& host, Dialogs& dialogs) {
     if (mVariables::RunInProgress)
         return;
     const RunFlag running;
     mVariables::CancelRequested = false;
-    // Built whatever the format is now: the format is read again for every
-    // track, and a switch to MP3 during the run must find a configuration.
-    const lame_enc::BE_CONFIG config = MakeEncoderConfig(source.Encoder());
 
+    // The run takes the ticked tracks, their names, the format and the folder
+    // as they are at the click: tracks are encoded ahead, so a later change
+    // could not count for them alone.
     const int count = source.ItemCount();
-    for (int i = 0; i < count; ++i) {
-        if (mVariables::CancelRequested || mVariables::StopRequested)
-            return;
-        if (!source.IsChecked(i))
-            continue;
-        const bool mp3 = source.Mp3Selected();
-        const QString outPath = source.OutPath();
-        if (outPath.isEmpty()) {
+    QList<int> ticked;
+    for (int i = 0; i < count; ++i)
+        if (source.IsChecked(i))
+            ticked << i;
+    if (ticked.isEmpty())
+        return;
+    const QString outPath = source.OutPath();
+    if (outPath.isEmpty()) {
+        for (qsizetype k = 0; k < ticked.size(); ++k) {
             dialogs.MsgBox(kNoPathText, Dialogs::Buttons::Ok, Dialogs::Icon::Information, kNoPathTitle);
             source.ShowSettings();
-            continue;
         }
-        const QString folder = EnsureTrailingBackslash(outPath);
-        const QString name = source.ItemText(i);
-        const akrip::TOC& toc = modAKRip32::Drive().DiscTOC;
-        std::int32_t start = modAKRip32::TrackStart(toc, i + 1);
-        const std::int32_t end = modAKRip32::TrackStart(toc, i + 2);
-        const riptrack::RipOutcome outcome =
-            mp3 ? modMP3::RipTrackMp3(OutputFileName(folder, name, QStringLiteral(".mp3")), start, end,
-                                      config, host, dialogs)
-                : modWAV::RipTrackWav(OutputFileName(folder, name, QStringLiteral(".wav")), start, end,
-                                      host, dialogs);
-        if (outcome == riptrack::RipOutcome::StopRun)
-            return;
+        return;
     }
+    riprun::Choices choices;
+    choices.mp3 = source.Mp3Selected();
+    choices.config = MakeEncoderConfig(source.Encoder());
+    choices.jobs = JobsSetting();
+    const QString extension = choices.mp3 ? QStringLiteral(".mp3") : QStringLiteral(".wav");
+    const QString folder = EnsureTrailingBackslash(outPath);
+    const akrip::TOC& toc = modAKRip32::Drive().DiscTOC;
+    std::vector<riprun::Track> tracks;
+    for (int i : ticked)
+        tracks.push_back({toc.tracks[i].trackNumber, modAKRip32::TrackStart(toc, i + 1),
+                          modAKRip32::TrackStart(toc, i + 2), OutputFileName(folder, source.ItemText(i), extension)});
+    const QString clashes = RenameClashes(tracks, extension);
+    if (!clashes.isEmpty())
+        dialogs.MsgBox(clashes, Dialogs::Buttons::Ok, Dialogs::Icon::Information, modGeneral::kAppTitle);
+    riprun::Run(tracks, choices, host, dialogs);
 }
 
 }  // namespace modRip

@@ -3,6 +3,7 @@
 // bottom and hands every ticked track to the WAV or MP3 extractor.
 
 #include "extract/ExtractUi.h"
+#include "extract/RipRun.h"
 #include "extract/lame_enc.h"
 
 #include <QString>
@@ -58,7 +59,18 @@ lame_enc::BE_CONFIG MakeEncoderConfig(const EncoderChoices& choices);
 // file lands directly in the folder.
 QString OutputFileName(const QString& folder, const QString& name, const QString& extension);
 
-// One run over the list. Does nothing while a run is already in progress.
+// The settings file's key for the number of MP3 tracks encoded at once.
+inline const QString kJobsKey = QStringLiteral("Jobs");
+// Jobs= from the settings file, else the number of cores.
+int JobsSetting();
+
+// Gives each track whose file name an earlier one has already "name (2)",
+// "name (3)" ..., never a name another track has. The message that says
+// which were renamed; empty when none was.
+QString RenameClashes(std::vector<riprun::Track>& tracks, const QString& extension);
+
+// One run over the list: the ticked tracks, extracted in list order. Does
+// nothing while a run is already in progress.
 void cmdRip_Click(RipSource& source, ProgressHost& host, Dialogs& dialogs);
 
 }  // namespace modRip

@@ -51,17 +51,19 @@ TEST(RipTrackWav, CopiesTheSectorsBehindTheHeader) {
         EXPECT_EQ(disc.progress.statuses, QStringList(qsizetype(c.done.size()), QStringLiteral("Extracting: t.wav")));
         EXPECT_TRUE(disc.progress.shown == 1 && disc.progress.open == 0);
         ASSERT_EQ(disc.dialogs.boxes.size(), std::size_t(c.failures / 3));
-        for (const auto& box : disc.dialogs.boxes)
-            EXPECT_TRUE(box.text == modAKRip32::CDErrorText(akrip::E_ASPIERROR) && box.icon == Dialogs::Icon::None &&
-                        box.title == QStringLiteral("Dorvane"));
+        for (const auto& box : disc.dialogs.boxes)  // which track, which file, and the library's text
+            EXPECT_TRUE(box.text.startsWith(QStringLiteral("Track 4 could not be read at sector 80, so \"t.wav\"")) &&
+                        box.text.endsWith(QStringLiteral("\n\n") + modAKRip32::CDErrorText(akrip::E_ASPIERROR)) &&
+                        box.icon == Dialogs::Icon::None && box.title == QStringLiteral("Dorvane"))
+                << box.text.toStdString();
     }
 }
 
-// A file that cannot be created skips the track unread; a full disk stops the
-// run. The message names the file and the system's reason.
+// A file that cannot be created, or a full disk, stops the run unread. The
+// message names the file and the system's reason.
 TEST(RipTrackWav, FileFaultsAreTold) {
     const struct { const char* file; RipOutcome outcome; const char* reason; } cases[] = {
-        {"/nonexistent-folder/t.wav", RipOutcome::Continue, "No such file or directory"},
+        {"/nonexistent-folder/t.wav", RipOutcome::StopRun, "No such file or directory"},
         {"/dev/full", RipOutcome::StopRun, "No space left on device"}};
     for (const auto& c : cases) {
         OpenDisc disc({100});

@@ -1,0 +1,504 @@
+#include "extract/RipEngine.h"
+
+#include "cd/DiscInfo.h"
+#include "extract/RipTrack.h"
+#include "extract/clsFileIo.h"
+#include "general/modFiles.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+namespace ripengine {
+
+int DefaultJobs() { return std::max(1u, std::thread::hardware_concurrency()); }
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// One block handed from a drive's reader to the job it belongs to.
+struct Block {
+    std::vector<unsigned char> pcm;
+    std::int32_t sectors = 0;
+    bool failed = false;  // three reads failed
+    int error = 0;
+};
+
+// A bounded queue from the reader to one job, so memory stays flat however
+// long a track is. The reader finishes it; the job, or a stop, abandons it.
+class BlockQueue {
+public:
+    bool Push(Block block) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return abandoned_ || blocks_.size() < kCapacity; });
+        if (abandoned_)
+            return false;
+        blocks_.push_back(std::move(block));
+        changed_.notify_all();
+        return true;
+    }
+    void Finish() {
+        const std::lock_guard lock(mutex_);
+        finished_ = true;
+        changed_.notify_all();
+    }
+    // False at the end of the track.
+    bool Pop(Block& block) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return finished_ || abandoned_ || !blocks_.empty(); });
+        if (blocks_.empty())
+            return false;
+        block = std::move(blocks_.front());
+        blocks_.pop_front();
+        changed_.notify_all();
+        return true;
+    }
+    void Abandon() {
+        const std::lock_guard lock(mutex_);
+        abandoned_ = true;
+        blocks_.clear();
+        changed_.notify_all();
+    }
+
+private:
+    static constexpr std::size_t kCapacity = 16;  // about 1 MB
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Block> blocks_;
+    bool finished_ = false;
+    bool abandoned_ = false;
+};
+
+// A file whose writes the flusher makes durable.
+struct FlushTarget {
+    int fd = -1;
+    bool queued = false;  // guarded by the flusher's mutex
+    bool running = false;
+    int error = 0;
+};
+
+// Makes written data durable on a thread of its own, so encoding never waits
+// for the disk; requests for the same file that pile up are served by one
+// flush.
+class Flusher {
+public:
+    Flusher() : thread_([this] { Run(); }) {}
+    ~Flusher() {
+        {
+            const std::lock_guard lock(mutex_);
+            quit_ = true;
+            changed_.notify_all();
+        }
+        thread_.join();
+    }
+    Flusher(const Flusher&) = delete;
+    Flusher& operator=(const Flusher&) = delete;
+
+    void Request(FlushTarget& target) {
+        const std::lock_guard lock(mutex_);
+        if (!target.queued) {
+            target.queued = true;
+            queue_.push_back(&target);
+            changed_.notify_all();
+        }
+    }
+    // Waits until no flush of target is queued or running; its first
+    // failure, if any, is the result.
+    int Settle(FlushTarget& target) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return !target.queued && !target.running; });
+        return target.error;
+    }
+
+private:
+    void Run() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [&] { return quit_ || !queue_.empty(); });
+            if (queue_.empty())
+                return;
+            FlushTarget& target = *queue_.front();
+            queue_.pop_front();
+            target.queued = false;
+            target.running = true;
+            const int fd = target.fd;
+            lock.unlock();
+            // A pipe or a device has nothing to make durable: no failure.
+            const int error = ::fdatasync(fd) == 0 || errno == EINVAL ? 0 : errno;
+            lock.lock();
+            target.running = false;
+            if (target.error == 0)
+                target.error = error;
+            changed_.notify_all();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<FlushTarget*> queue_;
+    bool quit_ = false;
+    std::thread thread_;  // last, so it starts once the rest is ready
+};
+
+class FileOutput final : public TrackOutput {
+public:
+    FileOutput(clsFileIo& file, Flusher& flusher, FlushTarget& target)
+        : file_(file), flusher_(flusher), target_(target) {}
+
+    bool Write(const void* data, std::size_t bytes) override {
+        for (std::size_t done = 0; done < bytes;) {
+            const std::size_t n = std::min<std::size_t>(bytes - done, 1 << 30);
+            if (!file_.WriteBytes(static_cast<const char*>(data) + done, static_cast<std::int32_t>(n)))
+                return Failed();
+            done += n;
+        }
+        return true;
+    }
+    bool Seek(std::uint64_t offset) override {
+        return file_.Seek(static_cast<std::int64_t>(offset)) >= 0 || Failed();
+    }
+    std::uint64_t Tell() const override { return static_cast<std::uint64_t>(std::max<std::int64_t>(0, file_.Tell())); }
+    void RequestFlush() override { flusher_.Request(target_); }
+
+    // errno of the first failure; 0 when none.
+    int Error() const { return error_; }
+
+private:
+    bool Failed() {
+        if (error_ == 0)
+            error_ = file_.LastError() != 0 ? file_.LastError() : EIO;
+        return false;
+    }
+
+    clsFileIo& file_;
+    Flusher& flusher_;
+    FlushTarget& target_;
+    int error_ = 0;
+};
+
+struct JobState {
+    explicit JobState(Job j) : job(std::move(j)) {}
+    Job job;
+    std::unique_ptr<BlockQueue> queue;  // when one reader reads for every job
+    std::atomic<bool> stop{false};
+    std::atomic<bool> drop{false};
+    // Guarded by the engine's mutex:
+    std::int32_t published = 0;
+    std::int32_t acked = 0;
+    bool ended = false;
+    JobStatus status;
+    std::unique_ptr<clsFileIo> file;  // kept until landed or discarded
+};
+
+}  // namespace
+
+struct RipEngine::Impl {
+    std::vector<std::unique_ptr<JobState>> jobs;
+    EncoderFactory factory;
+    Options options;
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    int current = 0;  // the job the caller watches; guarded by mutex
+    std::atomic<int> next{0};
+    std::unique_ptr<Flusher> flusher;
+    std::vector<std::thread> threads;
+
+    int Count() const { return static_cast<int>(jobs.size()); }
+
+    void Worker() {
+        for (int i = next++; i < Count(); i = next++)
+            RunJob(i, *jobs[static_cast<std::size_t>(i)]);
+    }
+
+    // The drive read from start to end in track order, a block at a time.
+    void Reader() {
+        for (const auto& j : jobs) {
+            riptrack::ReadBlock block(options.handle);
+            std::int32_t sector = j->job.start;
+            for (std::int32_t left = std::max(0, j->job.end - j->job.start); left > 0 && !j->drop;) {
+                Block b;
+                b.sectors = std::min(riptrack::kSectorsPerBlock, left);
+                if (!block.Read(sector, b.sectors)) {
+                    b.failed = true;
+                    b.error = block.Error();
+                    j->queue->Push(std::move(b));
+                    break;
+                }
+                b.pcm.assign(block.Audio(), block.Audio() + b.sectors * akrip::kSectorBytes);
+                if (!j->queue->Push(std::move(b)))
+                    break;
+                sector += b.sectors;
+                left -= b.sectors;
+            }
+            j->queue->Finish();
+        }
+    }
+
+    // Tells the window of a block; the current job of a lockstep run waits
+    // until the window has seen it.
+    void Publish(int index, JobState& j, std::int32_t sectors) {
+        std::unique_lock lock(mutex);
+        j.published = sectors;
+        changed.notify_all();
+        if (options.lockstep)
+            changed.wait(lock, [&] { return current != index || j.acked >= sectors || j.stop || j.drop; });
+    }
+
+    void End(JobState& j, JobStatus status, std::unique_ptr<clsFileIo> file) {
+        const std::lock_guard lock(mutex);
+        if (j.drop) {
+            status.outcome = Outcome::Dropped;
+            status.hasFile = false;
+            file.reset();
+        }
+        j.status = status;
+        j.file = std::move(file);
+        j.ended = true;
+        changed.notify_all();
+    }
+
+    void Drop(JobState& j) {
+        j.drop = true;
+        if (j.queue)
+            j.queue->Abandon();
+        const std::lock_guard lock(mutex);
+        if (j.ended) {
+            j.file.reset();
+            j.status.outcome = Outcome::Dropped;
+            j.status.hasFile = false;
+        }
+        changed.notify_all();
+    }
+
+    void RunJob(int index, JobState& j) {
+        JobStatus st;
+        st.sectorsTotal = std::max(0, j.job.end - j.job.start);
+        if (j.drop) {
+            st.outcome = Outcome::Dropped;
+            return End(j, st, nullptr);
+        }
+        // A file the disc reads is never opened for writing.
+        struct stat info {};
+        if (::stat(modFiles::PathBytes(j.job.fileName).constData(), &info) == 0 && S_ISREG(info.st_mode) &&
+            akrip::DiscReadsFile(options.handle, info.st_dev, info.st_ino)) {
+            if (j.queue)
+                j.queue->Abandon();
+            st.outcome = Outcome::SourceFile;
+            return End(j, st, nullptr);
+        }
+        std::unique_ptr<TrackEncoder> encoder = factory(j.job);
+        if (!encoder->FaultText().isEmpty()) {
+            if (j.queue)
+                j.queue->Abandon();
+            st.outcome = Outcome::EncoderFailed;
+            st.faultText = encoder->FaultText();
+            return End(j, st, nullptr);
+        }
+        auto file = std::make_unique<clsFileIo>();
+        if (!file->OpenHidden(j.job.fileName)) {
+            if (j.queue)
+                j.queue->Abandon();
+            st.outcome = Outcome::CreateFailed;
+            st.systemError = file->LastError();
+            return End(j, st, nullptr);
+        }
+        FlushTarget target;
+        target.fd = file->Handle();
+        FileOutput out(*file, *flusher, target);
+
+        st.outcome = Outcome::Complete;
+        std::int32_t encoded = 0;
+        const auto encodeFailed = [&] {
+            st.outcome = out.Error() != 0 ? Outcome::WriteFailed : Outcome::EncoderFailed;
+            st.faultText = encoder->FaultText();
+        };
+        if (!encoder->Begin(out, std::uint64_t(st.sectorsTotal) * akrip::kSectorBytes)) {
+            encodeFailed();
+        } else {
+            riptrack::ReadBlock block(options.handle);
+            Block queued;
+            for (std::int32_t left = st.sectorsTotal; left > 0;) {
+                if (j.drop) {
+                    st.outcome = Outcome::Dropped;
+                    break;
+                }
+                std::int32_t n = std::min(riptrack::kSectorsPerBlock, left);
+                const unsigned char* audio = nullptr;
+                int readError = 0;
+                if (j.queue) {
+                    if (!j.queue->Pop(queued)) {
+                        st.outcome = Outcome::Dropped;
+                        break;
+                    }
+                    n = queued.sectors;
+                    audio = queued.pcm.data();
+                    readError = queued.failed ? queued.error : 0;
+                    if (queued.failed && readError == 0)
+                        readError = akrip::E_ASPIERROR;
+                } else if (block.Read(j.job.start + encoded, n)) {
+                    audio = block.Audio();
+                } else {
+                    readError = block.Error() != 0 ? block.Error() : akrip::E_ASPIERROR;
+                }
+                if (readError != 0) {
+                    st.outcome = Outcome::ReadFailed;
+                    st.readError = readError;
+                    st.failedSector = j.job.start + encoded;
+                    break;
+                }
+                if (!encoder->Encode(out, audio, n)) {
+                    encodeFailed();
+                    break;
+                }
+                encoded += n;
+                left -= n;
+                if (j.stop) {
+                    if (left > 0)
+                        st.outcome = Outcome::Stopped;
+                    break;
+                }
+                Publish(index, j, encoded);
+            }
+        }
+        if (j.queue)
+            j.queue->Abandon();
+
+        if (st.outcome != Outcome::Dropped && st.outcome != Outcome::EncoderFailed) {
+            if (!encoder->End(out, std::uint64_t(encoded) * akrip::kSectorBytes) && st.outcome != Outcome::WriteFailed)
+                st.outcome = out.Error() != 0 ? Outcome::WriteFailed : Outcome::EncoderFailed;
+        }
+        encoder.reset();
+        // A track ends once its file is on the disk; a flush that failed is a
+        // write that failed.
+        int flushError = flusher->Settle(target);
+        if (flushError == 0 && st.outcome != Outcome::Dropped && !file->FlushBuffers())
+            flushError = file->LastError();
+        if (st.outcome == Outcome::WriteFailed || (flushError != 0 && st.outcome != Outcome::Dropped)) {
+            st.outcome = Outcome::WriteFailed;
+            st.systemError = out.Error() != 0 ? out.Error() : flushError;
+        }
+        st.sectorsDone = encoded;
+        switch (st.outcome) {
+        case Outcome::Complete:
+        case Outcome::Stopped:
+        case Outcome::ReadFailed: st.hasFile = true; break;
+        // A file that holds no audio is no use to anybody.
+        case Outcome::WriteFailed: st.hasFile = encoded > 0; break;
+        default: st.hasFile = false; break;
+        }
+        if (!st.hasFile)
+            file.reset();
+        End(j, st, std::move(file));
+    }
+};
+
+RipEngine::RipEngine(std::vector<Job> jobs, EncoderFactory factory, Options options) : impl_(new Impl) {
+    impl_->factory = std::move(factory);
+    impl_->options = options;
+    impl_->options.jobs = std::max(1, options.jobs);
+    for (Job& job : jobs) {
+        impl_->jobs.push_back(std::make_unique<JobState>(std::move(job)));
+        if (options.oneReader)
+            impl_->jobs.back()->queue = std::make_unique<BlockQueue>();
+    }
+}
+
+RipEngine::~RipEngine() {
+    for (const auto& j : impl_->jobs)
+        impl_->Drop(*j);
+    for (std::thread& t : impl_->threads)
+        t.join();
+}
+
+void RipEngine::Start() {
+    if (!impl_->threads.empty() || impl_->jobs.empty())
+        return;
+    impl_->flusher = std::make_unique<Flusher>();
+    const int workers = std::min(impl_->options.jobs, Count());
+    for (int i = 0; i < workers; ++i)
+        impl_->threads.emplace_back([this] { impl_->Worker(); });
+    if (impl_->options.oneReader)
+        impl_->threads.emplace_back([this] { impl_->Reader(); });
+}
+
+int RipEngine::Count() const { return impl_->Count(); }
+
+JobStatus RipEngine::Status(int index) const {
+    const std::lock_guard lock(impl_->mutex);
+    const JobState& j = *impl_->jobs.at(static_cast<std::size_t>(index));
+    JobStatus status = j.status;
+    status.sectorsTotal = std::max(0, j.job.end - j.job.start);
+    if (!j.ended) {
+        status.outcome = j.drop ? Outcome::Dropped : Outcome::Running;
+        status.sectorsDone = j.published;
+    }
+    return status;
+}
+
+bool RipEngine::WaitEnded(int index, std::chrono::milliseconds timeout) {
+    std::unique_lock lock(impl_->mutex);
+    const JobState& j = *impl_->jobs.at(static_cast<std::size_t>(index));
+    impl_->current = index;
+    impl_->changed.notify_all();
+    return impl_->changed.wait_for(lock, timeout, [&] { return j.ended; });
+}
+
+std::int32_t RipEngine::WaitProgress(int index, std::int32_t seen, std::chrono::milliseconds timeout) {
+    std::unique_lock lock(impl_->mutex);
+    const JobState& j = *impl_->jobs.at(static_cast<std::size_t>(index));
+    impl_->current = index;
+    impl_->changed.notify_all();
+    impl_->changed.wait_for(lock, timeout, [&] { return j.ended || j.published > seen; });
+    return j.published;
+}
+
+void RipEngine::Acknowledge(int index, std::int32_t sectors) {
+    const std::lock_guard lock(impl_->mutex);
+    JobState& j = *impl_->jobs.at(static_cast<std::size_t>(index));
+    j.acked = std::max(j.acked, sectors);
+    impl_->changed.notify_all();
+}
+
+bool RipEngine::Land(int index, int& error) {
+    std::unique_ptr<clsFileIo> file;
+    {
+        std::unique_lock lock(impl_->mutex);
+        JobState& j = *impl_->jobs.at(static_cast<std::size_t>(index));
+        impl_->changed.wait(lock, [&] { return j.ended; });
+        file = std::move(j.file);
+    }
+    error = 0;
+    if (!file)
+        return false;
+    if (!file->Land()) {
+        error = file->LastError();
+        return false;
+    }
+    file->CloseFile();
+    return true;
+}
+
+void RipEngine::Discard(int index) { impl_->Drop(*impl_->jobs.at(static_cast<std::size_t>(index))); }
+
+void RipEngine::StopAfterBlock(int index) {
+    impl_->jobs.at(static_cast<std::size_t>(index))->stop = true;
+    DropAfter(index);
+    const std::lock_guard lock(impl_->mutex);
+    impl_->changed.notify_all();
+}
+
+void RipEngine::DropAfter(int index) {
+    for (int k = index + 1; k < Count(); ++k)
+        impl_->Drop(*impl_->jobs[static_cast<std::size_t>(k)]);
+}
+
+}  // namespace ripengine
