@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -198,6 +199,59 @@ TEST_F(CueImageTest, EveryCaseGivesItsTableAndEveryByteOrSaysWhyNot) {
             EXPECT_TRUE(std::equal(read->begin(), read->end(), &disc[at * kSector])) << at;
         }
         EXPECT_FALSE(ReadSectors(handle, end - 1, 2)) << "past the lead-out";
+    }
+}
+
+// A damaged FLAC frame, or a FLAC or WAVE file cut short, fails where its audio is missing and only
+// there: the tracks keep the places the headers promise, and reads before and after a failure give
+// every byte; a second pass fails the same blocks again.
+TEST_F(CueImageTest, DamagedAudioFailsOnlyWhereItIsMissing) {
+    struct Damage {
+        std::string name;
+        FileType type;
+        std::string sheet;
+        bool cut;                            // else damaged in the middle
+        std::int32_t badFrom, badTo;         // the failing blocks lie within these sectors
+    };
+    const std::string two = "FILE b.wav WAVE\n" + Track(2) + Track(3, "00:02:50");
+    for (const Damage& d : {Damage{"damaged FLAC frame", FileType::Flac, "FILE a.flac WAVE\n" + kThree, false, 301, 501},
+                            Damage{"FLAC cut short", FileType::Flac, "FILE a.flac WAVE\n" + Track(1) + two, true, 26, 301},
+                            Damage{"WAVE cut short", FileType::Wave, "FILE a.wav WAVE\n" + Track(1) + two, true, 26, 301}}) {
+        SCOPED_TRACE(d.name);
+        const std::string first = folder_.file(d.type == FileType::Flac ? "a.flac" : "a.wav");
+        discmaker::WriteAudioFile(first, kPlan, 0, d.cut ? 301 : 750, d.type);
+        discmaker::WriteAudioFile(folder_.file("b.wav"), kPlan, 301, 449, FileType::Wave);
+        const auto size = static_cast<off_t>(std::filesystem::file_size(first));
+        if (d.cut) {
+            ASSERT_EQ(::truncate(first.c_str(), size / 2), 0);
+        } else {
+            std::fstream f(first, std::ios::in | std::ios::out | std::ios::binary);
+            f.seekp(size / 2);
+            f << std::string(3000, 'U');
+        }
+        const int handle = Open(d.sheet);
+        akrip::TOC toc{};
+        ASSERT_EQ(akrip::ReadTOC(handle, &toc), 1);
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(Address(toc.tracks[i]), (std::array{0u, 301u, 501u, 750u})[i]) << "entry " << i;
+        std::vector<bool> passes[2];
+        for (std::vector<bool>& good : passes) {
+            for (std::int32_t at = 0; at < 750; at += 26) {
+                const auto n = std::min(26, 750 - at);
+                const auto read = ReadSectors(handle, at, n);
+                good.push_back(read.has_value());
+                std::vector<unsigned char> expected(std::size_t(n) * kSector);
+                for (int k = 0; k < n; ++k)
+                    discmaker::FillSector(kPlan, at + k, &expected[std::size_t(k) * kSector]);
+                if (read)
+                    EXPECT_EQ(*read, expected) << "at " << at;
+                else
+                    EXPECT_TRUE(at + n > d.badFrom && at < d.badTo) << "at " << at;
+            }
+        }
+        EXPECT_EQ(passes[0], passes[1]);
+        EXPECT_NE(std::count(passes[0].begin(), passes[0].end(), false), 0) << "the damage was read";
+        EXPECT_EQ(passes[0].back(), true);
     }
 }
 
