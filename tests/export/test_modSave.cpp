@@ -8,6 +8,8 @@
 #include <csignal>
 #include <fstream>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 using modSave::SaveTrackList;
@@ -95,4 +97,33 @@ TEST(SaveTrackList, AFailedSaveKeepsTheOldFile) {
     ::setrlimit(RLIMIT_FSIZE, &before);
     EXPECT_EQ(dialogs.boxes.at(0).icon, Dialogs::Icon::Exclamation);
     EXPECT_EQ(Read(folder.file("a.txt")), "old");
+}
+
+// The file's own permissions hold: a read-only list is refused, and a list in
+// a folder that takes no new file, but whose list may be written, is written
+// in place. Root may create files in any folder, so as root that case saves
+// as nobody.
+TEST(SaveTrackList, TheFilesPermissionsHoldNotTheFolders) {
+    const std::tuple<mode_t, mode_t, bool> cases[] = {  // folder, file, saved
+        {0755, 0444, false}, {0555, 0666, true}, {0555, 0444, false}};
+    for (const auto& [folderMode, fileMode, saved] : cases) {
+        testsupport::TempFolder folder;
+        const std::string list = folder.file("a.txt");
+        std::ofstream(list) << "an old list, longer than the new one";
+        ASSERT_EQ(::chmod(list.c_str(), fileMode), 0);
+        ASSERT_EQ(::chmod(folder.path().c_str(), folderMode), 0);
+        ScriptedDialogs dialogs;
+        dialogs.saveNames = {QString::fromStdString(list)};
+        const bool drop = ::geteuid() == 0 && saved;
+        ASSERT_TRUE(!drop || ::seteuid(65534) == 0);
+        SaveTrackList(dialogs, folder.qpath(), kOne);
+        ASSERT_TRUE(!drop || ::seteuid(0) == 0);
+        ::chmod(folder.path().c_str(), 0700);
+        const std::string what = std::to_string(folderMode) + " " + std::to_string(fileMode);
+        EXPECT_EQ(Read(list), saved ? "Track 01 - CD1\r\n" : "an old list, longer than the new one") << what;
+        ASSERT_EQ(dialogs.boxes.size(), 1u);
+        EXPECT_EQ(dialogs.boxes[0].icon, saved ? Dialogs::Icon::Information : Dialogs::Icon::Exclamation) << what;
+        struct stat st {};
+        EXPECT_TRUE(::stat(list.c_str(), &st) == 0 && (st.st_mode & 07777) == fileMode) << what;
+    }
 }

@@ -85,6 +85,25 @@ private slots:
         QVERIFY(std::ranges::none_of(QApplication::topLevelWidgets(),
                                      [](QWidget* t) { return qobject_cast<frmAbout*>(t) != nullptr; }));
     }
+
+    // No browser: each page that does not open is named in a box; one that
+    // does open gets none.
+    void aPageThatDoesNotOpenIsNamedInABox() {
+        dialogs_.openResults = {false, true, false, false};
+        dialogs_.answers = {Dialogs::Answer::Yes};
+        for (const char* entry : {"mnuHRepBug", "mnuHHomepage", "mnuUpdate", "mnuHHelp"})
+            child<QAction>(&*w_, entry)->trigger();
+        const QString failed[] = {kSite + QStringLiteral("?mode=Contact&sub-mode=csupport"),
+                                  kSite + QStringLiteral("?mode=Products&act=DL&p=dorvane"),
+                                  kSite + QStringLiteral("?mode=Products&p=dorvane")};
+        QCOMPARE(dialogs_.boxes.size(), size_t(4));  // the third asks about the online pages
+        for (int i = 0; i < 3; ++i) {
+            const auto& box = dialogs_.boxes[i < 2 ? i : 3];
+            QVERIFY2(box.text.endsWith(QStringLiteral("\r\n\r\n") + failed[i]), qPrintable(box.text));
+            QVERIFY(box.text.startsWith(QStringLiteral("No web browser could be started")));
+            QVERIFY(box.icon == Dialogs::Icon::Exclamation && box.title == QStringLiteral("Dorvane"));
+        }
+    }
 };
 
 QTEST_MAIN(HelpTest)
