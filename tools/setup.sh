@@ -17,8 +17,8 @@ packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libcdio-dev 
           libsndfile1-dev libmp3lame-dev libgtest-dev googletest
           fonts-dejavu-core fonts-liberation2 fonts-comic-neue)
 # The tests compare with the command-line encoder and decoder and check the
-# desktop entry.
-[ "$mode" = test ] && packages+=(xauth xvfb lame flac desktop-file-utils)
+# desktop entry and the AppStream metainfo.
+[ "$mode" = test ] && packages+=(xauth xvfb lame flac desktop-file-utils appstream)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
