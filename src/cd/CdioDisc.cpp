@@ -3,7 +3,9 @@
 // across threads.
 
 #include <cdio/cdio.h>
+#include <cdio/cdtext.h>
 #include <cdio/logging.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
@@ -137,9 +139,52 @@ std::uint8_t ControlBits(CdIo_t* p, track_t track) {
     return control;
 }
 
+using FileId = std::pair<std::uint64_t, std::uint64_t>;
+
+// The image and, for a TOC, the data files it names.
+std::vector<FileId> ImageFiles(CdIo_t* p, const std::string& imagePath) {
+    std::vector<std::string> paths{imagePath};
+    if (cdio_get_driver_id(p) == DRIVER_CDRDAO)
+        for (std::string& file : TocDataFiles(imagePath))
+            paths.push_back(std::move(file));
+    std::vector<FileId> ids;
+    for (const std::string& path : paths) {
+        struct stat info {};
+        if (::stat(path.c_str(), &info) == 0)
+            ids.emplace_back(info.st_dev, info.st_ino);
+    }
+    return ids;
+}
+
+std::string CdText(const cdtext_t* text, cdtext_field_t field, track_t track) {
+    const char* value = cdtext_get_const(text, field, track);
+    return value ? value : "";
+}
+
 class CdioDisc final : public Disc {
 public:
-    CdioDisc(CdioPtr cdio, std::int64_t dataSectors) : cdio_(std::move(cdio)), dataSectors_(dataSectors) {}
+    CdioDisc(CdioPtr cdio, std::int64_t dataSectors, std::vector<FileId> files)
+        : cdio_(std::move(cdio)), dataSectors_(dataSectors), files_(std::move(files)) {}
+
+    // libcdio hands CD-Text over as UTF-8.
+    DiscText Text() override {
+        CdIo_t* p = cdio_.get();
+        const cdtext_t* text = cdio_get_cdtext(p);
+        const track_t first = cdio_get_first_track_num(p);
+        const track_t last = cdio_get_last_track_num(p);
+        if (!text || first == CDIO_INVALID_TRACK || last == CDIO_INVALID_TRACK)
+            return {};
+        DiscText disc{CdText(text, CDTEXT_FIELD_TITLE, 0), CdText(text, CDTEXT_FIELD_PERFORMER, 0), {}};
+        for (int track = first; track <= last; ++track) {
+            const auto t = static_cast<track_t>(track);
+            disc.tracks.push_back({CdText(text, CDTEXT_FIELD_TITLE, t), CdText(text, CDTEXT_FIELD_PERFORMER, t)});
+        }
+        return disc;
+    }
+
+    bool ReadsFile(std::uint64_t device, std::uint64_t inode) override {
+        return std::find(files_.begin(), files_.end(), FileId(device, inode)) != files_.end();
+    }
 
     std::optional<DiscTable> Table() override {
         CdIo_t* p = cdio_.get();
@@ -179,6 +224,7 @@ public:
 private:
     CdioPtr cdio_;
     std::int64_t dataSectors_;
+    std::vector<FileId> files_;
 };
 
 }  // namespace
@@ -224,7 +270,8 @@ std::unique_ptr<Disc> OpenCdioDisc(const std::string& path, bool image) {
     if (!p)
         return nullptr;
     const std::int64_t dataSectors = image ? DataFileSectors(p.get(), path) : -1;
-    return std::make_unique<CdioDisc>(std::move(p), dataSectors);
+    std::vector<FileId> files = image ? ImageFiles(p.get(), path) : std::vector<FileId>();
+    return std::make_unique<CdioDisc>(std::move(p), dataSectors, std::move(files));
 }
 
 std::string LastCdioMessage() {

@@ -16,8 +16,15 @@ void SetCommandLineImages(std::vector<std::string> paths);
 // empty if it could not be read.
 const std::string& StartFolder();
 
-// The drive text (CDREC id) of an image: "IMAGE " and its file name.
+// The drive text (CDREC id) of a listed image: "IMAGE " and its file name,
+// or, where images of the same file name are listed, as many of its last
+// folders as tell it apart ("IMAGE a/album.cue", "IMAGE b/album.cue").
 std::string ImageDriveText(const std::string& path);
+
+// The drive texts of images listed together, in their order, as above.
+// Texts longer than a record holds keep the folder that tells them apart
+// and their end.
+std::vector<std::string> ImageDriveTexts(const std::vector<std::string>& paths);
 
 }  // namespace akrip
 

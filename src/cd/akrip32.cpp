@@ -165,12 +165,28 @@ int GetNumAdapters() {
     return count - 1;
 }
 
+namespace {
+
+// The drive texts of the images among the drives, in drive order: images
+// of the same file name are told apart by their folders.
+std::vector<std::string> ImageTexts(const std::vector<Drive>& drives) {
+    std::vector<std::string> paths;
+    for (const Drive& drive : drives)
+        if (drive.image)
+            paths.push_back(drive.path);
+    return ImageDriveTexts(paths);
+}
+
+}  // namespace
+
 void GetCDList(CDLIST* list) {
     if (!list)
         return;
     State& s = Global();
     std::lock_guard lock(s.mutex);
     const std::vector<Drive> drives = ListDrives(s);
+    const std::vector<std::string> imageTexts = ImageTexts(drives);
+    std::size_t image = 0;
     std::memset(list, 0, sizeof(CDLIST));
     list->max = kMaxDrives;
     list->num = static_cast<std::uint8_t>(drives.size());
@@ -180,7 +196,7 @@ void GetCDList(CDLIST* list) {
         rec.tgt = static_cast<std::uint8_t>(i);
         rec.lun = 0;
         const std::string id =
-            drives[i].image ? ImageDriveText(drives[i].path) : detail::CdioDriveDescription(drives[i].path);
+            drives[i].image ? imageTexts[image++] : detail::CdioDriveDescription(drives[i].path);
         std::memcpy(rec.id, id.data(), std::min(id.size(), sizeof(rec.id) - 1));
     }
     lastError = SS_OK;
@@ -352,8 +368,8 @@ const std::string& StartFolder() { return startFolder; }
 DiscText ReadDiscText(int handle) {
     State& s = Global();
     std::lock_guard lock(s.mutex);
-    (void)OpenSlot(s, handle);
-    return {};
+    const Slot* slot = OpenSlot(s, handle);
+    return slot && slot->disc ? slot->disc->Text() : DiscText{};
 }
 
 bool IsImageHandle(int handle) {
@@ -366,15 +382,24 @@ bool IsImageHandle(int handle) {
 bool DiscReadsFile(int handle, std::uint64_t device, std::uint64_t inode) {
     State& s = Global();
     std::lock_guard lock(s.mutex);
-    (void)OpenSlot(s, handle);
-    (void)device;
-    (void)inode;
-    return false;
+    const Slot* slot = OpenSlot(s, handle);
+    return slot && slot->disc && slot->disc->ReadsFile(device, inode);
 }
 
 std::string ImageDriveText(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return "IMAGE " + (slash == std::string::npos ? path : path.substr(slash + 1));
+    State& s = Global();
+    std::lock_guard lock(s.mutex);
+    const std::vector<Drive> drives = ListDrives(s);
+    const std::vector<std::string> texts = ImageTexts(drives);
+    std::size_t image = 0;
+    for (const Drive& drive : drives) {
+        if (!drive.image)
+            continue;
+        if (!path.empty() && drive.path == Resolved(path))
+            return texts[image];
+        ++image;
+    }
+    return ImageDriveTexts({path}).front();
 }
 }  // namespace akrip
 

@@ -19,6 +19,7 @@
 #include "CdTestSupport.h"
 #include "DiscMaker.h"
 #include "TestSupport.h"
+#include "cd/DiscInfo.h"
 #include "cd/akrip32_testing.h"
 
 namespace {
@@ -253,6 +254,37 @@ TEST_F(CueImageTest, DamagedAudioFailsOnlyWhereItIsMissing) {
         EXPECT_NE(std::count(passes[0].begin(), passes[0].end(), false), 0) << "the damage was read";
         EXPECT_EQ(passes[0].back(), true);
     }
+}
+
+// The sheet's titles, from UTF-8 or from Windows' Western code page, one entry per listed track;
+// and the files the open disc reads, which extraction must never write.
+TEST_F(CueImageTest, TitlesAndTheFilesTheDiscReads) {
+    discmaker::WriteAudioFile(folder_.file("a.wav"), kPlan, 0, 750, FileType::Wave);
+    const int handle = Open("PERFORMER \"Sigur R\xC3\xB3s\"\nTITLE \"( )\"\n" + kWav + Track(1) +
+                            "TITLE \"Caf\xE9 \x93Noir\x94\"\nPERFORMER \"Anna Bell\"\n" + Track(2, "00:04:01") +
+                            Track(3, "00:06:51") + "TITLE \"\xE6\x97\xA5\"\n" +
+                            "TRACK 04 MODE1/2352\nTITLE \"Data\"\nINDEX 00 00:10:00\n");
+    const akrip::DiscText text = akrip::ReadDiscText(handle);
+    EXPECT_EQ(text.title, "( )");
+    EXPECT_EQ(text.performer, "Sigur R\xC3\xB3s");
+    ASSERT_EQ(text.tracks.size(), 3u);
+    const std::vector<std::pair<std::string, std::string>> tracks = {
+        {"Caf\xC3\xA9 \xE2\x80\x9CNoir\xE2\x80\x9D", "Anna Bell"}, {"", ""}, {"\xE6\x97\xA5", ""}};
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(std::pair(text.tracks[i].title, text.tracks[i].performer), tracks[i]) << i;
+
+    auto reads = [&](int h, const std::string& path) {
+        struct stat info {};
+        EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+        return akrip::DiscReadsFile(h, info.st_dev, info.st_ino);
+    };
+    discmaker::WriteAudioFile(folder_.file("other.wav"), kPlan, 0, 1, FileType::Wave);
+    EXPECT_TRUE(reads(handle, folder_.file("a.wav")));
+    EXPECT_TRUE(reads(handle, sheet_));
+    EXPECT_FALSE(reads(handle, folder_.file("other.wav")));
+    akrip::CloseCDHandle(handle);
+    EXPECT_FALSE(reads(handle, folder_.file("a.wav"))) << "closed";
+    EXPECT_TRUE(akrip::ReadDiscText(handle).tracks.empty()) << "closed";
 }
 
 // Sheets of tracks in order with random times, gaps, files, modes and broken lines, every other

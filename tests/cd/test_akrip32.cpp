@@ -2,6 +2,7 @@
 // handles, range checks, the read-fault seam. What a disc image holds is in test_CueImage.cpp.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,6 +16,8 @@
 #include "CdTestSupport.h"
 #include "DiscMaker.h"
 #include "TestSupport.h"
+#include "cd/DiscInfo.h"
+#include "cd/ImageDrives.h"
 #include "cd/akrip32_testing.h"
 #include "cd/modAKRip32.h"
 
@@ -76,6 +79,54 @@ TEST_F(Akrip32, DriveListFollowsTheCommandLineAndTheImageVariable) {
     EXPECT_EQ(modAKRip32::UseCommandLineImages({}), QString());
     ::setenv("DORVANE_DISC_IMAGES", "", 1);
     EXPECT_EQ(akrip::GetNumAdapters(), realDrives_ - 1) << "the variable is read afresh";
+}
+
+// Images of the same file name show as many of their folders as tell them apart; the rest keep
+// their file name, which saved settings name them by.
+TEST_F(Akrip32, SameNamedImagesAreToldApartByTheirFolders) {
+    const std::string deep(70, 'd');
+    const std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>> cases = {
+        {{"/m/a/album.cue", "/m/b/./album.cue", "/m/c/other.cue"},
+         {"IMAGE a/album.cue", "IMAGE b/album.cue", "IMAGE other.cue"}},
+        {{"/m/x/a/album.cue", "/m/y/a/album.cue", "/a/album.cue"},
+         {"IMAGE x/a/album.cue", "IMAGE y/a/album.cue", "IMAGE /a/album.cue"}},
+        {{"/m/album.cue", "/m/album.cue"}, {"IMAGE album.cue", "IMAGE album.cue"}},  // one image twice
+        {{"/m/x\xC3\xA9/" + deep + "/album.cue", "/m/y/" + deep + "/album.cue"},
+         {"IMAGE x\xC3\xA9/\xE2\x80\xA6" + deep.substr(29) + "/album.cue",  // 64 bytes
+          "IMAGE y/\xE2\x80\xA6" + deep.substr(27) + "/album.cue"}},
+    };
+    for (const auto& [paths, texts] : cases)
+        EXPECT_EQ(akrip::ImageDriveTexts(paths), texts);
+
+    const std::string a = folder_.file("a/album.cue"), b = folder_.file("b/album.cue");
+    ScopedDiscImages images({a, b});
+    EXPECT_EQ(modAKRip32::UseCommandLineImages({b}), QStringLiteral("IMAGE b/album.cue"));
+    const QStringList shown = modAKRip32::DriveListTexts().mid(realDrives_);
+    EXPECT_EQ(shown.join(u','), QStringLiteral("IMAGE b/album.cue,IMAGE a/album.cue,IMAGE b/album.cue"));
+}
+
+// A TOC image's CD-Text, and the files it reads: the TOC and the BIN it names.
+TEST_F(Akrip32, TocImageGivesItsCdTextAndItsFiles) {
+    MakeImage(folder_, "a", {300, 200});
+    const std::string toc = folder_.file("a.toc"), bin = folder_.file("a.bin");
+    // libcdio wants each field on a line of its own.
+    std::ofstream(toc) << "CD_DA\nCD_TEXT {\n LANGUAGE_MAP { 0 : EN }\n"
+                       << " LANGUAGE 0 {\n  TITLE \"Album\"\n  PERFORMER \"Band\"\n }\n}\n"
+                       << "TRACK AUDIO\nCD_TEXT {\n LANGUAGE 0 {\n  TITLE \"One\"\n  PERFORMER \"Solo\"\n }\n}\n"
+                       << "FILE \"" << bin << "\" 0 00:04:00\nTRACK AUDIO\n"
+                       << "FILE \"" << bin << "\" 00:04:00 00:02:50\n";
+    ScopedDiscImages images({toc});
+    const int handle = OpenDrive(ImageTarget(0));
+    const akrip::DiscText text = akrip::ReadDiscText(handle);
+    EXPECT_EQ(std::pair(text.title, text.performer), std::pair(std::string("Album"), std::string("Band")));
+    ASSERT_EQ(text.tracks.size(), 2u);
+    EXPECT_EQ(std::pair(text.tracks[0].title, text.tracks[0].performer), std::pair(std::string("One"), std::string("Solo")));
+    EXPECT_EQ(text.tracks[1].title, "");
+    for (const auto& [path, read] : {std::pair{toc, true}, {bin, true}, {folder_.file("a.cue"), false}}) {
+        struct stat info {};
+        ASSERT_EQ(::stat(path.c_str(), &info), 0);
+        EXPECT_EQ(akrip::DiscReadsFile(handle, info.st_dev, info.st_ino), read) << path;
+    }
 }
 
 // Start-up makes the program's folder current before it opens a drive, so
