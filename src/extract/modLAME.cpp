@@ -1,8 +1,9 @@
 #include "extract/modLAME.h"
 
+#include "general/modFiles.h"
 #include "general/modGeneral.h"
 
-#include <QFile>
+#include <QFileInfo>
 
 #include <array>
 #include <dlfcn.h>
@@ -30,7 +31,7 @@ std::int32_t PresetForQuality(int index) {
     return kByIndex[static_cast<std::size_t>(index)];
 }
 
-QString ModulePath() { return modGeneral::AppFolder() + QStringLiteral("/lame_enc.so"); }
+QString ModulePath() { return modGeneral::PrivateModulePath(QStringLiteral("lame_enc.so")); }
 
 void LameLibrary::Unload::operator()(void* module) const noexcept { ::dlclose(module); }
 
@@ -39,9 +40,8 @@ namespace {
 // The loader's own words first, then what the person can do about it.
 QString Explained(const QString& why) {
     return why + QStringLiteral("\n\nMP3 files are made by the encoder module lame_enc.so, which "
-                                "belongs in the program's folder (%1). Install the program again, or "
-                                "choose WAV in Settings.")
-                     .arg(modGeneral::AppFolder());
+                                "belongs in %1. Install the program again, or choose WAV in Settings.")
+                     .arg(QFileInfo(ModulePath()).path());
 }
 
 // dlsym's result as the function type it is known to have.
@@ -63,7 +63,7 @@ bool Resolve(void* module, const char* name, F& function, QString& error) {
 
 std::optional<LameLibrary> LameLibrary::Load(QString& error) {
     LameLibrary library;
-    library.module_.reset(::dlopen(QFile::encodeName(ModulePath()).constData(), RTLD_NOW | RTLD_LOCAL));
+    library.module_.reset(::dlopen(modFiles::PathBytes(ModulePath()).constData(), RTLD_NOW | RTLD_LOCAL));
     if (!library.module_) {
         const char* why = ::dlerror();
         error = Explained(why ? QString::fromLocal8Bit(why) : QStringLiteral("Cannot load %1").arg(ModulePath()));

@@ -1,6 +1,6 @@
 #pragma once
-// The MP3 encoder module as the program sees it: loaded at run time from the
-// application folder, its result codes as text, and the quality presets the
+// The MP3 encoder module as the program sees it: loaded at run time as a
+// private module, its result codes as text, and the quality presets the
 // settings window offers.
 
 #include "extract/lame_enc.h"
@@ -21,7 +21,8 @@ QString LameErrorText(std::uint32_t code);
 // selection or any other index.
 std::int32_t PresetForQuality(int index);
 
-// <application folder>/lame_enc.so
+// lame_enc.so beside the program, or in ../lib/dorvane/ from its folder once
+// installed (see modGeneral::PrivateModulePath).
 QString ModulePath();
 
 // The loaded module and its four functions; unloaded when destroyed.

@@ -1,6 +1,7 @@
 # Installs the build into a fresh prefix and checks what a desktop needs to
 # list and start the program: a valid desktop entry under AudioVideo;Audio;,
-# the program its Exec line names, and its icon in the hicolor theme.
+# the program its Exec line names, its icon in the hicolor theme, and valid
+# AppStream metainfo of the same name; and that bin/ holds programs only.
 #   cmake -DBUILD_DIR=... -DPREFIX=... -P test_install.cmake
 function(fail)
   message(FATAL_ERROR ${ARGN})
@@ -11,7 +12,7 @@ execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFI
 if(rc)
   fail("cmake --install failed (${rc})")
 endif()
-set(entry ${PREFIX}/share/applications/dorvane.desktop)
+set(entry ${PREFIX}/share/applications/example.dorvane.Dorvane.desktop)
 execute_process(COMMAND desktop-file-validate ${entry} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
 if(rc OR out)
   fail("desktop-file-validate ${entry}: ${rc} ${out}")
@@ -28,9 +29,28 @@ if(rc OR NOT icons OR NOT categories)
   fail("${entry}: Exec=${exec}, Icon=${icon}, categories '${categories}'; installed icons: '${icons}'")
 endif()
 
-# The encoder module sits beside the program, which loads it from there; a
-# file manager may hand the program CUE sheets.
+# A file manager may hand the program CUE sheets.
 file(STRINGS ${entry} mime REGEX "^MimeType=.*application/x-cue;")
-if(NOT EXISTS ${PREFIX}/bin/lame_enc.so OR NOT mime OR NOT exec MATCHES "^dorvane$")
-  fail("${PREFIX}: lame_enc.so beside the program, and a MimeType line for CUE sheets")
+if(NOT mime OR NOT exec MATCHES "^dorvane$")
+  fail("${entry}: no MimeType line for CUE sheets, or Exec=${exec} is not dorvane")
+endif()
+
+# The encoder is a private module under lib/dorvane/, which the program finds
+# as ../lib/dorvane/ from its folder; bin/ holds nothing but programs.
+file(GLOB bin RELATIVE ${PREFIX}/bin ${PREFIX}/bin/*)
+foreach(f ${bin})
+  execute_process(COMMAND test -x ${PREFIX}/bin/${f} RESULT_VARIABLE rc)
+  if(rc OR f MATCHES "\\.so$")
+    fail("${PREFIX}/bin/${f} is no program; bin/ holds ${bin}")
+  endif()
+endforeach()
+if(NOT EXISTS ${PREFIX}/lib/dorvane/lame_enc.so)
+  fail("${PREFIX}/lib/dorvane/lame_enc.so is missing")
+endif()
+
+set(metainfo ${PREFIX}/share/metainfo/example.dorvane.Dorvane.metainfo.xml)
+execute_process(COMMAND appstreamcli validate --no-net ${metainfo} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+file(STRINGS ${metainfo} launchable REGEX "<launchable type=\"desktop-id\">example.dorvane.Dorvane.desktop<")
+if(rc OR NOT launchable)
+  fail("appstreamcli validate --no-net ${metainfo}: ${rc} ${out}; launchable: '${launchable}'")
 endif()
