@@ -207,7 +207,9 @@ struct RipEngine::Impl {
 
     std::mutex mutex;
     std::condition_variable changed;
-    int current = 0;  // the job the caller watches; guarded by mutex
+    // The first job that has not ended: the track a one-at-a-time run would
+    // be on, whose progress the window shows. Guarded by mutex.
+    int current = 0;
     std::atomic<int> next{0};
     std::unique_ptr<Flusher> flusher;
     std::vector<std::thread> threads;
@@ -263,6 +265,8 @@ struct RipEngine::Impl {
         j.status = status;
         j.file = std::move(file);
         j.ended = true;
+        while (current < Count() && jobs[static_cast<std::size_t>(current)]->ended)
+            ++current;
         changed.notify_all();
     }
 
@@ -447,16 +451,12 @@ JobStatus RipEngine::Status(int index) const {
 bool RipEngine::WaitEnded(int index, std::chrono::milliseconds timeout) {
     std::unique_lock lock(impl_->mutex);
     const JobState& j = *impl_->jobs.at(static_cast<std::size_t>(index));
-    impl_->current = index;
-    impl_->changed.notify_all();
     return impl_->changed.wait_for(lock, timeout, [&] { return j.ended; });
 }
 
 std::int32_t RipEngine::WaitProgress(int index, std::int32_t seen, std::chrono::milliseconds timeout) {
     std::unique_lock lock(impl_->mutex);
     const JobState& j = *impl_->jobs.at(static_cast<std::size_t>(index));
-    impl_->current = index;
-    impl_->changed.notify_all();
     impl_->changed.wait_for(lock, timeout, [&] { return j.ended || j.published > seen; });
     return j.published;
 }

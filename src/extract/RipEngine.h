@@ -97,7 +97,7 @@ struct Options {
     // A real drive is read by one reader, in track order; a disc image may be
     // read by every job at once.
     bool oneReader = false;
-    // The window's progress: the current job (the one WaitProgress watches)
+    // The window's progress: the current job (the first that has not ended)
     // waits after each block until Acknowledge, so a Cancel seen between
     // two blocks ends it after exactly one more, as a track extracted on its
     // own does. Jobs ahead never wait.
@@ -122,8 +122,7 @@ public:
     // Waits until job index has ended, at most timeout; true when it has.
     bool WaitEnded(int index, std::chrono::milliseconds timeout);
     // Waits until job index has more than `seen` sectors encoded or has
-    // ended, at most timeout; gives the sectors encoded so far. Job index is
-    // the current one from now on.
+    // ended, at most timeout; gives the sectors encoded so far.
     std::int32_t WaitProgress(int index, std::int32_t seen, std::chrono::milliseconds timeout);
     // With lockstep: the current job may go on past `sectors`.
     void Acknowledge(int index, std::int32_t sectors);

@@ -118,9 +118,13 @@ RipOutcome Run(const std::vector<Track>& tracks, const Choices& choices, Progres
                 seen = done;
                 progress->ChangeProgress(status, static_cast<float>(seen), total);
             }
-            if (ended)
+            // A track that ended ahead still has its moment on screen, and a
+            // Cancel then stops the run after it.
+            if (ended && !block)
                 break;
             host.DoEvents();
+            if (ended)
+                break;
             // Acted on only after a block, so the track always gets one more
             // block after the click, however the disc keeps up.
             if (block && ((choices.mp3 && mVariables::CancelRequested) || mVariables::StopRequested))
