@@ -1,0 +1,95 @@
+#include "rip/TrackPlan.h"
+
+#include "extract/modRip.h"
+#include "tracks/modNames.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <map>
+
+namespace ripcli {
+
+QString TrackName(const ListedTrack& track, const NameChoices& choices) {
+    const QString title = choices.titles && !track.title.isEmpty() ? track.title : QStringLiteral("Track");
+    if (choices.noNumber)
+        return title;
+    const QString number = QStringLiteral("%1").arg(track.number, 2, 10, QLatin1Char('0'));
+    return modNames::ComposeName(title, number, choices.prefix.value_or(QStringLiteral("CD1")));
+}
+
+Plan PlanTracks(const DiscListing& disc, const std::vector<int>& wanted, const NameChoices& choices,
+                const QString& folder, const QString& extension) {
+    Plan plan;
+    const auto refuse = [&plan](const QString& why) {
+        plan.tracks.clear();
+        plan.error = why;
+        return plan;
+    };
+    const auto find = [&disc](int number) {
+        return std::find_if(disc.tracks.begin(), disc.tracks.end(),
+                            [number](const ListedTrack& t) { return t.number == number; });
+    };
+    std::vector<int> numbers = wanted;
+    if (numbers.empty()) {
+        for (const ListedTrack& t : disc.tracks)
+            if (t.audio)
+                numbers.push_back(t.number);
+        if (numbers.empty())
+            return refuse(QStringLiteral("the disc holds no audio tracks"));
+    }
+    const int total = disc.tracks.empty() ? 0 : disc.tracks.back().number;
+    std::map<QString, int> taken;  // file name -> track
+    for (const int number : numbers) {
+        const auto track = find(number);
+        if (track == disc.tracks.end())
+            return refuse(QStringLiteral("the disc has no track %1 (its tracks are %2 to %3)")
+                              .arg(number)
+                              .arg(disc.tracks.empty() ? 0 : disc.tracks.front().number)
+                              .arg(total));
+        if (!track->audio)
+            return refuse(QStringLiteral("track %1 is a data track, not audio").arg(number));
+        PlannedTrack p;
+        p.number = number;
+        p.start = track->start;
+        p.end = track->start + track->length;
+        const QString name = TrackName(*track, choices);
+        // A "/" would reach another folder and a NUL would cut the name short.
+        QString safe = name;
+        safe.replace(QChar(0), u'_');
+        p.fileName = modRip::OutputFileName(folder, safe, u'.' + extension);
+        const auto [earlier, added] = taken.emplace(p.fileName, number);
+        if (!added)
+            return refuse(QStringLiteral("tracks %1 and %2 would both be written to %3; name them with --titles, "
+                                         "or leave out --no-number")
+                              .arg(earlier->second)
+                              .arg(number)
+                              .arg(p.fileName));
+        p.tags.title = track->title.isEmpty() ? name : track->title;
+        p.tags.artist = track->performer.isEmpty() ? disc.performer : track->performer;
+        p.tags.album = disc.title;
+        p.tags.number = number;
+        p.tags.total = total;
+        plan.tracks.push_back(p);
+    }
+    return plan;
+}
+
+QStringList SourceFolders(const QString& base, const QStringList& sources) {
+    if (sources.size() <= 1)
+        return QStringList(sources.size(), base);
+    const QString parent = base.endsWith(u'/') ? base : base + u'/';
+    QStringList folders;
+    std::map<QString, int> seen;
+    for (const QString& source : sources) {
+        const QFileInfo info(source);
+        QString name = info.completeBaseName().isEmpty() ? info.fileName() : info.completeBaseName();
+        if (name.isEmpty() || name == u"." || name == u"..")
+            name = QStringLiteral("disc");
+        const int times = ++seen[name];
+        folders << parent + name + (times > 1 ? QStringLiteral(" (%1)").arg(times) : QString());
+    }
+    return folders;
+}
+
+}  // namespace ripcli

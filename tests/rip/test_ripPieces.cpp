@@ -1,0 +1,128 @@
+// The command line's own logic, without a disc: its arguments, the names and
+// tags it gives tracks, the folders of several sources and the JSON table.
+
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "rip/DiscListing.h"
+#include "rip/RipOptions.h"
+#include "rip/TrackPlan.h"
+
+namespace {
+
+using ripcli::ParseArguments;
+
+ripcli::ParsedArguments Parse(const char* line) {
+    return ParseArguments(QString::fromUtf8(line).split(u' ', Qt::SkipEmptyParts));
+}
+
+// Each bad argument is named with its value and the reason; good ones land in
+// their fields.
+TEST(RipOptions, UsageErrorsNameTheArgumentAndGoodOnesAreRead) {
+    const struct { const char *line, *error; } bad[] = {
+        {"--frobnicate", "--frobnicate: unknown option"},
+        {"-x a.cue", "-x: unknown option"},
+        {"-t", "-t: needs a value"},
+        {"--tracks 1,x", "--tracks \"1,x\": not a list of track numbers"},
+        {"-t 5-3", "-t \"5-3\": not a list"},
+        {"-t 0", "-t \"0\": not a list"},
+        {"-t 1,,2", "-t \"1,,2\": not a list"},
+        {"-f ogg", "-f \"ogg\": the formats are wav, mp3 and flac"},
+        {"-b 100", "-b \"100\": the bitrates are 32"},
+        {"--quality=Loud", "--quality \"Loud\": the qualities are Low"},
+        {"-j 0", "-j \"0\": not a number of jobs"},
+        {"--json a.cue", "--json: goes with --list"},
+        {"--quiet=yes", "--quiet=yes: takes no value"},
+    };
+    for (const auto& c : bad)
+        EXPECT_TRUE(Parse(c.line).error.startsWith(QString::fromUtf8(c.error)))
+            << c.line << " gave " << Parse(c.line).error.toStdString();
+
+    const auto good = Parse("-t 7,3-5,4 --format=FLAC -b192 -q studio --crc -o out -j 3 --prefix CD2 "
+                            "--no-number --titles --quiet -l --json a.cue -- -b.cue");
+    ASSERT_TRUE(good.error.isEmpty()) << good.error.toStdString();
+    const ripcli::RipOptions& o = good.options;
+    EXPECT_EQ(o.tracks, (std::vector<int>{3, 4, 5, 7}));
+    EXPECT_TRUE(o.format == ripcli::Format::Flac && o.bitrateText == u"192" && o.qualityIndex == 9 && o.crc &&
+                !o.privateFlag && o.output == u"out" && o.jobs == 3 && o.prefix == u"CD2" && o.noNumber &&
+                o.titles && o.quiet && o.list && o.json);
+    EXPECT_EQ(o.sources, (QStringList{QStringLiteral("a.cue"), QStringLiteral("-b.cue")}));
+    const auto defaults = Parse("a.cue").options;
+    EXPECT_TRUE(defaults.format == ripcli::Format::Wav && defaults.bitrateText == u"160" &&
+                defaults.qualityIndex == 1 && defaults.tracks.empty() && defaults.jobs == 0);
+}
+
+ripcli::DiscListing Disc() {
+    ripcli::DiscListing disc{QStringLiteral("Álbum \"Uno\""), QStringLiteral("Los Ejemplos"), {}};
+    disc.tracks = {{1, 0, 40, true, QStringLiteral("Señal / Ruido"), {}},
+                   {2, 40, 75, true, {}, QStringLiteral("Guest")},
+                   {3, 115, 4500, false, {}, {}}};
+    return disc;
+}
+
+// The window's name form, "/" kept out of the folder, tags falling back to
+// the name and the disc's performer; numbers the disc lacks, data tracks and
+// two tracks in one file are refused.
+TEST(TrackPlan, NamesTagsAndRefusals) {
+    const struct { std::vector<int> wanted; ripcli::NameChoices choices; QStringList files; const char* error; } cases[] = {
+        {{}, {}, {QStringLiteral("Track 01 - CD1"), QStringLiteral("Track 02 - CD1")}, ""},
+        {{1, 2}, {true, QStringLiteral("Vol 2"), false},
+         {QStringLiteral("Señal _ Ruido 01 - Vol 2"), QStringLiteral("Track 02 - Vol 2")}, ""},
+        {{1}, {true, {}, true}, {QStringLiteral("Señal _ Ruido")}, ""},
+        {{}, {false, {}, true}, {}, "tracks 1 and 2 would both be written to /o/Track.mp3"},
+        {{3}, {}, {}, "track 3 is a data track"},
+        {{4}, {}, {}, "the disc has no track 4 (its tracks are 1 to 3)"},
+    };
+    for (const auto& c : cases) {
+        const ripcli::Plan plan = ripcli::PlanTracks(Disc(), c.wanted, c.choices, QStringLiteral("/o/"),
+                                                     QStringLiteral("mp3"));
+        EXPECT_TRUE(*c.error ? plan.error.startsWith(QString::fromUtf8(c.error)) : plan.error.isEmpty())
+            << plan.error.toStdString();
+        QStringList files;
+        for (const auto& t : plan.tracks)
+            files << t.fileName;
+        QStringList expected;
+        for (const QString& f : c.files)
+            expected << QStringLiteral("/o/") + f + QStringLiteral(".mp3");
+        EXPECT_EQ(files, expected) << c.error;
+    }
+    const auto plan = ripcli::PlanTracks(Disc(), {}, {true, {}, false}, QStringLiteral("/o/"), QStringLiteral("flac"));
+    ASSERT_EQ(plan.tracks.size(), 2u);
+    const auto &one = plan.tracks[0].tags, &two = plan.tracks[1].tags;
+    EXPECT_TRUE(one.title == u"Señal / Ruido" && one.artist == u"Los Ejemplos" && one.album == u"Álbum \"Uno\"" &&
+                one.number == 1 && one.total == 3);
+    EXPECT_TRUE(two.title == u"Track 02 - CD1" && two.artist == u"Guest" && two.number == 2);
+    EXPECT_TRUE(plan.tracks[1].start == 40 && plan.tracks[1].end == 115);
+
+    EXPECT_EQ(ripcli::SourceFolders(QStringLiteral("/o"), {QStringLiteral("a/x.cue")}), QStringList{QStringLiteral("/o")});
+    EXPECT_EQ(ripcli::SourceFolders(QStringLiteral("/o"), {QStringLiteral("a/x.cue"), QStringLiteral("b/x.cue"),
+                                                           QStringLiteral("/dev/sr0"), QStringLiteral("y.tar.toc")}),
+              (QStringList{QStringLiteral("/o/x"), QStringLiteral("/o/x (2)"), QStringLiteral("/o/sr0"),
+                           QStringLiteral("/o/y.tar")}));
+}
+
+// Numbers stay numbers, text is escaped so that any title parses back, and
+// what the disc does not carry is left out.
+TEST(DiscListing, JsonShape) {
+    ripcli::DiscListing disc = Disc();
+    disc.tracks[1].title = QStringLiteral("Tab\there \\ \"quoted\" \x01 end");
+    const QByteArray json = ripcli::ListingJson(disc);
+    EXPECT_TRUE(json.endsWith("}\n") && json.count('\n') == 1);
+    EXPECT_TRUE(json.contains(R"({"number": 3, "start": 115, "length": 4500, "audio": false})")) << json.constData();
+    QJsonParseError error{};
+    const QJsonObject root = QJsonDocument::fromJson(json, &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << json.constData();
+    EXPECT_EQ(root.value(u"title").toString(), disc.title);
+    const QJsonArray tracks = root.value(u"tracks").toArray();
+    ASSERT_EQ(tracks.size(), 3);
+    EXPECT_EQ(tracks[1].toObject().value(u"title").toString(), disc.tracks[1].title);
+    EXPECT_EQ(tracks[1].toObject().value(u"length").toInteger(), 75);
+    EXPECT_TRUE(tracks[0].toObject().value(u"audio").toBool() && !tracks[0].toObject().contains(u"performer"));
+    EXPECT_EQ(ripcli::ListingJson({}), QByteArray("{\"tracks\": []}\n"));
+    EXPECT_EQ(ripcli::SectorTime(4 * 60 * 75 + 7 * 75 + 3), u"4:07.03");
+}
+
+}  // namespace
