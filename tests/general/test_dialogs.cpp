@@ -37,12 +37,12 @@ private slots:
 
     void everyLabelOfTheWindowsIsPlainText() {
         testsupport::MainWindowRig rig;
-        rig.discs({{"album", {300, 300}}});
         Dorvane& w = rig.open();
         child<QAction>(&w, "mnuSettings")->trigger();
         child<QAction>(&w, "mnuHAbout")->trigger();
         testsupport::ListOwner owner({QStringLiteral("<b>Live</b>")}, true, 0);
         frmRenAll renAll(&owner.owner, owner.list, &owner.option);
+        frmChangeTrack::Open(owner.list, &owner.option);
         QList<QWidget*> windows = QApplication::topLevelWidgets();
         windows << &renAll;
         int labels = 0;
@@ -54,6 +54,7 @@ private slots:
                 QVERIFY2(label->textFormat() == Qt::PlainText, qPrintable(label->objectName()));
             }
         QVERIFY(labels > 30);
+        QVERIFY(frmChangeTrack::Instance());
         delete frmAbout::Instance();
     }
 };
