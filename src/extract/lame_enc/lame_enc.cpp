@@ -56,9 +56,16 @@ struct LameClose {
 };
 using LamePtr = std::unique_ptr<lame_global_flags, LameClose>;
 
+// Each stream has a lock of its own, so streams encode side by side on every
+// core; the table's lock is held only to find or change an entry.
+struct Stream {
+    std::mutex mutex;
+    LamePtr lame;
+};
+
 constexpr std::size_t kMaxStreams = 64;
 std::mutex streamsMutex;
-std::array<LamePtr, kMaxStreams> streams;
+std::array<std::shared_ptr<Stream>, kMaxStreams> streams;
 
 void Quiet(const char*, va_list) {}
 
@@ -119,11 +126,12 @@ LamePtr Configure(const BE_CONFIG& c) {
     return lame;
 }
 
-// The stream behind a handle, or null. Callers hold streamsMutex.
-lame_global_flags* Stream(HBE_STREAM handle) {
+// The stream behind a handle, or null.
+std::shared_ptr<Stream> Find(HBE_STREAM handle) {
     if (handle < 1 || handle > kMaxStreams)
         return nullptr;
-    return streams[handle - 1].get();
+    const std::lock_guard lock(streamsMutex);
+    return streams[handle - 1];
 }
 
 std::uint32_t Encoded(int bytes, std::uint32_t* outputBytes) {
@@ -154,7 +162,8 @@ LAME_ENC_EXPORT std::uint32_t beInitStream(BE_CONFIG* config, std::uint32_t* sam
     LamePtr lame = Configure(*config);
     if (!lame)
         return BE_ERR_INVALID_FORMAT_PARAMETERS;
-    streams[slot] = std::move(lame);
+    streams[slot] = std::make_shared<Stream>();
+    streams[slot]->lame = std::move(lame);
     *samples = kFrameSamples * 2;
     *bufferSize = kOutputBytes;
     *stream = static_cast<HBE_STREAM>(slot + 1);
@@ -169,10 +178,11 @@ LAME_ENC_EXPORT std::uint32_t beEncodeChunk(HBE_STREAM stream, std::uint32_t sam
     if (!outputBytes)
         return BE_ERR_INVALID_FORMAT_PARAMETERS;
     *outputBytes = 0;
-    std::lock_guard lock(streamsMutex);
-    lame_global_flags* lame = Stream(stream);
-    if (!lame)
+    const std::shared_ptr<Stream> found = Find(stream);
+    if (!found)
         return BE_ERR_INVALID_HANDLE;
+    const std::lock_guard lock(found->mutex);
+    lame_global_flags* lame = found->lame.get();
     if (samples > kFrameSamples * 2)
         return BE_ERR_BUFFER_TOO_SMALL;
     if (samples % 2 != 0 || (samples > 0 && (!pcm || !output)))
@@ -191,18 +201,21 @@ LAME_ENC_EXPORT std::uint32_t beDeinitStream(HBE_STREAM stream, std::uint8_t* ou
     if (!outputBytes)
         return BE_ERR_INVALID_FORMAT_PARAMETERS;
     *outputBytes = 0;
-    std::lock_guard lock(streamsMutex);
-    lame_global_flags* lame = Stream(stream);
-    if (!lame)
+    const std::shared_ptr<Stream> found = Find(stream);
+    if (!found)
         return BE_ERR_INVALID_HANDLE;
+    const std::lock_guard lock(found->mutex);
+    lame_global_flags* lame = found->lame.get();
     if (!output)
         return BE_ERR_INVALID_FORMAT_PARAMETERS;
     return Encoded(lame_encode_flush(lame, output, static_cast<int>(kOutputBytes)), outputBytes);
 }
 
 LAME_ENC_EXPORT std::uint32_t beCloseStream(HBE_STREAM stream) {
-    std::lock_guard lock(streamsMutex);
-    if (!Stream(stream))
+    if (stream < 1 || stream > kMaxStreams)
+        return BE_ERR_INVALID_HANDLE;
+    const std::lock_guard lock(streamsMutex);
+    if (!streams[stream - 1])
         return BE_ERR_INVALID_HANDLE;
     streams[stream - 1].reset();
     return BE_ERR_SUCCESSFUL;
