@@ -4,6 +4,8 @@
 
 #include "WindowTestSupport.h"
 
+#include "DiscMaker.h"
+
 #include "general/LabelButton.h"
 #include "shell/modStartup.h"
 
@@ -82,6 +84,29 @@ private slots:
         QCOMPARE(r_->dialogs.boxes.size(), size_t(1));
         QVERIFY(r_->dialogs.boxes[0].text.contains(SettingsFilePath()));
         QCOMPARE(r_->saved(kOutpath), QStringLiteral("/data/rips "));
+    }
+
+    // Two images of the same file name show their folders; the one picked is
+    // what Refresh reopens, what Save keeps and what the next start opens.
+    void sameNamedImagesStayApart() {
+        std::vector<std::string> sheets;
+        for (const auto& [folder, lengths] : {std::pair{"a", std::vector<std::int32_t>{300, 300}},
+                                              {"b", std::vector<std::int32_t>(5, 100)}}) {
+            QVERIFY(QDir(r_->folder.qpath()).mkpath(QString::fromLatin1(folder)));
+            sheets.push_back(discmaker::WriteCueBin(r_->folder.file(folder), "album", {lengths}));
+        }
+        r_->images.emplace(sheets);
+        Dorvane& w = r_->open();
+        frmSettings* s = w.Settings();
+        QCOMPARE(s->DriveList->itemText(0), QStringLiteral("IMAGE a/album.cue"));
+        pickFromList(s->DriveList, 1);
+        child<QAction>(&w, "mnurefresh")->trigger();
+        QCOMPARE(w.TrackList->Count(), 5);
+        QCOMPARE(s->DriveList->currentText(), QStringLiteral("IMAGE b/album.cue"));
+        s->ShowSettings();
+        clickSave(s);
+        QCOMPARE(r_->saved(kDrive), QStringLiteral("IMAGE b/album.cue"));
+        QCOMPARE(r_->open().TrackList->Count(), 5);
     }
 
     void savedDriveOpensThatDrive_data() {
