@@ -374,7 +374,7 @@ SheetScan ScanSheet(std::string_view text) {
             std::int64_t frames = 0;
             if (!index || *index > 99) {
                 refuse("index numbers run from 00 to 99");
-            } else if (std::find(indexes.begin(), indexes.end(), *index) != indexes.end()) {
+            } else if (!scan.tracks.empty() && std::find(indexes.begin(), indexes.end(), *index) != indexes.end()) {
                 refuse("TRACK " + scan.tracks.back().number + " has INDEX " + std::string(written) + " already");
             } else if (time(NextToken(line), frames)) {
                 indexes.push_back(*index);
