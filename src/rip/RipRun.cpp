@@ -352,8 +352,8 @@ int Run(const RipOptions& options) {
         run.mp3Config = modRip::MakeEncoderConfig(choices);
     }
 
-    QString base = options.output.value_or(
-        modSettings::ReadSetting(modSettings::kSection, modSettings::kOutpath, {}));
+    QString base = options.output ? *options.output
+                                  : modSettings::ReadSetting(modSettings::kSection, modSettings::kOutpath, {});
     if (base.isEmpty())
         base = QDir::currentPath();
     const QStringList sources = options.sources.isEmpty() ? QStringList(QString()) : options.sources;

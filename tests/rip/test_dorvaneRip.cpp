@@ -1,0 +1,355 @@
+// dorvane-rip run as a script runs it, as a child process on disc images made
+// for each test: its exit status, its standard output and error, and the
+// files it leaves, decoded with the flac and lame commands and their tags read
+// back with TagLib. The last test runs the command line in-process, where the
+// CD layer's seam (akrip32_testing.h) can make a sector fail to read.
+
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <taglib/flacfile.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+#include <taglib/xiphcomment.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "TestSupport.h"
+#include "cd/akrip32_testing.h"
+#include "general/modGeneral.h"
+#include "rip/RipRun.h"
+
+extern char** environ;
+
+namespace {
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// dorvane-rip with its standard output and error on pipes.
+class Child {
+public:
+    explicit Child(std::vector<std::string> args) {
+        int toOut[2], toErr[2];
+        if (::pipe2(toOut, O_CLOEXEC) != 0 || ::pipe2(toErr, O_CLOEXEC) != 0)
+            throw std::runtime_error("pipe");
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, toOut[1], 1);
+        posix_spawn_file_actions_adddup2(&actions, toErr[1], 2);
+        args.insert(args.begin(), DORVANE_RIP);
+        std::vector<char*> argv;
+        for (std::string& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        if (::posix_spawn(&pid_, DORVANE_RIP, &actions, nullptr, argv.data(), environ) != 0)
+            throw std::runtime_error("cannot start " DORVANE_RIP);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(toOut[1]), ::close(toErr[1]);
+        fds_[0] = toOut[0], fds_[1] = toErr[0];
+    }
+    ~Child() {
+        if (pid_ > 0)
+            Finish();
+    }
+
+    // Reads until standard error holds text, or both pipes close.
+    bool WaitForErr(const std::string& text) {
+        while (err.find(text) == std::string::npos)
+            if (!ReadSome())
+                return false;
+        return true;
+    }
+    void Signal(int number) { ::kill(pid_, number); }
+    // The exit status; 1000 + the signal for a child the signal killed.
+    int Finish() {
+        while (ReadSome()) {
+        }
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
+    }
+
+    std::string out, err;
+
+private:
+    bool ReadSome() {
+        pollfd p[2] = {{fds_[0], POLLIN, 0}, {fds_[1], POLLIN, 0}};
+        if (fds_[0] < 0 && fds_[1] < 0)
+            return false;
+        ::poll(p, 2, -1);
+        for (int i = 0; i < 2; ++i) {
+            if (fds_[i] < 0 || !p[i].revents)
+                continue;
+            char buffer[4096];
+            const ssize_t n = ::read(fds_[i], buffer, sizeof buffer);
+            if (n <= 0)
+                ::close(fds_[i]), fds_[i] = -1;
+            else
+                (i == 0 ? out : err).append(buffer, std::size_t(n));
+        }
+        return true;
+    }
+    pid_t pid_ = -1;
+    int fds_[2] = {-1, -1};
+};
+
+struct Result {
+    int status;
+    std::string out, err;
+};
+
+Result Rip(std::vector<std::string> args) {
+    Child child(std::move(args));
+    const int status = child.Finish();
+    return {status, child.out, child.err};
+}
+
+// A command's standard output; empty when it failed.
+std::string Command(const std::string& line) {
+    FILE* pipe = ::popen(line.c_str(), "r");
+    std::string out;
+    char buffer[65536];
+    for (std::size_t n; pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        out.append(buffer, n);
+    return pipe && ::pclose(pipe) == 0 ? out : std::string();
+}
+
+std::string FlacPcm(const std::string& file) {
+    return Command("flac -d -s -c --force-raw-format --endian=little --sign=signed '" + file + "' 2>/dev/null");
+}
+
+// What the lame command makes of pcm at dorvane-rip's default settings.
+std::string LameMp3(const testsupport::TempFolder& folder, const std::string& pcm) {
+    std::ofstream(folder.file("in.raw"), std::ios::binary) << pcm;
+    return Command("lame --quiet -r -s 44.1 --bitwidth 16 --signed --little-endian -m j -b 160 -q 5 -t "
+                   "--noreplaygain -o '" + folder.file("in.raw") + "' - 2>/dev/null");
+}
+
+// The MP3 after its ID3v2 tag.
+std::string Mp3Audio(const std::string& file) {
+    const std::string bytes = ReadAll(file);
+    if (bytes.size() < 10 || bytes.compare(0, 3, "ID3") != 0)
+        return "no tag";
+    std::size_t size = 0;
+    for (int i = 6; i < 10; ++i)
+        size = size << 7 | (std::uint8_t(bytes[std::size_t(i)]) & 0x7f);
+    return bytes.substr(10 + size);
+}
+
+// A disc image of these track lengths (sectors) with titles in its sheet, and
+// its audio, which is the BIN's bytes.
+struct Disc {
+    testsupport::TempFolder folder;
+    std::string cue, pcm;
+    std::vector<std::int32_t> starts{0};
+
+    explicit Disc(const std::vector<std::int32_t>& lengths) {
+        testsupport::MakeImage(folder, "disc", lengths, 3);
+        pcm = ReadAll(folder.file("disc.bin"));
+        for (const std::int32_t l : lengths)
+            starts.push_back(starts.back() + l);
+        cue = folder.file("album.cue");
+        std::ofstream sheet(cue);
+        sheet << "TITLE \"Álbum Uno\"\nPERFORMER \"Los Ejemplos\"\nFILE \"disc.bin\" BINARY\n";
+        for (std::size_t i = 0; i < lengths.size(); ++i) {
+            const std::int32_t s = starts[i];
+            char line[160];
+            std::snprintf(line, sizeof line, "  TRACK %02zu AUDIO\n%s    INDEX 01 %02d:%02d:%02d\n", i + 1,
+                          i == 0 ? "    TITLE \"Señal / Ruido\"\n" : i == 1 ? "    PERFORMER \"Guest\"\n" : "",
+                          s / 75 / 60, s / 75 % 60, s % 75);
+            sheet << line;
+        }
+    }
+    std::string Track(int number, std::int32_t sectors = -1) const {
+        const auto start = std::size_t(starts[std::size_t(number - 1)]);
+        const auto length = sectors >= 0 ? std::size_t(sectors) : starts[std::size_t(number)] - start;
+        return pcm.substr(start * 2352, length * 2352);
+    }
+    std::string Out(const std::string& name) const { return folder.file("out/" + name); }
+};
+
+std::string Line(const std::string& text) { return "dorvane-rip: " + text + "\n"; }
+
+// Usage errors and sources that cannot be used: status 2, nothing on
+// standard output, one line naming the argument or source and the reason
+// (usage errors add where to find help); no folder made for them. A folder
+// that cannot be made fails the source with 1.
+TEST(DorvaneRip, UsageErrorsAndUnusableSources) {
+    const Disc disc({30, 20});
+    std::ofstream(disc.folder.file("broken.cue")) << "FILE \"gone.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
+    const std::string out = disc.folder.file("out"), help = "Try 'dorvane-rip --help' for more information.\n";
+    const struct { std::vector<std::string> args; int status; std::string err; } cases[] = {
+        {{"-f", "ogg", disc.cue}, 2, Line("-f \"ogg\": the formats are wav, mp3 and flac") + help},
+        {{"--tracks=2-1", disc.cue}, 2, Line("--tracks \"2-1\": not a list of track numbers from 1 to 99, such as 1,3-5") + help},
+        {{"-o", out, disc.folder.file("none.cue")}, 2, Line(disc.folder.file("none.cue") + ": No such file or directory")},
+        {{"-o", out, disc.folder.path()}, 2, Line(disc.folder.path() + ": is a folder; name the disc image (the CUE sheet) in it")},
+        {{"-o", out, "-t", "2,5", disc.cue}, 2, Line(disc.cue + ": the disc has no track 5 (its tracks are 1 to 2)")},
+        {{"-o", disc.cue + "/sub", disc.cue}, 1, Line(disc.cue + "/sub: cannot create the folder: Not a directory")},
+    };
+    for (const auto& c : cases) {
+        const Result r = Rip(c.args);
+        EXPECT_EQ(r.status, c.status) << c.err;
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(r.out, "");
+        EXPECT_FALSE(std::filesystem::exists(out)) << c.err;
+    }
+    const Result broken = Rip({"-l", disc.folder.file("broken.cue")});
+    EXPECT_EQ(broken.status, 2);
+    EXPECT_TRUE(broken.err.starts_with(Line(disc.folder.file("broken.cue") + ": cannot open \"gone.bin\"").substr(0, 40)) &&
+                std::count(broken.err.begin(), broken.err.end(), '\n') == 1) << broken.err;
+    const Result usage = Rip({"--help"});
+    EXPECT_TRUE(usage.status == 0 && usage.out.starts_with("Usage: dorvane-rip [OPTIONS] [SOURCE...]\n") && usage.err.empty());
+}
+
+// The table as text and as JSON, titles and performers where the sheet has them.
+TEST(DorvaneRip, ListsTheTable) {
+    const Disc disc({750, 1500, 600});
+    const Result text = Rip({"-l", disc.cue});
+    EXPECT_EQ(text.status, 0);
+    EXPECT_EQ(text.out, "Title: Álbum Uno\nPerformer: Los Ejemplos\n"
+                        " 1   0:00.00   0:10.00  Señal / Ruido\n"
+                        " 2   0:10.00   0:20.00  (Guest)\n"
+                        " 3   0:30.00   0:08.00\n");
+    const Result json = Rip({"--list", "--json", disc.cue});
+    EXPECT_EQ(json.status, 0);
+    const QJsonObject root = QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).object();
+    EXPECT_EQ(root.value(u"title").toString(), u"Álbum Uno");
+    EXPECT_EQ(root.value(u"performer").toString(), u"Los Ejemplos");
+    const QJsonArray tracks = root.value(u"tracks").toArray();
+    ASSERT_EQ(tracks.size(), 3) << json.out;
+    const QJsonObject two = tracks[1].toObject();
+    EXPECT_TRUE(two.value(u"number").isDouble() && two.value(u"number").toInt() == 2 &&
+                two.value(u"start").toInt() == 750 && two.value(u"length").toInt() == 1500 &&
+                two.value(u"audio").toBool() && two.value(u"performer").toString() == u"Guest" &&
+                !two.contains(u"title"))
+        << json.out;
+    EXPECT_EQ(tracks[0].toObject().value(u"title").toString(), u"Señal / Ruido");
+}
+
+// Every format, two jobs: WAV holds the exact audio, FLAC decodes to it, MP3
+// is an ID3v2.4 tag and then the lame command's bytes; the names come from the
+// titles ("/" made "_"), the tags read back; a pipe gets one plain line per
+// track, and --quiet nothing.
+TEST(DorvaneRip, EveryFormatNamedTaggedAndExact) {
+    const Disc disc({120, 260, 75});
+    const std::string names[] = {"Señal _ Ruido 01 - CD1", "Track 02 - CD1", "Track 03 - CD1"};
+    for (const std::string format : {"wav", "flac", "mp3"}) {
+        const Result r = Rip({"-f", format, "--titles", "-j", "2", "-o", disc.folder.file("out"), disc.cue});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err.substr(0, r.err.rfind("[3/3]")),
+                  "[1/3] " + names[0] + "." + format + " (0:01.45)\n[2/3] " + names[1] + "." + format + " (0:03.35)\n");
+        EXPECT_EQ(r.err.find_first_of("\r\x1b"), std::string::npos);
+        EXPECT_TRUE(r.err.ends_with(" real time)\n") && std::count(r.err.begin(), r.err.end(), '\n') == 4) << r.err;
+        for (int t = 1; t <= 3; ++t) {
+            const std::string file = disc.Out(names[t - 1] + "." + format), pcm = disc.Track(t);
+            if (format == "wav")
+                EXPECT_TRUE(ReadAll(file).substr(44) == pcm) << file;
+            else if (format == "flac")
+                EXPECT_TRUE(FlacPcm(file) == pcm) << file;
+            else
+                EXPECT_TRUE(Mp3Audio(file) == LameMp3(disc.folder, pcm)) << file;
+        }
+    }
+    TagLib::MPEG::File mp3(disc.Out(names[1] + ".mp3").c_str());
+    ASSERT_TRUE(mp3.ID3v2Tag());
+    EXPECT_EQ(mp3.ID3v2Tag()->header()->majorVersion(), 4u);
+    TagLib::FLAC::File flac(disc.Out(names[0] + ".flac").c_str());
+    ASSERT_TRUE(flac.xiphComment());
+    const auto id3 = mp3.ID3v2Tag()->frameListMap();
+    auto xiph = flac.xiphComment()->fieldListMap();
+    const auto text = [](const TagLib::String& s) { return s.to8Bit(true); };
+    EXPECT_EQ(text(id3["TIT2"].front()->toString()) + "|" + text(id3["TPE1"].front()->toString()) + "|" +
+                  text(id3["TALB"].front()->toString()) + "|" + text(id3["TRCK"].front()->toString()),
+              "Track 02 - CD1|Guest|Álbum Uno|2/3");
+    EXPECT_EQ(text(xiph["TITLE"].toString()) + "|" + text(xiph["ARTIST"].toString()) + "|" +
+                  text(xiph["ALBUM"].toString()) + "|" + text(xiph["TRACKNUMBER"].toString()),
+              "Señal / Ruido|Los Ejemplos|Álbum Uno|1/3");
+
+    const Result quiet = Rip({"--quiet", "-t", "3", "-o", disc.folder.file("q"), disc.cue});
+    EXPECT_TRUE(quiet.status == 0 && quiet.err.empty() && quiet.out.empty()) << quiet.err;
+    EXPECT_TRUE(ReadAll(disc.folder.file("q/Track 03 - CD1.wav")).substr(44) == disc.Track(3));
+}
+
+// A signal once the first track has landed: the track then current ends
+// after its block as a valid shorter file (the MP3 is the lame command's for
+// the audio it says it holds, the FLAC decodes to it and states its length),
+// the track encoded ahead leaves no trace and an older file under its name
+// keeps its bytes; the status is 128 + the signal.
+TEST(DorvaneRip, ASignalLeavesAValidShorterFileAndNothingAhead) {
+    const Disc disc({150, 22500, 300});  // the second track: 5 minutes
+    const struct { int signal; std::string format, name; } cases[] = {
+        {SIGINT, "mp3", "SIGINT"}, {SIGTERM, "flac", "SIGTERM"}, {SIGHUP, "mp3", "SIGHUP"}};
+    for (const auto& c : cases) {
+        const std::string out = disc.folder.file("out" + c.format + c.name), ext = "." + c.format;
+        std::filesystem::create_directory(out);
+        std::ofstream(out + "/Track 03 - CD1" + ext) << "older";
+        Child child({"-f", c.format, "-j", "2", "-o", out, disc.cue});
+        ASSERT_TRUE(child.WaitForErr("[1/3]")) << child.err;
+        child.Signal(c.signal);
+        EXPECT_EQ(child.Finish(), 128 + c.signal) << child.err;
+        const std::string second = out + "/Track 02 - CD1" + ext;
+        const std::string said = "dorvane-rip: " + second + ": stopped by " + c.name + "; the file holds the first ";
+        const auto at = child.err.find(said);
+        ASSERT_NE(at, std::string::npos) << child.err;
+        int minutes = 0, seconds = 0, frames = 0;
+        ASSERT_EQ(std::sscanf(child.err.c_str() + at + said.size(), "%d:%d.%d", &minutes, &seconds, &frames), 3);
+        const std::int32_t held = (minutes * 60 + seconds) * 75 + frames;
+        EXPECT_TRUE(held > 0 && held < 22500) << held;
+        if (c.format == "mp3") {
+            EXPECT_TRUE(Mp3Audio(out + "/Track 01 - CD1.mp3") == LameMp3(disc.folder, disc.Track(1)));
+            EXPECT_TRUE(Mp3Audio(second) == LameMp3(disc.folder, disc.Track(2, held))) << held;
+        } else {
+            EXPECT_TRUE(FlacPcm(second) == disc.Track(2, held)) << held;
+            EXPECT_EQ(Command("metaflac --show-total-samples '" + second + "'"), std::to_string(held * 588) + "\n");
+        }
+        EXPECT_EQ(ReadAll(out + "/Track 03 - CD1" + ext), "older");
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), {}), 3);
+    }
+}
+
+// In-process, no SOURCE: the drive and the output folder saved by Settings.
+// A sector that fails three reads ends its track with the audio before its
+// block, names the file and the sector, and the run goes on, ending with 1.
+TEST(DorvaneRip, SavedDriveAndAReadFailure) {
+    const Disc disc({60, 80, 40});
+    const testsupport::ScopedDiscImages images({disc.cue});
+    modGeneral::SetAppFolderForTesting(disc.folder.qpath());
+    std::ofstream(disc.folder.file("Dorvane.ini")) << "[Settings]\nDrive=IMAGE album.cue\nOutpath=" << disc.folder.file("saved") << "\n";
+    akrip::testing::FailReads(60 + 30, 3);  // in the second block of track 2, which starts at 86
+    std::fflush(stderr);
+    const int saved = ::dup(2), log = ::open(disc.folder.file("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(log, 2);
+    ripcli::RipOptions options;
+    options.jobs = 2;
+    const int status = ripcli::Run(options);
+    std::fflush(stderr);
+    ::dup2(saved, 2), ::close(saved), ::close(log);
+    akrip::testing::ClearReadFailures();
+    modGeneral::SetAppFolderForTesting({});
+
+    const std::string err = ReadAll(disc.folder.file("err")), second = disc.folder.file("saved/Track 02 - CD1.wav");
+    EXPECT_EQ(status, 1) << err;
+    EXPECT_NE(err.find("dorvane-rip: " + second + ": cannot read the disc at sector 86, 0:00.26 into track 2"), std::string::npos) << err;
+    EXPECT_TRUE(ReadAll(second).substr(44) == disc.Track(2, 26));
+    EXPECT_TRUE(ReadAll(disc.folder.file("saved/Track 03 - CD1.wav")).substr(44) == disc.Track(3));
+    EXPECT_TRUE(ReadAll(disc.folder.file("saved/Track 01 - CD1.wav")).substr(44) == disc.Track(1));
+}
+
+}  // namespace
