@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <sstream>
 #include <string>
@@ -89,19 +90,11 @@ std::vector<Case> Cases(const TempFolder& folder) {
          {{"a.bin", 0, 301, FileType::Binary, 147}, {"b.wav", 301, 449, FileType::Wave, 100}},
          "FILE a.bin BINARY\n" + Track(1) + "FILE b.wav WAVE\n" + Track(2) + Track(3, "00:02:50"),
          {0, 301, 501, 750}, {{301, 0, 147 * 4}, {449, 301, 100 * 4}}},
-        // Sheets from Windows rippers, copied here with their audio.
-        {"backslash folders, one WAVE per track, gaps at the end of the file before",
-         {{"Album Folder/1.wav", 0, 301, FileType::Wave}, {"Album Folder/2.wav", 301, 200, FileType::Wave},
-          {"Album Folder/3.wav", 501, 249, FileType::Wave}},
-         "FILE \"Album Folder\\1.wav\" WAVE\n" + Track(1) + "TRACK 02 AUDIO\nINDEX 00 00:03:70\n"
-         "FILE \"Album Folder\\2.wav\" WAVE\nINDEX 01 00:00:00\nFILE \"Album Folder\\3.wav\" WAVE\n" +
-             Track(3)},
+        // Single steps of finding a FILE; AWindowsRipListsEveryAudioTrack reads whole rips.
         {"names in other letter case", {{"album/01 - artist - title.wav", 0, 750, FileType::Wave}},
          "FILE \"Album\\01 - Artist - Title.wav\" WAVE\n" + kThree},
         {"converted to FLAC, named by a Windows path beside the sheet", {{"c.flac", 0, 750, FileType::Flac}},
          "FILE \"C:\\Rips\\c.wav\" WAVE\n" + kThree},
-        {"an Enhanced CD's data track, never ripped, ends the disc", {{"a.wav", 0, 750, FileType::Wave}},
-         kWav + kThree + "TRACK 04 MODE1/2352\nINDEX 00 00:10:00\n"},
         {"\"x.wav\" could be any of " + folder.file("x.flac") + ", " + folder.file("x.aiff"),
          {{"x.flac", 0, 300, FileType::Flac}, {"x.aiff", 0, 300, FileType::Aiff}}, "FILE x.wav WAVE\n" + Track(1), {}},
         {"\"y.wav\" could be any of ", {{"Y.wav", 0, 300, FileType::Wave}, {"y.WAV", 0, 300, FileType::Wave}},
@@ -200,6 +193,32 @@ TEST_F(CueImageTest, EveryCaseGivesItsTableAndEveryByteOrSaysWhyNot) {
             EXPECT_TRUE(std::equal(read->begin(), read->end(), &disc[at * kSector])) << at;
         }
         EXPECT_FALSE(ReadSectors(handle, end - 1, 2)) << "past the lead-out";
+    }
+}
+
+// What a Windows ripper leaves, copied here (a folder beside the sheet, names in other letter case,
+// the audio converted to FLAC, an Enhanced CD's data track): every audio track, byte for byte.
+TEST_F(CueImageTest, AWindowsRipListsEveryAudioTrack) {
+    for (const auto& [name, type, pregap, dataTrack] : {std::tuple{"Album", FileType::Wave, false, false},
+                                                        {"Enhanced CD", FileType::Flac, true, true}}) {
+        discmaker::DiscPlan plan{{300, 200, 250}, 7, pregap, type};
+        std::ifstream made(discmaker::WriteWindowsRip(folder_.path(), name, plan, dataTrack));
+        const int handle = Open(std::string(std::istreambuf_iterator<char>(made), {}));
+        akrip::TOC toc{};
+        ASSERT_EQ(akrip::ReadTOC(handle, &toc), 1);
+        EXPECT_EQ(+toc.lastTrack, 3);
+        for (int i = 0; i <= 3; ++i)
+            EXPECT_EQ(Address(toc.tracks[i]), std::uint32_t(discmaker::TrackStart(plan, i))) << i;
+        const std::int32_t end = discmaker::TotalSectors(plan);
+        std::vector<unsigned char> sector(kSector);
+        for (std::int32_t at = 0; at < end; at += 26) {
+            const auto read = ReadSectors(handle, at, std::min(26, end - at));
+            ASSERT_TRUE(read) << at;
+            for (std::size_t k = 0; k * kSector < read->size(); ++k) {
+                discmaker::FillSector(plan, at + std::int32_t(k), sector.data());
+                ASSERT_TRUE(std::equal(sector.begin(), sector.end(), read->begin() + k * kSector)) << at + k;
+            }
+        }
     }
 }
 

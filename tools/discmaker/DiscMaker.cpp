@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <numbers>
 #include <optional>
@@ -372,6 +373,56 @@ std::string WriteCueBin(const std::string& folder, const std::string& baseName, 
     cue.Write(reinterpret_cast<const unsigned char*>(sheet.data()), sheet.size());
     cue.Close();
     return stem + ".cue";
+}
+
+std::string WriteWindowsRip(const std::string& folder, const std::string& baseName, const DiscPlan& plan,
+                            bool dataTrack) {
+    if (baseName.empty() || baseName.find_first_of("/\\\"\n\r") != std::string::npos)
+        throw std::invalid_argument("\"" + baseName + "\" cannot name a disc image");
+    if (plan.type == FileType::Binary || plan.type == FileType::Motorola)
+        throw std::invalid_argument("a Windows ripper writes sound files, not raw audio");
+    const Layout layout = MakeLayout(plan);
+    const std::size_t tracks = plan.trackSectors.size();
+    if (dataTrack && tracks == kMaxTracks)
+        throw std::invalid_argument("no room for a data track after 99 tracks");
+    const std::string base = (folder.empty() ? std::string(".") : folder) + "/" + baseName;
+    std::error_code ec;
+    std::filesystem::create_directories(base, ec);
+    if (ec)
+        throw std::runtime_error("cannot create " + base + ": " + ec.message());
+
+    // File t holds the disc from track t's start (the pregap, for the
+    // first) to the next track's, so the next track's gap ends it.
+    std::string sheet = "REM made by makedisc, seed " + std::to_string(plan.seed) + "\r\n";
+    sheet += "PERFORMER \"makedisc\"\r\nTITLE \"" + baseName + "\"\r\n";
+    for (std::size_t t = 0; t < tracks; ++t) {
+        const std::string n = std::to_string(t + 1);
+        const std::string number = (t < 9 ? "0" : "") + n;
+        const std::int32_t first = t == 0 ? 0 : layout.starts[t];
+        WriteAudioFile(base + "/" + number + " - track " + n + Extension(plan.type), plan, first,
+                       layout.starts[t + 1] - first, plan.type);
+        const std::string file = "FILE \"" + baseName + "\\" + number + " - Track " + n + ".wav\" WAVE\r\n";
+        if (t == 0)
+            sheet += file;
+        sheet += "  TRACK " + number + " AUDIO\r\n    TITLE \"Track " + n + "\"\r\n";
+        if (t == 0 && plan.pregap)
+            sheet += "    INDEX 00 " + Msf(0) + "\r\n";
+        if (t > 0) {
+            const std::int32_t previous = t == 1 ? 0 : layout.starts[t - 1];
+            const std::int32_t gap = std::min(kPregapSectors, layout.starts[t] - layout.starts[t - 1] - 1);
+            sheet += "    INDEX 00 " + Msf(layout.starts[t] - gap - previous) + "\r\n" + file;
+        }
+        sheet += "    INDEX 01 " + Msf(layout.starts[t] - first) + "\r\n";
+    }
+    if (dataTrack) {
+        const std::int32_t lastFile = layout.starts[tracks] - (tracks == 1 ? 0 : layout.starts[tracks - 1]);
+        sheet += "  TRACK " + std::string(tracks < 9 ? "0" : "") + std::to_string(tracks + 1) +
+                 " MODE1/2352\r\n    INDEX 00 " + Msf(lastFile) + "\r\n";
+    }
+    OutFile cue(base + ".cue");
+    cue.Write(reinterpret_cast<const unsigned char*>(sheet.data()), sheet.size());
+    cue.Close();
+    return base + ".cue";
 }
 
 void WriteAudioFile(const std::string& path, const DiscPlan& plan, std::int32_t first, std::int32_t count,

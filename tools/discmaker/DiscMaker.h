@@ -51,6 +51,19 @@ std::int32_t TotalSectors(const DiscPlan& plan);
 // std::runtime_error when a file cannot be written.
 std::string WriteCueBin(const std::string& folder, const std::string& baseName, const DiscPlan& plan);
 
+// Writes what a Windows ripper leaves, as copied to Linux: one sound file of
+// the plan's type (WAVE, AIFF or FLAC) per track in <folder>/<baseName>/,
+// named "01 - track 1.flac" and so on, and <folder>/<baseName>.cue, with
+// CRLF line ends, naming them "<baseName>\01 - Track 1.wav": "\" between
+// folders, other letter case, and .wav whatever the type, as a sheet reads
+// after its audio was converted. Each track's gap (up to 2 seconds) sits at
+// the end of the file before. With dataTrack the sheet ends with an
+// Enhanced CD's data track that was never ripped: only an INDEX 00, at the
+// end of the audio. The disc's tracks are the plan's. Returns the .cue
+// path; throws like WriteCueBin.
+std::string WriteWindowsRip(const std::string& folder, const std::string& baseName, const DiscPlan& plan,
+                            bool dataTrack);
+
 // Writes sectors [first, first + count) of the plan's audio into one file,
 // leaving out the last cutFrames stereo frames (so the file need not hold a
 // whole number of sectors). A mono form keeps the left channel; another rate

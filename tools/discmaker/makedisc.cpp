@@ -1,8 +1,9 @@
 // makedisc: writes an audio-CD image (a CUE sheet and its BIN, WAVE, AIFF or
-// FLAC file) for trying the program without a drive. Prints the path of the
-// .cue it wrote.
+// FLAC file) for trying the program without a drive, or with --windows the
+// shape a Windows ripper leaves (DiscMaker.h). Prints the path of the .cue
+// it wrote.
 //
-//   makedisc [--pregap] [--seed N] [--type T] OUT_FOLDER BASENAME LEN1 [LEN2 ...]
+//   makedisc [--pregap] [--seed N] [--type T] [--windows [--data-track]] OUT_FOLDER BASENAME LEN1 [LEN2 ...]
 //   makedisc --demo OUT_FOLDER
 
 #include <cstdio>
@@ -16,10 +17,15 @@
 namespace {
 
 int Usage() {
-    std::fputs("usage: makedisc [--pregap] [--seed N] [--type T] OUT_FOLDER BASENAME LEN1 [LEN2 ...]\n"
+    std::fputs("usage: makedisc [--pregap] [--seed N] [--type T] [--windows [--data-track]]\n"
+               "                OUT_FOLDER BASENAME LEN1 [LEN2 ...]\n"
                "       makedisc --demo OUT_FOLDER\n"
                "Track lengths are in sectors (75 per second). T is the audio file's type:\n"
-               "bin (the default), motorola, wav, aiff or flac.\n",
+               "bin (the default), motorola, wav, aiff or flac.\n"
+               "--windows writes one sound file per track (wav unless T says aiff or flac) in\n"
+               "OUT_FOLDER/BASENAME, and a sheet naming them as a Windows ripper does: \"\\\"\n"
+               "between folders, other letter case, .wav, gaps at the end of the file before.\n"
+               "--data-track ends that sheet with an Enhanced CD's data track never ripped.\n",
                stderr);
     return 2;
 }
@@ -53,6 +59,8 @@ int main(int argc, char** argv) {
     discmaker::DiscPlan plan;
     std::string folder;
     std::string name;
+    bool windows = false;
+    bool dataTrack = false;
     try {
         if (!args.empty() && args[0] == "--demo") {
             if (args.size() != 2)
@@ -68,6 +76,10 @@ int main(int argc, char** argv) {
                 unsigned long long seed = 0;
                 if (args[i] == "--pregap") {
                     plan.pregap = true;
+                } else if (args[i] == "--windows") {
+                    windows = true;
+                } else if (args[i] == "--data-track") {
+                    dataTrack = true;
                 } else if (args[i] == "--seed" && i + 1 < args.size() && ParseNumber(args[i + 1], 0xffffffffULL, seed)) {
                     plan.seed = static_cast<std::uint32_t>(seed);
                     ++i;
@@ -77,7 +89,7 @@ int main(int argc, char** argv) {
                     return Usage();
                 }
             }
-            if (args.size() - i < 3)
+            if (args.size() - i < 3 || (dataTrack && !windows))
                 return Usage();
             folder = args[i];
             name = args[i + 1];
@@ -90,7 +102,11 @@ int main(int argc, char** argv) {
                 plan.trackSectors.push_back(static_cast<std::int32_t>(length));
             }
         }
-        std::puts(discmaker::WriteCueBin(folder, name, plan).c_str());
+        if (windows && (plan.type == discmaker::FileType::Binary || plan.type == discmaker::FileType::Motorola))
+            plan.type = discmaker::FileType::Wave;
+        std::puts((windows ? discmaker::WriteWindowsRip(folder, name, plan, dataTrack)
+                           : discmaker::WriteCueBin(folder, name, plan))
+                      .c_str());
         return 0;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "makedisc: %s\n", e.what());
