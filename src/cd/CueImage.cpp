@@ -322,8 +322,17 @@ TimeIs ReadTime(std::string_view text, std::int64_t& frames) {
     return TimeIs::Good;
 }
 
+// The message must stay one short line, whatever the sheet holds.
 std::string LineName(int number, std::string_view line) {
-    return "line " + std::to_string(number) + ", \"" + std::string(Trimmed(line)) + "\"";
+    std::string shown(Trimmed(line));
+    std::replace_if(shown.begin(), shown.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }, ' ');
+    if (shown.size() > 80) {
+        std::size_t cut = 80;
+        while (cut > 0 && (static_cast<unsigned char>(shown[cut]) & 0xC0) == 0x80)
+            --cut;
+        shown.replace(cut, std::string::npos, "\u2026");
+    }
+    return "line " + std::to_string(number) + ", \"" + shown + "\"";
 }
 
 // The words of a TITLE or PERFORMER line: quoted, or the rest of the line.
@@ -435,6 +444,7 @@ std::string FromLocale(std::string_view bytes) {
 
 std::string SheetText(const std::string& bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    // Only decoding finds the errors.
     const QString decoded = utf8(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
     return utf8.hasError() ? FromLocale(bytes) : bytes;
 }
@@ -891,7 +901,7 @@ bool Lay(CueImage& disc, const SheetScan& scan, const CueParse& cue, std::string
     for (std::size_t k = 0; k < cue.tracks.size(); ++k) {
         const CueTrack& t = cue.tracks[k];
         const SheetTrack& s = scan.tracks[k];
-        const std::string name = "TRACK " + s.number;
+        const std::string name = s.line + ": TRACK " + s.number;
         const ImageFile& file = *disc.files[s.file];
         if (UnrippedDataTrack(cue, k) && fileStart[s.file] + t.index0 == data)
             break;
@@ -906,7 +916,7 @@ bool Lay(CueImage& disc, const SheetScan& scan, const CueParse& cue, std::string
         }
         const std::int64_t index1 = fileStart[s.file] + t.index1;
         if (index1 <= previousIndex1) {
-            problem = "tracks out of order: " + name + " does not start after the track before it";
+            problem = name + " does not start after the track before it; tracks must be in disc order";
             return false;
         }
         const std::int64_t index0 =

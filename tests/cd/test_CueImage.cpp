@@ -121,7 +121,7 @@ std::vector<Case> Cases(const TempFolder& folder) {
         {"1-channel", {{"a.wav", 0, 300, FileType::Wave, 0, {44100, 1, 16}}}, kWav + Track(1), {}},
         {"p.wav): not a file", {}, "FILE p.wav WAVE\n" + Track(1), {}},  // a FIFO would block
         {"line 4, \"TRACK 01 AUDIO\": TRACK 01 follows TRACK 02", {bin}, kBin + Track(2) + Track(1, "00:04:00"), {}},
-        {"out of order: TRACK 02", {bin}, kBin + Track(1, "00:04:00") + Track(2, "00:01:00"), {}},
+        {"line 4, \"TRACK 02 AUDIO\": TRACK 02 does not start after the track before it", {bin}, kBin + Track(1, "00:04:00") + Track(2, "00:01:00"), {}},
         {"past the end of \"d.bin\" (00:10:00 long)", {bin}, kBin + Track(1, "00:10:00"), {}},
         {"no audio track", {bin}, kBin + Track(1, "00:00:00", "", "MODE1/2352"), {}},
         {"near line 4: syntax error", {bin}, kBin + Track(1) + "BOGUS 3\n", {}},
