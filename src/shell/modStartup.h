@@ -7,7 +7,10 @@
 namespace modStartup {
 
 // The drive list position to open for the saved drive text: the entry whose
-// text equals it, or -1 when none does (the open then fails quietly).
+// text equals it; else the one image whose text names the same path with
+// more or fewer folders (saved as "IMAGE b/album.cue" beside a/album.cue,
+// listed alone now as "IMAGE album.cue"); else -1 (the open then fails
+// quietly).
 int DriveIndexFor(const QStringList& driveList, const QString& savedDrive);
 
 // The drive list position to reopen when tracks are listed but no drive was

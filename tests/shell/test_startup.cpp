@@ -107,6 +107,9 @@ private slots:
         clickSave(s);
         QCOMPARE(r_->saved(kDrive), QStringLiteral("IMAGE b/album.cue"));
         QCOMPARE(r_->open().TrackList->Count(), 5);
+        // Listed alone, it shows as "IMAGE album.cue", and is still the one saved.
+        r_->images.emplace(std::vector{sheets[1]});
+        QCOMPARE(r_->open().TrackList->Count(), 5);
     }
 
     void savedDriveOpensThatDrive_data() {
