@@ -107,6 +107,11 @@ void ProgressPrinter::Summary(const Progress& p) {
     std::fflush(out_);
 }
 
+void ProgressPrinter::Note(const QString& text) {
+    if (mode_ != Mode::Quiet)
+        Error(text);
+}
+
 void ProgressPrinter::Error(const QString& text) {
     ClearLine();
     Put(out_, text + u'\n');

@@ -36,6 +36,8 @@ public:
     void TrackDone(const Progress& p);
     // The last line of a source: its tracks, their audio, the time taken.
     void Summary(const Progress& p);
+    // A line of its own, unless quiet.
+    void Note(const QString& text);
     // An error: on its own line, whatever the mode.
     void Error(const QString& text);
     // Ends the redrawn line, if any.

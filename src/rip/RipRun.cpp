@@ -304,6 +304,8 @@ int RunSource(RunContext& run, const QString& source, const QString& folder) {
         run.printer.Error(Line(what, plan.error));
         return kExitUsage;
     }
+    if (run.severalSources)
+        run.printer.Note(what + QStringLiteral(" -> ") + FileText(folder));
     std::error_code made;
     std::filesystem::create_directories(modFiles::PathBytes(folder).toStdString(), made);
     if (made) {
