@@ -36,5 +36,8 @@ public:
 
 protected:
     // The desktop's "open" itself; false when no program took the target.
+    // One that learns of the failure only later calls SayNotOpened then.
     virtual bool HandToDesktop(const QString& target) = 0;
+    // The box that tells the person target did not open, and gives its address.
+    void SayNotOpened(const QString& target);
 };

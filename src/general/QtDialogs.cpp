@@ -7,6 +7,8 @@
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace {
@@ -55,7 +57,30 @@ bool QtDialogs::ChoosePrinter(QPrinter& printer, const QString& title) {
 }
 
 bool QtDialogs::HandToDesktop(const QString& target) {
-    const QUrl url = QFileInfo::exists(target) ? QUrl::fromLocalFile(target)
-                                               : QUrl::fromUserInput(target);
-    return QDesktopServices::openUrl(url);
+    const QUrl url = QFileInfo::exists(target) ? QUrl::fromLocalFile(target) : QUrl::fromUserInput(target);
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (opener.isEmpty())
+        return QDesktopServices::openUrl(url);
+    // A browser started anew may keep xdg-open waiting until it closes, so
+    // the opener runs on and reports when it ends.
+    auto* process = new QProcess(QCoreApplication::instance());
+    process->setProcessChannelMode(QProcess::ForwardedChannels);
+    const std::weak_ptr<int> alive = alive_;
+    const auto failed = [this, alive, target] {
+        if (!alive.expired())
+            SayNotOpened(target);
+    };
+    QObject::connect(process, &QProcess::finished, process, [process, failed](int code, QProcess::ExitStatus how) {
+        process->deleteLater();
+        if (how == QProcess::NormalExit && code != 0)
+            failed();
+    });
+    QObject::connect(process, &QProcess::errorOccurred, process, [process, failed](QProcess::ProcessError error) {
+        if (error != QProcess::FailedToStart)
+            return;
+        process->deleteLater();
+        failed();
+    });
+    process->start(opener, {url.isLocalFile() ? url.toLocalFile() : url.toString(QUrl::FullyEncoded)});
+    return true;
 }

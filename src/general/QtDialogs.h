@@ -2,6 +2,8 @@
 
 #include "general/Dialogs.h"
 
+#include <memory>
+
 // The real dialogs: Qt's message boxes and file dialogs, the desktop's "open".
 class QtDialogs : public Dialogs {
 public:
@@ -12,5 +14,12 @@ public:
     bool ChoosePrinter(QPrinter& printer, const QString& title) override;
 
 protected:
+    // xdg-open, when there is one, so that its failure (no browser, no
+    // viewer) is seen: it ends with a non-zero status, later, and the box
+    // comes then. Qt's own open reports only whether xdg-open started.
     bool HandToDesktop(const QString& target) override;
+
+private:
+    // Openers still running outlive this object; they check it is there.
+    std::shared_ptr<int> alive_ = std::make_shared<int>();
 };

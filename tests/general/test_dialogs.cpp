@@ -1,5 +1,6 @@
-// Text that looks like HTML, such as a track named "<b>Live</b>", shows as
-// written: in the real message box, and in every label of the windows.
+// The real dialog seam: text that looks like HTML, such as a track named
+// "<b>Live</b>", shows as written in its message box and in every label of
+// the windows; a page no browser opens is named in a box.
 
 #include "WindowTestSupport.h"
 
@@ -33,6 +34,39 @@ private slots:
         QtDialogs().MsgBox(text, Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation, QStringLiteral("Dorvane"));
         QCOMPARE(shown, text);
         QCOMPARE(format, Qt::PlainText);
+    }
+
+    // xdg-open that finds no browser ends with status 3 (and a line on the
+    // terminal); only then does the box come, naming the address.
+    void aPageNoBrowserOpensIsNamedInABox() {
+        testsupport::TempFolder bin;
+        {
+            QFile opener(bin.qpath() + QStringLiteral("/xdg-open"));
+            QVERIFY(opener.open(QIODevice::WriteOnly));
+            opener.write("#!/bin/sh\necho \"$1\" > \"$0.asked\"\nexit 3\n");
+        }
+        QVERIFY(QFile::setPermissions(bin.qpath() + QStringLiteral("/xdg-open"),
+                                      QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(bin.qpath()) + ':' + path);
+        QString shown;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                shown = box->text();
+                box->accept();
+            }
+        });
+        watch.start(10);
+        const QString page = QStringLiteral("http://support.dorvane.example/?mode=Contact&sub-mode=csupport");
+        QtDialogs dialogs;
+        QVERIFY(dialogs.OpenWithShell(page));  // xdg-open started
+        qputenv("PATH", path);
+        QTRY_VERIFY_WITH_TIMEOUT(!shown.isEmpty(), 60000);
+        QVERIFY2(shown.endsWith(QStringLiteral("\r\n\r\n") + page), qPrintable(shown));
+        QFile asked(bin.qpath() + QStringLiteral("/xdg-open.asked"));
+        QVERIFY(asked.open(QIODevice::ReadOnly));
+        QCOMPARE(asked.readAll().trimmed(), page.toUtf8());
     }
 
     void everyLabelOfTheWindowsIsPlainText() {

@@ -100,7 +100,7 @@ private slots:
         for (int i = 0; i < 3; ++i) {
             const auto& box = dialogs_.boxes[i < 2 ? i : 3];
             QVERIFY2(box.text.endsWith(QStringLiteral("\r\n\r\n") + failed[i]), qPrintable(box.text));
-            QVERIFY(box.text.startsWith(QStringLiteral("No web browser could be started")));
+            QVERIFY(box.text.startsWith(QStringLiteral("The page could not be shown: no web browser")));
             QVERIFY(box.icon == Dialogs::Icon::Exclamation && box.title == QStringLiteral("Dorvane"));
         }
     }

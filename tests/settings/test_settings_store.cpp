@@ -2,6 +2,7 @@
 // configuration folder when the program's folder cannot be written), read
 // forgivingly and written without ever leaving a broken file behind.
 
+#include "general/modFiles.h"
 #include "general/modGeneral.h"
 #include "settings/IniFile.h"
 #include "settings/modSettings.h"
@@ -24,7 +25,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
         modGeneral::SetAppFolderForTesting(dir_.path());
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir_.path() + S("/config")));
+        qputenv("XDG_CONFIG_HOME", modFiles::PathBytes(dir_.path() + S("/config")));
     }
     void TearDown() override { modGeneral::SetAppFolderForTesting(QString()); }
 
