@@ -1,5 +1,6 @@
 // The command line's own logic, without a disc: its arguments, the names and
-// tags it gives tracks, the folders of several sources and the JSON table.
+// tags it gives tracks, the folders of several sources, the JSON table, and
+// the FLAC encoder's failures.
 
 #include <gtest/gtest.h>
 
@@ -7,6 +8,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "TestSupport.h"
+#include "extract/FlacEncoder.h"
 #include "rip/DiscListing.h"
 #include "rip/RipOptions.h"
 #include "rip/TrackPlan.h"
@@ -123,6 +129,38 @@ TEST(DiscListing, JsonShape) {
     EXPECT_TRUE(tracks[0].toObject().value(u"audio").toBool() && !tracks[0].toObject().contains(u"performer"));
     EXPECT_EQ(ripcli::ListingJson({}), QByteArray("{\"tracks\": []}\n"));
     EXPECT_EQ(ripcli::SectorTime(4 * 60 * 75 + 7 * 75 + 3), u"4:07.03");
+}
+
+// A write that fails is the output's failure (the engine reports it with the
+// system's reason), never an encoder fault with a text of its own; deleting
+// the encoder afterwards does not touch the output.
+TEST(FlacEncoder, AFailedWriteIsNoEncoderFault) {
+    struct FailingOutput : ripengine::TrackOutput {
+        int fd;
+        std::uint64_t limit;
+        FailingOutput(const std::string& path, std::uint64_t bytes)
+            : fd(::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)), limit(bytes) {}
+        ~FailingOutput() override { ::close(fd); }
+        bool Write(const void* data, std::size_t n) override {
+            return Tell() + n <= limit && ::write(fd, data, n) == static_cast<ssize_t>(n);
+        }
+        bool Seek(std::uint64_t offset) override { return ::lseek(fd, off_t(offset), SEEK_SET) >= 0; }
+        std::uint64_t Tell() const override { return std::uint64_t(::lseek(fd, 0, SEEK_CUR)); }
+        void RequestFlush() override {}
+    };
+    const testsupport::TempFolder folder;
+    std::vector<unsigned char> pcm(52 * 2352);
+    for (std::size_t i = 0; i < pcm.size(); ++i)
+        pcm[i] = static_cast<unsigned char>(i * 7919 >> 3);
+    for (const std::uint64_t limit : {10u, 20000u}) {  // in the header, in the audio
+        FailingOutput out(folder.file("t.flac"), limit);
+        auto encoder = ripengine::MakeFlacEncoder({QStringLiteral("t"), {}, {}, 1, 1});
+        bool ok = encoder->Begin(out, pcm.size());
+        for (int s = 0; ok && s < 52; s += 26)
+            ok = encoder->Encode(out, pcm.data() + s * 2352, 26);
+        EXPECT_FALSE(ok && encoder->End(out, pcm.size())) << limit;
+        EXPECT_TRUE(encoder->FaultText().isEmpty()) << encoder->FaultText().toStdString();
+    }
 }
 
 }  // namespace
