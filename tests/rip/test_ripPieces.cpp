@@ -14,6 +14,7 @@
 #include "TestSupport.h"
 #include "extract/FlacEncoder.h"
 #include "rip/DiscListing.h"
+#include "rip/ProgressPrinter.h"
 #include "rip/RipOptions.h"
 #include "rip/TrackPlan.h"
 
@@ -129,6 +130,38 @@ TEST(DiscListing, JsonShape) {
     EXPECT_TRUE(tracks[0].toObject().value(u"audio").toBool() && !tracks[0].toObject().contains(u"performer"));
     EXPECT_EQ(ripcli::ListingJson({}), QByteArray("{\"tracks\": []}\n"));
     EXPECT_EQ(ripcli::SectorTime(4 * 60 * 75 + 7 * 75 + 3), u"4:07.03");
+}
+
+// On a terminal one line is redrawn in place and never wider than the
+// terminal (else \r would not reach its start), coloured only when asked;
+// into a pipe only whole lines of finished tracks; quiet, only errors.
+TEST(ProgressPrinter, EachModeWritesItsOwnForm) {
+    using Mode = ripcli::ProgressPrinter::Mode;
+    const ripcli::Progress p{QStringLiteral("A rather long track name that cannot fit 01 - CD1.flac"), 300, 600, 1, 3,
+                             900, 1800, 2.0};
+    const struct { Mode mode; bool colour; const char* expected; } cases[] = {
+        {Mode::Terminal, false, "\rA rather lo~ [##########----------]  50% 1/3 6.0x 0:02 left\x1b[K"
+                                "\rA rather lo~ [##########----------]  50% 1/3 6.0x 0:02 left\x1b[K\r\x1b[Kno\n"},
+        {Mode::Terminal, true, "\x1b[32m##########\x1b[0m"},
+        {Mode::Lines, true, "[1/3] A rather long track name that cannot fit 01 - CD1.flac (0:04.00)\nno\n"},
+        {Mode::Quiet, false, "no\n"},
+    };
+    for (const auto& c : cases) {
+        char* text = nullptr;
+        std::size_t size = 0;
+        FILE* out = ::open_memstream(&text, &size);
+        {
+            ripcli::ProgressPrinter printer(out, c.mode, c.colour, 60);
+            printer.Update(p);
+            printer.Update(p);
+            printer.TrackDone(p);
+            printer.Error(QStringLiteral("no"));
+        }
+        std::fclose(out);
+        const std::string written(text, size);
+        std::free(text);
+        EXPECT_TRUE(c.colour ? written.find(c.expected) != std::string::npos : written == c.expected) << written;
+    }
 }
 
 // A write that fails is the output's failure (the engine reports it with the
