@@ -1,11 +1,14 @@
-// Extraction of a 20-minute disc image (15 tracks) through the real driver,
-// extractors and progress windows (offscreen), side by side in one run with
-// what plain tools do with the same bytes:
+// Extraction of a 20-minute disc image (15 tracks) through the window's run
+// (the engine, the encoders and the progress windows, offscreen), side by
+// side in one run with what plain tools do with the same bytes:
 //   WAV against dd copying the image's BIN in blocks of the same size;
-//   MP3 at 160 kbit/s "Normal" against the lame command on the same PCM.
-// The time the MP3 extraction spends in fdatasync (one flush per block) is
-// counted by wrapping fdatasync below. Peak memory is measured in child
-// processes that rip one track of 1 and of 74 minutes.
+//   MP3 at 160 kbit/s "Normal" with one job against the lame command on the
+//   whole BIN, and with a job per core against the lame command run on every
+//   core (xargs -P N, one process per track, each track's PCM on standard
+//   input).
+// The time spent in fdatasync (on the flusher thread) is counted by wrapping
+// fdatasync below. Peak memory is measured in child processes that rip one
+// track of 1 and of 74 minutes with two jobs.
 //
 //   bench_extract            the whole comparison
 //   bench_extract --wav      WAV against dd only
@@ -20,6 +23,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -31,14 +35,18 @@
 #include "TestSupport.h"
 #include "cd/modAKRip32.h"
 #include "extract/ProgressWindows.h"
+#include "extract/RipEngine.h"
+#include "extract/RipRun.h"
 #include "extract/modRip.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double flushSeconds = 0;
-long flushCalls = 0;
+// Flushes happen on the flusher thread.
+std::atomic<long long> flushNanoseconds{0};
+std::atomic<long> flushCalls{0};
+double FlushSeconds() { return static_cast<double>(flushNanoseconds.load()) / 1e9; }
 
 double Since(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
@@ -52,7 +60,7 @@ extern "C" int fdatasync(int fd) {
     static const auto real = reinterpret_cast<Real>(::dlsym(RTLD_NEXT, "fdatasync"));
     const auto start = Clock::now();
     const int result = real(fd);
-    flushSeconds += Since(start);
+    flushNanoseconds += std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count();
     ++flushCalls;
     return result;
 }
@@ -61,23 +69,6 @@ namespace {
 
 constexpr std::int32_t kDiscSectors = 90000; // 20 minutes
 constexpr int kTracks = 15;
-
-// Every track ticked, the format and folder fixed.
-struct AllTracks : modRip::RipSource {
-    int count;
-    bool mp3;
-    QString folder;
-    AllTracks(int n, bool isMp3, QString out) : count(n), mp3(isMp3), folder(std::move(out)) {}
-    int ItemCount() override { return count; }
-    bool IsChecked(int) override { return true; }
-    QString ItemText(int i) override {
-        return QStringLiteral("Track %1").arg(i + 1, 2, 10, QLatin1Char('0'));
-    }
-    bool Mp3Selected() override { return mp3; }
-    QString OutPath() override { return folder; }
-    modRip::EncoderChoices Encoder() override { return {QStringLiteral("160"), 1}; }
-    void ShowSettings() override {}
-};
 
 void OpenImage(const std::string& cue) {
     const QString name =
@@ -93,16 +84,22 @@ struct NoWindows : ProgressHost, ProgressWindow {
     void ChangeProgress(const QString&, float, float) override {}
 };
 
-// Seconds for the driver to extract every track of the open disc.
-double Rip(int tracks, bool mp3, const std::string& folder, bool windows = true) {
+// Seconds for the window's run to extract every track of the open disc.
+double Rip(int tracks, bool mp3, const std::string& folder, int jobs, bool windows = true) {
     QWidget owner; // the main window the progress windows belong to
     QtProgressHost shown(&owner);
     NoWindows hidden;
     ProgressHost& host = windows ? static_cast<ProgressHost&>(shown) : hidden;
     ScriptedDialogs dialogs;
-    AllTracks source(tracks, mp3, QString::fromStdString(folder));
+    const akrip::TOC& toc = modAKRip32::Drive().DiscTOC;
+    std::vector<riprun::Track> list;
+    for (int i = 0; i < tracks; ++i)
+        list.push_back({i + 1, modAKRip32::TrackStart(toc, i + 1), modAKRip32::TrackStart(toc, i + 2),
+                        QString::fromStdString(folder) + QStringLiteral("/Track %1").arg(i + 1, 2, 10, QLatin1Char('0')) +
+                            (mp3 ? QStringLiteral(".mp3") : QStringLiteral(".wav"))});
+    const riprun::Choices choices{mp3, modRip::MakeEncoderConfig({QStringLiteral("160"), 1}), jobs};
     const auto start = Clock::now();
-    modRip::cmdRip_Click(source, host, dialogs);
+    riprun::Run(list, choices, host, dialogs);
     const double seconds = Since(start);
     if (!dialogs.boxes.empty())
         throw std::runtime_error("extraction reported: " + dialogs.boxes[0].text.toStdString());
@@ -139,7 +136,7 @@ double PeakMb(const std::string& cue, const char* format, const std::string& out
 int Peak(char** argv) {
     const testsupport::ScopedDiscImages images({argv[2]});
     OpenImage(argv[2]);
-    Rip(1, std::string(argv[3]) == "mp3", argv[4]);
+    Rip(1, std::string(argv[3]) == "mp3", argv[4], 2);
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
     std::printf("%.1f\n", static_cast<double>(usage.ru_maxrss) / 1024.0);
@@ -161,56 +158,79 @@ int Compare(bool wavOnly) {
 
     // WAV: best of five rounds each, alternating, from the page cache.
     Shell("cat '" + bin + "' > /dev/null");
-    double wav = 1e9, dd = 1e9, bare = 1e9, wavFlush = 0;
+    double wav = 1e9, dd = 1e9, ddSync = 1e9, bare = 1e9, wavFlush = 0;
     for (int round = 0; round < 5; ++round) {
         Clear(out);
         dd = std::min(dd,
                       Shell("dd if='" + bin + "' of='" + out + "/copy.bin' bs=61152 status=none"));
         Clear(out);
-        flushSeconds = 0;
-        const double seconds = Rip(kTracks, false, out);
+        ddSync = std::min(ddSync, Shell("dd if='" + bin + "' of='" + out +
+                                        "/copy.bin' bs=61152 conv=fdatasync status=none"));
+        Clear(out);
+        flushNanoseconds = 0;
+        const double seconds = Rip(kTracks, false, out, 1);
         if (seconds < wav) {
             wav = seconds;
-            wavFlush = flushSeconds;
+            wavFlush = FlushSeconds();
         }
         Clear(out);
-        bare = std::min(bare, Rip(kTracks, false, out, false));
+        bare = std::min(bare, Rip(kTracks, false, out, 1, false));
     }
     std::printf("  %-52s %9s %9s\n", "", "seconds", "x audio");
     std::printf("  %-52s %9.3f %9.0f\n", "dd bs=61152 of the BIN", dd, 1200 / dd);
+    std::printf("  %-52s %9.3f %9.0f\n", "dd bs=61152 conv=fdatasync (on the disk at the end)", ddSync,
+                1200 / ddSync);
     std::printf("  %-52s %9.3f %9.0f\n", "Dorvane WAV (RipTrackWav, progress windows)", wav, 1200 / wav);
     std::printf("  %-52s %9.3f %9.0f\n", "Dorvane WAV without windows", bare, 1200 / bare);
-    std::printf("  ratio WAV / dd: %.2fx (target 1.5x); %d header flushes took %.3f s, "
-                "without them %.2fx\n",
-                wav / dd, kTracks, wavFlush, (wav - wavFlush) / dd);
+    std::printf("  ratio WAV / dd: %.2fx (target 1.3x), / dd with fdatasync: %.2fx; flushes took %.3f s "
+                "of the flusher's and the tracks' time\n",
+                wav / dd, wav / ddSync, wavFlush);
     if (wavOnly)
         return 0;
 
-    // MP3: one round each; the lame command gets the PCM on standard input.
+    // MP3: one round each; the lame command gets the PCM on standard input,
+    // the whole BIN for one process, each track's share for N processes.
+    const int cores = ripengine::DefaultJobs();
+    const std::string raw = folder.file("raw");
+    Clear(raw);
+    for (int t = 0; t < kTracks; ++t)
+        Shell("dd if='" + bin + "' of='" + raw + "/" + std::to_string(t + 10) + ".raw' bs=2352 skip=" +
+              std::to_string(t * (kDiscSectors / kTracks)) + " count=" + std::to_string(kDiscSectors / kTracks) +
+              " status=none");
+    const std::string lameOptions =
+        "lame --quiet -r -s 44.1 --bitwidth 16 --signed --little-endian -m j -b 160 -q 5 -t --noreplaygain ";
     Clear(out);
-    const std::string lame =
-        "lame --quiet -r -s 44.1 --bitwidth 16 --signed --little-endian -m j -b 160 -q 5 -t "
-        "--noreplaygain -o - '" +
-        out + "/lame.mp3' < '" + bin + "' 2>/dev/null";
-    const double lameSeconds = Shell(lame);
+    const double lameSeconds = Shell(lameOptions + "- '" + out + "/lame.mp3' < '" + bin + "' 2>/dev/null");
     Clear(out);
-    flushSeconds = 0;
-    flushCalls = 0;
-    const double mp3 = Rip(kTracks, true, out);
-    const double mp3Flush = flushSeconds;
-    const long mp3Flushes = flushCalls;
+    const double lameEvery = Shell("seq 10 " + std::to_string(9 + kTracks) + " | xargs -P " + std::to_string(cores) +
+                                   " -I{} sh -c \"" + lameOptions + "- '" + out + "/{}.mp3' < '" + raw +
+                                   "/{}.raw' 2>/dev/null\"");
     Clear(out);
+    double mp3[2] = {};
+    double mp3Flush[2] = {};
+    long mp3Flushes[2] = {};
+    for (int n : {0, 1}) {
+        flushNanoseconds = 0;
+        flushCalls = 0;
+        mp3[n] = Rip(kTracks, true, out, n == 0 ? 1 : cores);
+        mp3Flush[n] = FlushSeconds();
+        mp3Flushes[n] = flushCalls;
+        Clear(out);
+    }
 
-    std::printf("  %-52s %9.3f %9.0f\n", "lame command, 160 kbit/s, -q 5", lameSeconds,
-                1200 / lameSeconds);
-    std::printf("  %-52s %9.3f %9.0f\n", "Dorvane MP3 (RipTrackMp3, lame_enc.so, flushes)", mp3,
-                1200 / mp3);
-    std::printf("  ratio MP3 / lame: %.2fx (target 1.10x); %ld flushes took %.3f s (%.1f%% of the "
-                "MP3 time)\n",
-                mp3 / lameSeconds, mp3Flushes, mp3Flush, 100 * mp3Flush / mp3);
+    std::printf("  %-52s %9.3f %9.0f\n", "lame command, 160 kbit/s, -q 5", lameSeconds, 1200 / lameSeconds);
+    std::printf("  %-52s %9.3f %9.0f\n", "Dorvane MP3, Jobs=1 (flushes included)", mp3[0], 1200 / mp3[0]);
+    std::printf("  ratio MP3 Jobs=1 / lame: %.2fx (target 1.05x); %ld flushes took %.3f s on the flusher\n",
+                mp3[0] / lameSeconds, mp3Flushes[0], mp3Flush[0]);
+    std::printf("  %-52s %9.3f %9.0f\n", ("lame command on " + std::to_string(cores) + " cores (xargs -P)").c_str(),
+                lameEvery, 1200 / lameEvery);
+    std::printf("  %-52s %9.3f %9.0f\n", ("Dorvane MP3, " + std::to_string(cores) + " jobs").c_str(), mp3[1],
+                1200 / mp3[1]);
+    std::printf("  ratio MP3 %d jobs / lame on %d cores: %.2fx (target 1.10x); %ld flushes took %.3f s\n", cores,
+                cores, mp3[1] / lameEvery, mp3Flushes[1], mp3Flush[1]);
 
     // Peak memory: one track of 1 minute, then one of 74, in fresh processes.
-    std::printf("  peak memory of a process ripping one track (MB):\n");
+    std::printf("  peak memory of a process ripping one track with two jobs (MB):\n");
     for (const char* format : {"wav", "mp3"}) {
         double mb[2] = {};
         int i = 0;

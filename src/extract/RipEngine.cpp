@@ -192,7 +192,6 @@ struct JobState {
     std::atomic<bool> drop{false};
     // Guarded by the engine's mutex:
     std::int32_t published = 0;
-    std::int32_t acked = 0;
     bool ended = false;
     JobStatus status;
     std::unique_ptr<clsFileIo> file;  // kept until landed or discarded
@@ -245,14 +244,19 @@ struct RipEngine::Impl {
         }
     }
 
-    // Tells the window of a block; the current job of a lockstep run waits
-    // until the window has seen it.
-    void Publish(int index, JobState& j, std::int32_t sectors) {
-        std::unique_lock lock(mutex);
-        j.published = sectors;
-        changed.notify_all();
-        if (options.lockstep)
-            changed.wait(lock, [&] { return current != index || j.acked >= sectors || j.stop || j.drop; });
+    // Tells the caller of a block; true when the job is the current one and
+    // is asked to end there.
+    bool Publish(int index, JobState& j, std::int32_t sectors) {
+        bool isCurrent = false;
+        {
+            const std::lock_guard lock(mutex);
+            j.published = sectors;
+            isCurrent = current == index;
+            changed.notify_all();
+        }
+        if (options.afterBlock)
+            options.afterBlock(index, sectors);
+        return isCurrent && options.stopCurrent && options.stopCurrent();
     }
 
     void End(JobState& j, JobStatus status, std::unique_ptr<clsFileIo> file) {
@@ -365,12 +369,10 @@ struct RipEngine::Impl {
                 }
                 encoded += n;
                 left -= n;
-                if (j.stop) {
-                    if (left > 0)
-                        st.outcome = Outcome::Stopped;
+                if ((Publish(index, j, encoded) || j.stop) && left > 0) {
+                    st.outcome = Outcome::Stopped;
                     break;
                 }
-                Publish(index, j, encoded);
             }
         }
         if (j.queue)
@@ -459,13 +461,6 @@ std::int32_t RipEngine::WaitProgress(int index, std::int32_t seen, std::chrono::
     const JobState& j = *impl_->jobs.at(static_cast<std::size_t>(index));
     impl_->changed.wait_for(lock, timeout, [&] { return j.ended || j.published > seen; });
     return j.published;
-}
-
-void RipEngine::Acknowledge(int index, std::int32_t sectors) {
-    const std::lock_guard lock(impl_->mutex);
-    JobState& j = *impl_->jobs.at(static_cast<std::size_t>(index));
-    j.acked = std::max(j.acked, sectors);
-    impl_->changed.notify_all();
 }
 
 bool RipEngine::Land(int index, int& error) {

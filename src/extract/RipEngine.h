@@ -97,11 +97,13 @@ struct Options {
     // A real drive is read by one reader, in track order; a disc image may be
     // read by every job at once.
     bool oneReader = false;
-    // The window's progress: the current job (the first that has not ended)
-    // waits after each block until Acknowledge, so a Cancel seen between
-    // two blocks ends it after exactly one more, as a track extracted on its
-    // own does. Jobs ahead never wait.
-    bool lockstep = false;
+    // Asked by the current job (the first that has not ended) after each
+    // block: true ends it there, as Cancel and a closing window do. It is
+    // read on the job's thread, so it reads atomics only.
+    std::function<bool()> stopCurrent;
+    // Tests only: runs on a job's thread after each block it encoded, so a
+    // test can hold a job at a known place.
+    std::function<void(int job, std::int32_t sectors)> afterBlock;
 };
 
 // The number of cores, at least 1.
@@ -124,8 +126,6 @@ public:
     // Waits until job index has more than `seen` sectors encoded or has
     // ended, at most timeout; gives the sectors encoded so far.
     std::int32_t WaitProgress(int index, std::int32_t seen, std::chrono::milliseconds timeout);
-    // With lockstep: the current job may go on past `sectors`.
-    void Acknowledge(int index, std::int32_t sectors);
     // After job index ended with a file: waits for its flush, then gives it
     // its final name, replacing an older file there. False with errno in
     // error when that fails (then nothing of it is left).

@@ -93,8 +93,16 @@ RipOutcome Run(const std::vector<Track>& tracks, const Choices& choices, Progres
         return ripengine::MakeMp3Encoder(*lame, config);
     };
     const int handle = modAKRip32::Drive().CDHandle;
-    ripengine::RipEngine engine(std::move(jobs), std::move(factory),
-                                {choices.mp3 ? choices.jobs : 1, handle, !akrip::IsImageHandle(handle), true});
+    ripengine::Options options;
+    options.jobs = choices.mp3 ? choices.jobs : 1;
+    options.handle = handle;
+    options.oneReader = !akrip::IsImageHandle(handle);
+    // Cancel ends an MP3 track after its block; a WAV track runs to its end.
+    options.stopCurrent = [mp3 = choices.mp3] {
+        return (mp3 && mVariables::CancelRequested) || mVariables::StopRequested;
+    };
+    options.afterBlock = choices.afterBlock;
+    ripengine::RipEngine engine(std::move(jobs), std::move(factory), options);
     engine.Start();
 
     for (std::size_t t = 0; t < tracks.size(); ++t) {
@@ -108,10 +116,11 @@ RipOutcome Run(const std::vector<Track>& tracks, const Choices& choices, Progres
         const std::unique_ptr<ProgressWindow> progress = host.ShowProgress();
         const QString status = riptrack::StatusText(track.fileName);
         const auto total = static_cast<float>(std::max(0, track.end - track.start));
+        // The window is brought up to date about once a screen frame, not
+        // once a block: the jobs never wait for it.
         std::int32_t seen = 0;
         for (;;) {
-            // A track that ran ahead shows what it has done at once.
-            const std::int32_t done = engine.WaitProgress(index, seen, std::chrono::milliseconds(20));
+            const std::int32_t done = engine.WaitProgress(index, seen, std::chrono::milliseconds(16));
             const bool ended = engine.WaitEnded(index, std::chrono::milliseconds(0));
             const bool block = done > seen;
             if (block) {
@@ -125,11 +134,8 @@ RipOutcome Run(const std::vector<Track>& tracks, const Choices& choices, Progres
             host.DoEvents();
             if (ended)
                 break;
-            // Acted on only after a block, so the track always gets one more
-            // block after the click, however the disc keeps up.
-            if (block && ((choices.mp3 && mVariables::CancelRequested) || mVariables::StopRequested))
+            if ((choices.mp3 && mVariables::CancelRequested) || mVariables::StopRequested)
                 engine.StopAfterBlock(index);
-            engine.Acknowledge(index, seen);
         }
 
         const ripengine::JobStatus st = engine.Status(index);

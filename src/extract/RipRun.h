@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 class Dialogs;
@@ -27,11 +28,14 @@ struct Choices {
     bool mp3 = false;
     lame_enc::BE_CONFIG config{};
     int jobs = 1;              // MP3 tracks encoded at once; WAV is always one at a time
+    // Tests only: runs on a job's thread after each block (RipEngine's
+    // Options::afterBlock).
+    std::function<void(int job, std::int32_t sectors)> afterBlock = {};
 };
 
-// Extracts the tracks in order. Cancel ends the current MP3 track after one
-// more block (a WAV track runs to its end) and starts no other; closing the
-// window (StopRequested) ends any track after one more block. StopRun when a
+// Extracts the tracks in order. Cancel ends the current MP3 track after the
+// block it is on (a WAV track runs to its end) and starts no other; closing
+// the window (StopRequested) ends any track after its block. StopRun when a
 // file could not be made or written: later tracks would fail alike.
 // encoded, when given, gets the sectors each track's file holds.
 riptrack::RipOutcome Run(const std::vector<Track>& tracks, const Choices& choices, ProgressHost& host,

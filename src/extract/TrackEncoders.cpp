@@ -25,7 +25,12 @@ public:
     }
 
     bool Encode(TrackOutput& out, const unsigned char* pcm, std::int32_t sectors) override {
-        return out.Write(pcm, static_cast<std::size_t>(sectors) * akrip::kSectorBytes);
+        if (!out.Write(pcm, static_cast<std::size_t>(sectors) * akrip::kSectorBytes))
+            return false;
+        // The flusher writes the audio out while the copy goes on, so little
+        // is left to wait for when the track ends.
+        out.RequestFlush();
+        return true;
     }
 
     bool End(TrackOutput& out, std::uint64_t pcmBytes) override {

@@ -120,9 +120,10 @@ TEST(RipEngine, FourJobsLeaveTheFilesAndMessagesOfOne) {
         {"window closed in track 2", false,
          [](Rip& r) { r.progress.onEvents = OnTrack(r, "Track 02", [] { mVariables::StopRequested = true; }); },
          [](Rip& r, const auto& files, const QStringList& boxes) {
+             // Track 2 ends after a block, with a header that says so.
              const std::string& wav = files.at("Track 02.wav");
-             ASSERT_TRUE(files.size() == 3 && boxes.empty() && wav.size() < r.Wav(60, 150).size());
-             EXPECT_EQ(wav, r.Wav(60, 60 + std::int32_t(wav.size() - 44) / 2352));
+             ASSERT_TRUE(files.size() == 3 && boxes.empty());
+             EXPECT_TRUE(wav == r.Wav(60, 60 + std::int32_t(wav.size() - 44) / 2352));
          }},
     };
     for (const Scenario& s : scenarios) {
@@ -147,8 +148,9 @@ TEST(RipEngine, FourJobsLeaveTheFilesAndMessagesOfOne) {
             if (jobs == 4)
                 s.check(run, results[1], boxes[1]);
         }
-        if (std::string_view(s.name) == "cancel in track 3")
-            results[0].erase("Track 03.mp3"), results[1].erase("Track 03.mp3");
+        // Where the current track ends depends on how far it ran ahead.
+        const std::string cut = s.name == std::string_view("cancel in track 3") ? "Track 03.mp3" : "Track 02.wav";
+        results[0].erase(cut), results[1].erase(cut);
         EXPECT_TRUE(results[0] == results[1]) << s.name;
         EXPECT_EQ(boxes[0], boxes[1]) << s.name;
     }
@@ -185,14 +187,16 @@ TEST(RipEngine, ASignalNeverLeavesAFileThatClaimsMoreThanItHolds) {
         const pid_t child = fork();
         if (child == 0) {
             stopsignals::Install(-1);
-            disc.progress.onEvents = [&] {
-                if (disc.progress.done.size() == 2) {
-                    [[maybe_unused]] const ssize_t n = write(ready[1], "x", 1);
-                    for (int i = 0; i < 20000 && !mVariables::StopRequested; ++i)
-                        usleep(500);
-                }
+            // The job waits after its second block until the signal is in.
+            riprun::Choices choices;
+            choices.afterBlock = [&](int, std::int32_t sectors) {
+                if (sectors != 52)
+                    return;
+                [[maybe_unused]] const ssize_t n = write(ready[1], "x", 1);
+                for (int i = 0; i < 20000 && !mVariables::StopRequested; ++i)
+                    usleep(500);
             };
-            modWAV::RipTrackWav(QString::fromStdString(out), 0, 2000, disc.progress, disc.dialogs);
+            riprun::Run({{1, 0, 2000, QString::fromStdString(out)}}, choices, disc.progress, disc.dialogs);
             _exit(stopsignals::Received() == signal ? 0 : 1);
         }
         char byte = 0;
@@ -210,7 +214,7 @@ TEST(RipEngine, ASignalNeverLeavesAFileThatClaimsMoreThanItHolds) {
         }
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << signal;
         const auto sectors = std::int32_t(wav.size() - 44) / 2352;
-        EXPECT_TRUE(sectors >= 52 && sectors < 2000 && wav == disc.Wav(0, sectors)) << signal << ": " << sectors;
+        EXPECT_TRUE(sectors == 52 && wav == disc.Wav(0, sectors)) << signal << ": " << sectors;
     }
 }
 
