@@ -47,18 +47,31 @@ if [ "$mode" = run ]; then
 fi
 
 # Tests: a plain build, then the same suite under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# UndefinedBehaviorSanitizer, then the tests of code that runs threads (the
+# extraction engine, the encoder module, the command line) under
+# ThreadSanitizer.
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS=suppressions="$repo/tests/lsan.supp"
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+threaded='^test_(ripEngine|ripMp3|dorvaneRip)$'
 status=0
-for variant in plain asan; do
+for variant in plain asan tsan; do
   dir=build-tests-$variant
-  sanitize=OFF; [ $variant = asan ] && sanitize=ON
+  options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DDORVANE_BUILD_BENCH=OFF)
+  case $variant in
+    plain) options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DDORVANE_BUILD_BENCH=ON) ;;
+    asan) options=(-DCMAKE_BUILD_TYPE=Debug -DDORVANE_SANITIZE=ON -DDORVANE_BUILD_BENCH=OFF) ;;
+    tsan) options+=(-DDORVANE_SANITIZE_THREAD=ON) ;;
+  esac
   echo "== $variant build"
-  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=$([ $variant = plain ] && echo RelWithDebInfo || echo Debug) -DDORVANE_SANITIZE=$sanitize \
-        -DDORVANE_BUILD_BENCH=$([ $variant = plain ] && echo ON || echo OFF) >/dev/null
-  cmake --build "$dir" -j "$jobs"
-  (cd "$dir" && ctest --output-on-failure -j "$jobs") || status=1
+  cmake -S . -B "$dir" -G Ninja "${options[@]}" >/dev/null
+  if [ $variant = tsan ]; then
+    cmake --build "$dir" -j "$jobs" --target test_ripEngine test_ripMp3 test_dorvaneRip dorvane-rip lame_enc
+    (cd "$dir" && ctest --output-on-failure -j "$jobs" -R "$threaded") || status=1
+  else
+    cmake --build "$dir" -j "$jobs"
+    (cd "$dir" && ctest --output-on-failure -j "$jobs") || status=1
+  fi
 done
 exit $status
