@@ -702,6 +702,12 @@ std::string FindFile(const std::string& folder, const std::string& written, bool
     const std::string base = cut == std::string::npos ? name : name.substr(cut + 1);
     const std::string nameFolder = cut == std::string::npos ? "" : name.substr(0, cut + 1);
     const bool elsewhere = absolute || !nameFolder.empty();
+    // On Linux "\" may be part of a name, so the name exactly as written
+    // comes first.
+    const std::string literal = !written.empty() && written.front() == '/' ? written : folder + written;
+    const bool backslash = written.find('\\') != std::string::npos;
+    if (backslash && Present(literal))
+        return literal;
     if (Present(named))
         return named;
     if (elsewhere && Present(folder + base))
@@ -756,7 +762,7 @@ std::string FindFile(const std::string& folder, const std::string& written, bool
         if (auto path = unique(found))
             return *path;
     }
-    problem = "cannot find " + Quoted(written) + ": looked for " + named;
+    problem = "cannot find " + Quoted(written) + ": looked for " + (backslash ? literal + ", " : "") + named;
     if (elsewhere)
         problem += " and " + folder + base;
     problem += ", in any letter case";

@@ -95,11 +95,12 @@ std::vector<Case> Cases(const TempFolder& folder) {
          "FILE \"Album\\01 - Artist - Title.wav\" WAVE\n" + kThree},
         {"converted to FLAC, named by a Windows path beside the sheet", {{"c.flac", 0, 750, FileType::Flac}},
          "FILE \"C:\\Rips\\c.wav\" WAVE\n" + kThree},
+        {"a \"\\\" in the file's own name", {{"lit\\x.wav", 0, 750, FileType::Wave}}, "FILE \"lit\\x.wav\" WAVE\n" + kThree},
         {"\"x.wav\" could be any of " + folder.file("x.flac") + ", " + folder.file("x.aiff"),
          {{"x.flac", 0, 300, FileType::Flac}, {"x.aiff", 0, 300, FileType::Aiff}}, "FILE x.wav WAVE\n" + Track(1), {}},
         {"\"y.wav\" could be any of ", {{"Y.wav", 0, 300, FileType::Wave}, {"y.WAV", 0, 300, FileType::Wave}},
          "FILE y.wav WAVE\n" + Track(1), {}},
-        {"cannot find \"sub\\gone.wav\": looked for " + folder.file("sub/gone.wav") + " and " +
+        {"cannot find \"sub\\gone.wav\": looked for " + folder.file("sub\\gone.wav") + ", " + folder.file("sub/gone.wav") + " and " +
              folder.file("gone.wav") + ", in any letter case, and as .flac, .aiff, .aif",
          {}, "FILE \"sub\\gone.wav\" WAVE\n" + Track(1), {}},
         {"cannot find \"gone.bin\": looked for " + folder.file("gone.bin") + ", in any letter case", {},
