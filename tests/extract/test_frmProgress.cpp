@@ -85,8 +85,11 @@ private slots:
         });
         QTest::mouseClick(child<LabelButton>(&w, "Label1"), Qt::LeftButton);
         QVERIFY(!w.isVisible() && w.findChildren<frmProgress*>().isEmpty());
-        QVERIFY(extracttest::ReadAll(disc.folder.file("Track 01 - CD1.wav")) == disc.Wav(0, 26) &&
-                !QFile::exists(disc.Out("Outro.wav")));
+        // The track ends after a block, with a header that says so; the next
+        // one leaves no trace.
+        const std::string wav = extracttest::ReadAll(disc.folder.file("Track 01 - CD1.wav"));
+        QVERIFY(wav.size() >= 44 && wav == disc.Wav(0, std::int32_t(wav.size() - 44) / 2352));
+        QVERIFY(!QFile::exists(disc.Out("Outro.wav")));
     }
 };
 
