@@ -111,23 +111,18 @@ TEST(TrackPlan, NamesTagsAndRefusals) {
                            QStringLiteral("/o/y.tar")}));
 }
 
-// Numbers stay numbers, text is escaped so that any title parses back, and
-// what the disc does not carry is left out.
-TEST(DiscListing, JsonShape) {
+// Any title parses back, however it is made, and a data track reads as one.
+// (The rest of the shape is checked on a real image in test_dorvaneRip.)
+TEST(DiscListing, JsonEscapesEveryTitle) {
     ripcli::DiscListing disc = Disc();
-    disc.tracks[1].title = QStringLiteral("Tab\there \\ \"quoted\" \x01 end");
+    disc.tracks[1].title = QStringLiteral("Tab\there \\ \"quoted\" \x01\x7f end\n");
     const QByteArray json = ripcli::ListingJson(disc);
-    EXPECT_TRUE(json.endsWith("}\n") && json.count('\n') == 1);
     EXPECT_TRUE(json.contains(R"({"number": 3, "start": 115, "length": 4500, "audio": false})")) << json.constData();
     QJsonParseError error{};
     const QJsonObject root = QJsonDocument::fromJson(json, &error).object();
     ASSERT_EQ(error.error, QJsonParseError::NoError) << json.constData();
+    EXPECT_EQ(root.value(u"tracks").toArray()[1].toObject().value(u"title").toString(), disc.tracks[1].title);
     EXPECT_EQ(root.value(u"title").toString(), disc.title);
-    const QJsonArray tracks = root.value(u"tracks").toArray();
-    ASSERT_EQ(tracks.size(), 3);
-    EXPECT_EQ(tracks[1].toObject().value(u"title").toString(), disc.tracks[1].title);
-    EXPECT_EQ(tracks[1].toObject().value(u"length").toInteger(), 75);
-    EXPECT_TRUE(tracks[0].toObject().value(u"audio").toBool() && !tracks[0].toObject().contains(u"performer"));
     EXPECT_EQ(ripcli::ListingJson({}), QByteArray("{\"tracks\": []}\n"));
     EXPECT_EQ(ripcli::SectorTime(4 * 60 * 75 + 7 * 75 + 3), u"4:07.03");
 }
