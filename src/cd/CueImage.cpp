@@ -284,10 +284,10 @@ std::string_view Trimmed(std::string_view text) {
 std::optional<std::uint64_t> Digits(std::string_view text) {
     if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos)
         return std::nullopt;
+    constexpr std::uint64_t kPastAny = std::numeric_limits<std::uint64_t>::max();
     std::uint64_t value = 0;
     for (const char c : text)
-        value = value > (std::numeric_limits<std::uint64_t>::max() - 9) / 10 ? std::numeric_limits<std::uint64_t>::max()
-                                                                             : value * 10 + static_cast<unsigned>(c - '0');
+        value = value > (kPastAny - 9) / 10 ? kPastAny : value * 10 + static_cast<unsigned>(c - '0');
     return value;
 }
 
@@ -594,9 +594,11 @@ std::int64_t PromisedFrames(int fd, std::int64_t fileSize) {
                       (std::memcmp(head + 8, "AIFF", 4) == 0 || std::memcmp(head + 8, "AIFC", 4) == 0);
     if (!riff && !aiff)
         return -1;
-    auto number = [&](const unsigned char* b) {
-        return riff ? std::uint32_t{b[0]} | std::uint32_t{b[1]} << 8 | std::uint32_t{b[2]} << 16 | std::uint32_t{b[3]} << 24
-                    : std::uint32_t{b[3]} | std::uint32_t{b[2]} << 8 | std::uint32_t{b[1]} << 16 | std::uint32_t{b[0]} << 24;
+    auto number = [&](const unsigned char* b) {  // RIFF is little-endian, AIFF big-endian
+        std::uint32_t value = 0;
+        for (int i = 0; i < 4; ++i)
+            value = value << 8 | b[riff ? 3 - i : i];
+        return value;
     };
     for (std::int64_t at = 12; at + 8 <= fileSize;) {
         unsigned char chunk[14];
@@ -736,7 +738,8 @@ std::string FindFile(const std::string& folder, const std::string& written, bool
         return std::string();
     };
     auto anyCase = [&](const std::string& file) {
-        std::vector<std::string> found = CaseInsensitive(absolute ? "/" : folder, (absolute ? name.substr(1) : nameFolder) + file);
+        std::vector<std::string> found =
+            CaseInsensitive(absolute ? "/" : folder, (absolute ? name.substr(1) : nameFolder) + file);
         if (elsewhere)
             for (std::string& path : CaseInsensitive(folder, file))
                 found.push_back(std::move(path));
@@ -937,7 +940,8 @@ bool Lay(CueImage& disc, const SheetScan& scan, const CueParse& cue, std::string
         std::uint8_t control = static_cast<std::uint8_t>(t.flags & (kPreEmphasis | kCopyPermitted | kFourChannel));
         if (t.mode != MODE_AUDIO)
             control |= kDataTrack;
-        disc.table.tracks.push_back({static_cast<int>(Digits(s.number).value_or(0)), control, static_cast<std::int32_t>(start)});
+        const auto number = static_cast<int>(Digits(s.number).value_or(0));  // checked to be 1 to 99
+        disc.table.tracks.push_back({number, control, static_cast<std::int32_t>(start)});
         disc.text.tracks.push_back({SheetText(s.title), SheetText(s.performer)});
         previousIndex1 = index1;
         postgap = std::min(t.postgap, kMaxSectors);

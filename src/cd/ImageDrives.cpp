@@ -66,7 +66,8 @@ std::vector<std::string> ImageDriveTexts(const std::vector<std::string>& paths) 
         std::size_t count = 1;
         auto shared = [&](std::size_t n) {
             return std::any_of(parts.begin(), parts.end(), [&](const Parts& other) {
-                return (other.names != mine.names || other.absolute != mine.absolute) && Tail(other, n) == Tail(mine, n);
+                const bool same = other.names == mine.names && other.absolute == mine.absolute;
+                return !same && Tail(other, n) == Tail(mine, n);
             });
         };
         while (count < mine.names.size() && shared(count))
@@ -75,7 +76,8 @@ std::vector<std::string> ImageDriveTexts(const std::vector<std::string>& paths) 
         // A long path keeps the folder that tells it apart, and its end.
         if (count > 1 && text.size() > kTextBytes) {
             const std::string& folder = mine.names[mine.names.size() - count];
-            const std::string kept = "IMAGE " + folder.substr(0, CutBack(folder, std::min<std::size_t>(folder.size(), 20))) + "/\u2026";
+            const std::size_t head = CutBack(folder, std::min<std::size_t>(folder.size(), 20));
+            const std::string kept = "IMAGE " + folder.substr(0, head) + "/\u2026";
             const std::string rest = "/" + Tail(mine, count - 1);
             text = kept + rest.substr(CutOn(rest, rest.size() - std::min(rest.size(), kTextBytes - kept.size())));
         }

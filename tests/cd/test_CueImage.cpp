@@ -95,12 +95,14 @@ std::vector<Case> Cases(const TempFolder& folder) {
          "FILE \"Album\\01 - Artist - Title.wav\" WAVE\n" + kThree},
         {"converted to FLAC, named by a Windows path beside the sheet", {{"c.flac", 0, 750, FileType::Flac}},
          "FILE \"C:\\Rips\\c.wav\" WAVE\n" + kThree},
-        {"a \"\\\" in the file's own name", {{"lit\\x.wav", 0, 750, FileType::Wave}}, "FILE \"lit\\x.wav\" WAVE\n" + kThree},
+        {"a \"\\\" in the file's own name", {{"lit\\x.wav", 0, 750, FileType::Wave}},
+         "FILE \"lit\\x.wav\" WAVE\n" + kThree},
         {"\"x.wav\" could be any of " + folder.file("x.flac") + ", " + folder.file("x.aiff"),
          {{"x.flac", 0, 300, FileType::Flac}, {"x.aiff", 0, 300, FileType::Aiff}}, "FILE x.wav WAVE\n" + Track(1), {}},
         {"\"y.wav\" could be any of ", {{"Y.wav", 0, 300, FileType::Wave}, {"y.WAV", 0, 300, FileType::Wave}},
          "FILE y.wav WAVE\n" + Track(1), {}},
-        {"cannot find \"sub\\gone.wav\": looked for " + folder.file("sub\\gone.wav") + ", " + folder.file("sub/gone.wav") + " and " +
+        {"cannot find \"sub\\gone.wav\": looked for " + folder.file("sub\\gone.wav") + ", " +
+             folder.file("sub/gone.wav") + " and " +
              folder.file("gone.wav") + ", in any letter case, and as .flac, .aiff, .aif",
          {}, "FILE \"sub\\gone.wav\" WAVE\n" + Track(1), {}},
         {"cannot find \"gone.bin\": looked for " + folder.file("gone.bin") + ", in any letter case", {},
@@ -122,7 +124,8 @@ std::vector<Case> Cases(const TempFolder& folder) {
         {"1-channel", {{"a.wav", 0, 300, FileType::Wave, 0, {44100, 1, 16}}}, kWav + Track(1), {}},
         {"p.wav): not a file", {}, "FILE p.wav WAVE\n" + Track(1), {}},  // a FIFO would block
         {"line 4, \"TRACK 01 AUDIO\": TRACK 01 follows TRACK 02", {bin}, kBin + Track(2) + Track(1, "00:04:00"), {}},
-        {"line 4, \"TRACK 02 AUDIO\": TRACK 02 does not start after the track before it", {bin}, kBin + Track(1, "00:04:00") + Track(2, "00:01:00"), {}},
+        {"line 4, \"TRACK 02 AUDIO\": TRACK 02 does not start after the track before it", {bin},
+         kBin + Track(1, "00:04:00") + Track(2, "00:01:00"), {}},
         {"past the end of \"d.bin\" (00:10:00 long)", {bin}, kBin + Track(1, "00:10:00"), {}},
         {"no audio track", {bin}, kBin + Track(1, "00:00:00", "", "MODE1/2352"), {}},
         {"near line 4: syntax error", {bin}, kBin + Track(1) + "BOGUS 3\n", {}},
@@ -235,9 +238,10 @@ TEST_F(CueImageTest, DamagedAudioFailsOnlyWhereItIsMissing) {
         std::int32_t badFrom, badTo;         // the failing blocks lie within these sectors
     };
     const std::string two = "FILE b.wav WAVE\n" + Track(2) + Track(3, "00:02:50");
-    for (const Damage& d : {Damage{"damaged FLAC frame", FileType::Flac, "FILE a.flac WAVE\n" + kThree, false, 301, 501},
-                            Damage{"FLAC cut short", FileType::Flac, "FILE a.flac WAVE\n" + Track(1) + two, true, 26, 301},
-                            Damage{"WAVE cut short", FileType::Wave, "FILE a.wav WAVE\n" + Track(1) + two, true, 26, 301}}) {
+    const std::string flac = "FILE a.flac WAVE\n", wav = "FILE a.wav WAVE\n";
+    for (const Damage& d : {Damage{"damaged FLAC frame", FileType::Flac, flac + kThree, false, 301, 501},
+                            Damage{"FLAC cut short", FileType::Flac, flac + Track(1) + two, true, 26, 301},
+                            Damage{"WAVE cut short", FileType::Wave, wav + Track(1) + two, true, 26, 301}}) {
         SCOPED_TRACE(d.name);
         const std::string first = folder_.file(d.type == FileType::Flac ? "a.flac" : "a.wav");
         discmaker::WriteAudioFile(first, kPlan, 0, d.cut ? 301 : 750, d.type);
