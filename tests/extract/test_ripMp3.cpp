@@ -81,16 +81,19 @@ TEST(RipTrackMp3, EncodesLikeTheLameCommandAndCancelEndsTheTrackAfterItsBlock) {
     }
 }
 
-// The loader's message, or the encoder's own for its code, in a critical
-// box; no file is made and the disc is not read.
+// The loader's message, or the encoder's own for its code (one no table
+// knows too), in a critical box; no file is made and the disc is not read.
 TEST(RipTrackMp3, FaultsBeforeTheFirstBlockLeaveNoFile) {
-    const struct { bool module; const char *bitrate, *text; } cases[] = {
-        {false, "160", "lame_enc.so: cannot open shared object file: No such file or directory"},
-        {true, "0", "Invalid format parameters"},
-        {true, "100", "Invalid format parameters"}};
+    enum Module { None, Real, Fake };
+    const struct { Module module; const char *bitrate, *text; } cases[] = {
+        {None, "160", "lame_enc.so: cannot open shared object file: No such file or directory"},
+        {Real, "0", "Invalid format parameters"},
+        {Real, "100", "Invalid format parameters"},
+        {Fake, "160", "Unknown error (7)"}};
     for (const auto& c : cases) {
         OpenDisc disc({30});
-        modGeneral::SetAppFolderForTesting(c.module ? QString() : disc.folder.qpath());  // a folder without it
+        const QString folders[] = {disc.folder.qpath(), QString(), QStringLiteral(FAKE_MODULE_FOLDER)};
+        modGeneral::SetAppFolderForTesting(folders[c.module]);
         std::int32_t start = 0;
         Encode(disc, start, 30, Config(c.bitrate));
         modGeneral::SetAppFolderForTesting({});

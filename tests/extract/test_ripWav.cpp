@@ -4,8 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+
+#include <csignal>
+#include <cstring>
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include "ExtractFixture.h"
 #include "extract/clsFileIo.h"
+#include "extract/TrackEncoders.h"
 #include "extract/modWAV.h"
 
 namespace {
@@ -64,19 +72,66 @@ TEST(RipTrackWav, CopiesTheSectorsBehindTheHeader) {
 }
 
 // A file that cannot be created, or a full disk, stops the run unread. The
-// message names the file and the system's reason.
+// message names the file and the system's reason, and a file that could not
+// even take its header is not left behind.
 TEST(RipTrackWav, FileFaultsAreTold) {
-    const struct { const char* file; RipOutcome outcome; const char* reason; } cases[] = {
-        {"/nonexistent-folder/t.wav", RipOutcome::StopRun, "No such file or directory"},
-        {"/dev/full", RipOutcome::StopRun, "No space left on device"}};
+    const struct { const char* file; RipOutcome outcome; const char* reason; rlim_t sizeLimit; } cases[] = {
+        {"/nonexistent-folder/t.wav", RipOutcome::StopRun, "No such file or directory", RLIM_INFINITY},
+        {"/dev/full", RipOutcome::StopRun, "No space left on device", RLIM_INFINITY},
+        {"", RipOutcome::StopRun, "File too large", 20}};
     for (const auto& c : cases) {
         OpenDisc disc({100});
-        const QString name = QString::fromLatin1(c.file);
+        const QString name = *c.file ? QString::fromLatin1(c.file) : disc.Out("t.wav");
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{}, limit{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        limit = {c.sizeLimit, old.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &limit);
         EXPECT_EQ(modWAV::RipTrackWav(name, 0, 100, disc.progress, disc.dialogs), c.outcome) << c.file;
+        setrlimit(RLIMIT_FSIZE, &old);
+        EXPECT_FALSE(QFile::exists(disc.Out("t.wav")));
         ASSERT_TRUE(disc.dialogs.boxes.size() == 1 && akrip::testing::ReadCallCount() == 0);
         const QString text = disc.dialogs.boxes[0].text;
         EXPECT_TRUE(text.contains(name) && text.contains(QLatin1String(c.reason))) << text.toStdString();
     }
+}
+
+// The disc's own audio file is never written over, however the track is
+// named; and a track too long for a WAV header (a 4.3 GB one, from a sparse
+// BIN) is refused before anything is written. Up to that limit the header
+// states the length exactly, past 2 GB too.
+TEST(RipTrackWav, RefusesTheDiscsOwnFilesAndTracksTooLongForAWav) {
+    unsigned char header[44];
+    clsFileIo::BuildWavHeader(3000000000u, header);
+    std::uint32_t riff = 0, data = 0;
+    std::memcpy(&riff, header + 4, 4), std::memcpy(&data, header + 40, 4);
+    EXPECT_TRUE(riff == 3000000036u && data == 3000000000u);
+    EXPECT_TRUE(ripengine::FitsWav(0xFFFFFFFFull - 36) && !ripengine::FitsWav(0xFFFFFFFFull - 35));
+
+    testsupport::TempFolder folder;
+    const std::string cue = discmaker::WriteCueBin(folder.path(), "disc", {{30, 30}, 3, false, discmaker::FileType::Wave});
+    std::ofstream(folder.file("big.cue")) << "FILE \"big.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
+    const std::int32_t bigSectors = 1830000;
+    std::ofstream(folder.file("big.bin")).close();
+    ASSERT_EQ(truncate(folder.file("big.bin").c_str(), off_t{bigSectors} * 2352), 0);
+    const testsupport::ScopedDiscImages images({cue, folder.file("big.cue")});
+    const std::string source = ReadAll(folder.file("disc.wav"));
+    const struct { const char *drive, *out, *text; std::int32_t end; } cases[] = {
+        {"IMAGE disc.cue", "disc.wav", "is one of the files the disc is read from", 30},
+        {"IMAGE big.cue", "big out.wav", "Track 1 is too long for a WAV file", bigSectors}};
+    for (const auto& c : cases) {
+        OpenDisc::Reset();
+        ASSERT_TRUE(modAKRip32::OpenCD(int(modAKRip32::DriveListTexts().indexOf(QLatin1String(c.drive)))));
+        extracttest::FakeProgress progress;
+        ScriptedDialogs dialogs;
+        const QString out = QString::fromStdString(folder.file(c.out));
+        EXPECT_EQ(modWAV::RipTrackWav(out, 0, c.end, progress, dialogs), RipOutcome::Continue);
+        ASSERT_EQ(dialogs.boxes.size(), 1u);
+        EXPECT_TRUE(dialogs.boxes[0].text.contains(QLatin1String(c.text))) << dialogs.boxes[0].text.toStdString();
+        EXPECT_EQ(akrip::testing::ReadCallCount(), 0);
+    }
+    EXPECT_TRUE(ReadAll(folder.file("disc.wav")) == source && !QFile::exists(QString::fromStdString(folder.file("big out.wav"))));
+    OpenDisc::Reset();
 }
 
 }  // namespace
