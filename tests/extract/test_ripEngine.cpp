@@ -14,7 +14,9 @@
 #include <unistd.h>
 
 #include "ExtractFixture.h"
+#include "extract/RipEngine.h"
 #include "extract/RipRun.h"
+#include "extract/TrackEncoders.h"
 #include "extract/StopSignals.h"
 #include "extract/modMP3.h"
 #include "extract/modRip.h"
@@ -215,6 +217,35 @@ TEST(RipEngine, ASignalNeverLeavesAFileThatClaimsMoreThanItHolds) {
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << signal;
         const auto sectors = std::int32_t(wav.size() - 44) / 2352;
         EXPECT_TRUE(sectors == 52 && wav == disc.Wav(0, sectors)) << signal << ": " << sectors;
+    }
+}
+
+// A real drive is read by one reader in track order while the jobs encode;
+// the engine is driven here on an image read that way. The files are those
+// of jobs that read for themselves, a read failure included.
+TEST(RipEngine, OneReaderInTrackOrderLeavesTheSameFiles) {
+    OpenDisc disc({60, 90, 70});
+    for (const bool oneReader : {false, true}) {
+        akrip::testing::ClearReadFailures();
+        akrip::testing::FailReads(disc.Start(1) + 30, 3);
+        std::vector<ripengine::Job> jobs;
+        for (int i = 0; i < 3; ++i)
+            jobs.push_back({i + 1, disc.Start(i), disc.Start(i + 1), disc.Out(std::to_string(i) + ".wav")});
+        ripengine::Options options;
+        options.jobs = 3;
+        options.handle = modAKRip32::Drive().CDHandle;
+        options.oneReader = oneReader;
+        ripengine::RipEngine engine(jobs, [](const ripengine::Job&) { return ripengine::MakeWavEncoder(); }, options);
+        engine.Start();
+        for (int i = 0; i < 3; ++i) {
+            int error = 0;
+            EXPECT_TRUE(engine.Land(i, error)) << error;
+            const ripengine::JobStatus st = engine.Status(i);
+            EXPECT_EQ(st.outcome, i == 1 ? ripengine::Outcome::ReadFailed : ripengine::Outcome::Complete) << i;
+            const std::int32_t end = i == 1 ? disc.Start(1) + 26 : disc.Start(i + 1);
+            EXPECT_TRUE(ReadAll(disc.folder.file(std::to_string(i) + ".wav")) == disc.Wav(disc.Start(i), end))
+                << oneReader << " " << i;
+        }
     }
 }
 
