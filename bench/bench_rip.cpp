@@ -29,7 +29,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::int32_t kDiscSectors = 90000;  // 20 minutes
+constexpr std::int32_t kDiscSectors = 90000; // 20 minutes
 constexpr int kTracks = 15;
 constexpr int kRounds = 3;
 
@@ -64,8 +64,8 @@ void SplitTracks(const std::string& bin, const std::string& folder) {
 
 // The command for every track at once on `cores` processes; {} is the track.
 std::string OnEveryCore(int cores, const std::string& perTrack) {
-    return "seq 10 " + std::to_string(9 + kTracks) + " | xargs -P " + std::to_string(cores) + " -I{} sh -c \"" +
-           perTrack + "\"";
+    return "seq 10 " + std::to_string(9 + kTracks) + " | xargs -P " + std::to_string(cores) +
+           " -I{} sh -c \"" + perTrack + "\"";
 }
 
 struct Row {
@@ -83,8 +83,8 @@ void Compare(std::vector<Row> rows, const std::string& out, std::size_t baseline
     Clear(out);
     const double base = rows[baseline].best;
     for (const Row& row : rows)
-        std::printf("  %-56s %8.3f s %7.0fx audio %6.2fx\n", row.name.c_str(), row.best, 1200 / row.best,
-                    row.best / base);
+        std::printf("  %-56s %8.3f s %7.0fx audio %6.2fx\n", row.name.c_str(), row.best,
+                    1200 / row.best, row.best / base);
 }
 
 int Run(bool flacOnly) {
@@ -97,22 +97,25 @@ int Run(bool flacOnly) {
         folder, "bench", std::vector<std::int32_t>(kTracks, kDiscSectors / kTracks));
     SplitTracks(folder.file("bench.bin"), raw);
     Shell("cat '" + folder.file("bench.bin") + "' > /dev/null");
-    std::printf("bench_rip: %d sectors (20 min) in %d tracks, %d cores; best of %d rounds\n", kDiscSectors, kTracks,
-                cores, kRounds);
+    std::printf("bench_rip: %d sectors (20 min) in %d tracks, %d cores; best of %d rounds\n",
+                kDiscSectors, kTracks, cores, kRounds);
     std::printf("  %-56s %10s %13s %7s\n", "", "time", "speed", "ratio");
-    const std::string jobs = " -j " + std::to_string(cores) + " --quiet -o '" + out + "' '" + cue + "'";
+    const std::string jobs =
+        " -j " + std::to_string(cores) + " --quiet -o '" + out + "' '" + cue + "'";
 
     if (!flacOnly) {
-        const std::string lame =
-            "lame --quiet -r -s 44.1 --bitwidth 16 --signed --little-endian -m j -b 160 -q 5 -t --noreplaygain -o ";
+        const std::string lame = "lame --quiet -r -s 44.1 --bitwidth 16 --signed --little-endian "
+                                 "-m j -b 160 -q 5 -t --noreplaygain -o ";
         Compare({{"lame on every core (xargs -P), 160 kbit/s, -q 5",
-                  OnEveryCore(cores, lame + "- '" + out + "/{}.mp3' < '" + raw + "/{}.raw' 2>/dev/null")},
+                  OnEveryCore(cores,
+                              lame + "- '" + out + "/{}.mp3' < '" + raw + "/{}.raw' 2>/dev/null")},
                  {"dorvane-rip -f mp3 (ID3v2.4 tags)", "'" + rip + "' -f mp3" + jobs}},
                 out, 0);
         std::printf("  (target: dorvane-rip at most 1.10x the lame command)\n");
     }
-    const std::string flac = "flac -s -f --force-raw-format --endian=little --sign=signed --channels=2 --bps=16 "
-                             "--sample-rate=44100 ";
+    const std::string flac =
+        "flac -s -f --force-raw-format --endian=little --sign=signed --channels=2 --bps=16 "
+        "--sample-rate=44100 ";
     Compare({{"flac -5 on every core (xargs -P)",
               OnEveryCore(cores, flac + "-5 -o '" + out + "/{}.flac' - < '" + raw + "/{}.raw'")},
              {"flac -5 -V (verified) on every core (xargs -P)",
@@ -122,7 +125,7 @@ int Run(bool flacOnly) {
     return 0;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     try {

@@ -10,7 +10,7 @@ namespace ripengine {
 namespace {
 
 constexpr unsigned kCompressionLevel = 5;
-constexpr unsigned kPaddingBytes = 4096;  // room to edit the tags without rewriting the file
+constexpr unsigned kPaddingBytes = 4096; // room to edit the tags without rewriting the file
 constexpr int kFramesPerSector = 588;
 
 struct EncoderDelete {
@@ -22,7 +22,7 @@ struct MetadataDelete {
 using Metadata = std::unique_ptr<FLAC__StreamMetadata, MetadataDelete>;
 
 class FlacEncoder final : public TrackEncoder {
-public:
+  public:
     explicit FlacEncoder(const TrackTags& tags) : comments_(VorbisComments(tags)) {}
 
     ~FlacEncoder() override {
@@ -80,9 +80,10 @@ public:
 
     QString FaultText() const override { return fault_; }
 
-private:
-    static FLAC__StreamEncoderWriteStatus WriteTo(const FLAC__StreamEncoder*, const FLAC__byte buffer[],
-                                                  size_t bytes, uint32_t, uint32_t, void* self) {
+  private:
+    static FLAC__StreamEncoderWriteStatus WriteTo(const FLAC__StreamEncoder*,
+                                                  const FLAC__byte buffer[], size_t bytes, uint32_t,
+                                                  uint32_t, void* self) {
         auto* me = static_cast<FlacEncoder*>(self);
         if (me->out_ && me->out_->Write(buffer, bytes))
             return FLAC__STREAM_ENCODER_WRITE_STATUS_OK;
@@ -90,7 +91,8 @@ private:
         return FLAC__STREAM_ENCODER_WRITE_STATUS_FATAL_ERROR;
     }
 
-    static FLAC__StreamEncoderSeekStatus SeekTo(const FLAC__StreamEncoder*, FLAC__uint64 offset, void* self) {
+    static FLAC__StreamEncoderSeekStatus SeekTo(const FLAC__StreamEncoder*, FLAC__uint64 offset,
+                                                void* self) {
         auto* me = static_cast<FlacEncoder*>(self);
         if (me->out_ && me->out_->Seek(offset))
             return FLAC__STREAM_ENCODER_SEEK_STATUS_OK;
@@ -98,7 +100,8 @@ private:
         return FLAC__STREAM_ENCODER_SEEK_STATUS_ERROR;
     }
 
-    static FLAC__StreamEncoderTellStatus TellOf(const FLAC__StreamEncoder*, FLAC__uint64* offset, void* self) {
+    static FLAC__StreamEncoderTellStatus TellOf(const FLAC__StreamEncoder*, FLAC__uint64* offset,
+                                                void* self) {
         auto* me = static_cast<FlacEncoder*>(self);
         if (!me->out_)
             return FLAC__STREAM_ENCODER_TELL_STATUS_ERROR;
@@ -114,9 +117,10 @@ private:
         padding_->length = kPaddingBytes;
         for (const QString& comment : comments_) {
             QByteArray utf8 = comment.toUtf8();
-            FLAC__StreamMetadata_VorbisComment_Entry entry{static_cast<FLAC__uint32>(utf8.size()),
-                                                           reinterpret_cast<FLAC__byte*>(utf8.data())};
-            if (!FLAC__metadata_object_vorbiscomment_append_comment(commentBlock_.get(), entry, true))
+            FLAC__StreamMetadata_VorbisComment_Entry entry{
+                static_cast<FLAC__uint32>(utf8.size()), reinterpret_cast<FLAC__byte*>(utf8.data())};
+            if (!FLAC__metadata_object_vorbiscomment_append_comment(commentBlock_.get(), entry,
+                                                                    true))
                 return false;
         }
         return true;
@@ -126,7 +130,8 @@ private:
     // own record; anything else is the encoder's, told by its state.
     bool StateFault() {
         if (!writeFailed_)
-            fault_ = QString::fromLatin1(FLAC__stream_encoder_get_resolved_state_string(encoder_.get()));
+            fault_ =
+                QString::fromLatin1(FLAC__stream_encoder_get_resolved_state_string(encoder_.get()));
         return false;
     }
     bool Fault(const QString& text) {
@@ -145,10 +150,10 @@ private:
     std::unique_ptr<FLAC__StreamEncoder, EncoderDelete> encoder_;
 };
 
-}  // namespace
+} // namespace
 
 std::unique_ptr<TrackEncoder> MakeFlacEncoder(const TrackTags& tags) {
     return std::make_unique<FlacEncoder>(tags);
 }
 
-}  // namespace ripengine
+} // namespace ripengine

@@ -15,4 +15,4 @@ namespace ripengine {
 // the end through the TrackOutput.
 std::unique_ptr<TrackEncoder> MakeFlacEncoder(const TrackTags& tags);
 
-}  // namespace ripengine
+} // namespace ripengine

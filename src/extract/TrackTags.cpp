@@ -18,8 +18,8 @@ void AppendTextFrame(QByteArray& out, const char* id, const QString& text) {
     const QByteArray utf8 = text.toUtf8();
     out.append(id, 4);
     AppendSyncsafe(out, static_cast<std::uint32_t>(utf8.size() + 1));
-    out.append(2, '\0');  // frame flags
-    out.append('\x03');   // UTF-8
+    out.append(2, '\0'); // frame flags
+    out.append('\x03');  // UTF-8
     out.append(utf8);
 }
 
@@ -30,7 +30,7 @@ QString TrackText(const TrackTags& tags) {
     return tags.total > 0 ? number + u'/' + QString::number(tags.total) : number;
 }
 
-}  // namespace
+} // namespace
 
 QByteArray Id3v24Tag(const TrackTags& tags) {
     QByteArray frames;
@@ -40,7 +40,7 @@ QByteArray Id3v24Tag(const TrackTags& tags) {
     AppendTextFrame(frames, "TRCK", TrackText(tags));
     if (frames.isEmpty())
         return {};
-    QByteArray tag("ID3\x04\x00\x00", 6);  // version 2.4.0, no flags
+    QByteArray tag("ID3\x04\x00\x00", 6); // version 2.4.0, no flags
     AppendSyncsafe(tag, static_cast<std::uint32_t>(frames.size()));
     return tag + frames;
 }
@@ -58,4 +58,4 @@ QStringList VorbisComments(const TrackTags& tags) {
     return comments;
 }
 
-}  // namespace ripengine
+} // namespace ripengine

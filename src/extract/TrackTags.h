@@ -10,10 +10,10 @@
 namespace ripengine {
 
 struct TrackTags {
-    QString title;   // empty fields are left out
+    QString title; // empty fields are left out
     QString artist;
     QString album;
-    int number = 0;  // the track's number on the disc, written "number/total"
+    int number = 0; // the track's number on the disc, written "number/total"
     int total = 0;
 };
 
@@ -24,4 +24,4 @@ QByteArray Id3v24Tag(const TrackTags& tags);
 // "TITLE=...", "ARTIST=...", "ALBUM=...", "TRACKNUMBER=n/total".
 QStringList VorbisComments(const TrackTags& tags);
 
-}  // namespace ripengine
+} // namespace ripengine

@@ -5,9 +5,11 @@
 namespace ripcli {
 namespace {
 
-constexpr std::uint8_t kDataTrack = 0x04;  // control bit of a table entry
+constexpr std::uint8_t kDataTrack = 0x04; // control bit of a table entry
 
-QString FromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString FromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 QByteArray JsonString(const QString& text) {
     QByteArray out("\"");
@@ -45,7 +47,7 @@ void AppendText(QByteArray& out, const char* key, const QString& text) {
         AppendField(out, key, JsonString(text));
 }
 
-}  // namespace
+} // namespace
 
 DiscListing MakeListing(const akrip::TOC& toc, const akrip::DiscText& text) {
     DiscListing disc;
@@ -93,7 +95,8 @@ QString ListingText(const DiscListing& disc) {
         if (!t.title.isEmpty())
             line += QStringLiteral("  ") + t.title;
         if (!t.performer.isEmpty())
-            line += (t.title.isEmpty() ? QStringLiteral("  (") : QStringLiteral(" (")) + t.performer + u')';
+            line += (t.title.isEmpty() ? QStringLiteral("  (") : QStringLiteral(" (")) +
+                    t.performer + u')';
         out += line + u'\n';
     }
     return out;
@@ -118,4 +121,4 @@ QByteArray ListingJson(const DiscListing& disc) {
     return out + "}\n";
 }
 
-}  // namespace ripcli
+} // namespace ripcli

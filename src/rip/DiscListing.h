@@ -14,18 +14,18 @@
 namespace ripcli {
 
 struct ListedTrack {
-    int number = 0;           // on the disc
-    std::int32_t start = 0;   // sectors
+    int number = 0;         // on the disc
+    std::int32_t start = 0; // sectors
     std::int32_t length = 0;
     bool audio = true;
-    QString title;            // empty when the disc gives none
+    QString title; // empty when the disc gives none
     QString performer;
 };
 
 struct DiscListing {
     QString title;
     QString performer;
-    std::vector<ListedTrack> tracks;  // in disc order
+    std::vector<ListedTrack> tracks; // in disc order
 };
 
 DiscListing MakeListing(const akrip::TOC& toc, const akrip::DiscText& text);
@@ -42,4 +42,4 @@ QString ListingText(const DiscListing& disc);
 // in sectors; titles and performers only where known.
 QByteArray ListingJson(const DiscListing& disc);
 
-}  // namespace ripcli
+} // namespace ripcli

@@ -31,10 +31,11 @@ void Put(std::FILE* out, const QString& text) {
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), out);
 }
 
-}  // namespace
+} // namespace
 
 ProgressPrinter::ProgressPrinter(std::FILE* out, Mode mode, bool colour, int columns)
-    : out_(out), mode_(mode), colour_(colour && mode == Mode::Terminal), columns_(std::max(columns, 40)) {}
+    : out_(out), mode_(mode), colour_(colour && mode == Mode::Terminal),
+      columns_(std::max(columns, 40)) {}
 
 ProgressPrinter ProgressPrinter::ForStderr(bool quiet) {
     const bool terminal = ::isatty(STDERR_FILENO) == 1;
@@ -49,16 +50,20 @@ ProgressPrinter ProgressPrinter::ForStderr(bool quiet) {
 
 QString ProgressPrinter::StatusLine(const Progress& p, int barWidth, bool colour) {
     const double fraction =
-        p.sectorsTotal > 0 ? std::clamp(static_cast<double>(p.sectorsDone) / p.sectorsTotal, 0.0, 1.0) : 0;
+        p.sectorsTotal > 0
+            ? std::clamp(static_cast<double>(p.sectorsDone) / p.sectorsTotal, 0.0, 1.0)
+            : 0;
     const int filled = static_cast<int>(fraction * barWidth);
     QString bar = QString(filled, u'#');
     if (colour)
         bar = QStringLiteral("\x1b[32m") + bar + QStringLiteral("\x1b[0m");
     bar += QString(barWidth - filled, u'-');
     const double speed = Speed(p);
-    const QString left = speed > 0 ? Clock(static_cast<double>(p.audioTotal - p.audioDone) / kSectorsPerSecond /
-                                           speed) + QStringLiteral(" left")
-                                   : QStringLiteral("-:-- left");
+    const QString left =
+        speed > 0
+            ? Clock(static_cast<double>(p.audioTotal - p.audioDone) / kSectorsPerSecond / speed) +
+                  QStringLiteral(" left")
+            : QStringLiteral("-:-- left");
     return QStringLiteral("[%1] %2% %3/%4 %5x %6")
         .arg(bar)
         .arg(static_cast<int>(fraction * 100), 3)
@@ -118,7 +123,9 @@ void ProgressPrinter::Error(const QString& text) {
     std::fflush(out_);
 }
 
-void ProgressPrinter::Finish() { ClearLine(); }
+void ProgressPrinter::Finish() {
+    ClearLine();
+}
 
 void ProgressPrinter::ClearLine() {
     if (!lineShown_)
@@ -127,4 +134,4 @@ void ProgressPrinter::ClearLine() {
     lineShown_ = false;
 }
 
-}  // namespace ripcli
+} // namespace ripcli

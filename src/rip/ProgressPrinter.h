@@ -14,15 +14,15 @@ struct Progress {
     QString name;                 // the current track's file, without its folder
     std::int32_t sectorsDone = 0; // of the current track
     std::int32_t sectorsTotal = 0;
-    int tracksDone = 0;           // of this source
+    int tracksDone = 0; // of this source
     int tracksTotal = 0;
-    std::int64_t audioDone = 0;   // sectors encoded by every job so far, ahead included
-    std::int64_t audioTotal = 0;  // sectors of every track of the source
-    double seconds = 0;           // since the source started
+    std::int64_t audioDone = 0;  // sectors encoded by every job so far, ahead included
+    std::int64_t audioTotal = 0; // sectors of every track of the source
+    double seconds = 0;          // since the source started
 };
 
 class ProgressPrinter {
-public:
+  public:
     enum class Mode { Terminal, Lines, Quiet };
 
     // colour only counts on a terminal.
@@ -46,7 +46,7 @@ public:
     // The redrawn line without control codes (for its width).
     static QString StatusLine(const Progress& p, int barWidth, bool colour);
 
-private:
+  private:
     void ClearLine();
 
     std::FILE* out_;
@@ -56,4 +56,4 @@ private:
     bool lineShown_ = false;
 };
 
-}  // namespace ripcli
+} // namespace ripcli

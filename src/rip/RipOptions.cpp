@@ -11,21 +11,34 @@ namespace {
 const std::array<const char*, 10> kQualityNames = {"Low",   "Normal", "High", "Voice", "Phone",
                                                    "Radio", "Tape",   "Hifi", "CD",    "Studio"};
 // The MPEG-1 bitrates, as the window offers them.
-const std::array<int, 14> kBitrates = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+const std::array<int, 14> kBitrates = {32,  40,  48,  56,  64,  80,  96,
+                                       112, 128, 160, 192, 224, 256, 320};
 
 struct OptionSpec {
     const char* longName;
-    char shortName;  // 0: none
+    char shortName; // 0: none
     bool takesValue;
 };
 
 const std::array<OptionSpec, 18> kOptions = {{
-    {"list", 'l', false},      {"json", 0, false},        {"tracks", 't', true},
-    {"format", 'f', true},     {"bitrate", 'b', true},    {"quality", 'q', true},
-    {"private", 0, false},     {"crc", 0, false},         {"copyright", 0, false},
-    {"original", 0, false},    {"output", 'o', true},     {"titles", 0, false},
-    {"prefix", 0, true},       {"no-number", 0, false},   {"jobs", 'j', true},
-    {"quiet", 0, false},       {"help", 'h', false},      {"version", 0, false},
+    {"list", 'l', false},
+    {"json", 0, false},
+    {"tracks", 't', true},
+    {"format", 'f', true},
+    {"bitrate", 'b', true},
+    {"quality", 'q', true},
+    {"private", 0, false},
+    {"crc", 0, false},
+    {"copyright", 0, false},
+    {"original", 0, false},
+    {"output", 'o', true},
+    {"titles", 0, false},
+    {"prefix", 0, true},
+    {"no-number", 0, false},
+    {"jobs", 'j', true},
+    {"quiet", 0, false},
+    {"help", 'h', false},
+    {"version", 0, false},
 }};
 
 const OptionSpec* FindLong(const QString& name) {
@@ -42,7 +55,9 @@ const OptionSpec* FindShort(QChar c) {
     return nullptr;
 }
 
-QString Quoted(const QString& text) { return u'"' + text + u'"'; }
+QString Quoted(const QString& text) {
+    return u'"' + text + u'"';
+}
 
 // Applies one option; the "why" of a bad value, empty when it is good.
 QString Apply(RipOptions& o, const QString& name, const QString& value) {
@@ -69,8 +84,9 @@ QString Apply(RipOptions& o, const QString& name, const QString& value) {
         bool ok = false;
         const int rate = value.toInt(&ok);
         if (!ok || std::find(kBitrates.begin(), kBitrates.end(), rate) == kBitrates.end())
-            return QStringLiteral("the bitrates are 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256 "
-                                  "and 320 kbit/s");
+            return QStringLiteral(
+                "the bitrates are 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256 "
+                "and 320 kbit/s");
         o.bitrateText = QString::number(rate);
     } else if (name == u"quality") {
         o.qualityIndex = -1;
@@ -78,8 +94,9 @@ QString Apply(RipOptions& o, const QString& name, const QString& value) {
             if (value.compare(QLatin1String(kQualityNames[i]), Qt::CaseInsensitive) == 0)
                 o.qualityIndex = static_cast<int>(i);
         if (o.qualityIndex < 0)
-            return QStringLiteral("the qualities are Low, Normal, High, Voice, Phone, Radio, Tape, Hifi, CD "
-                                  "and Studio");
+            return QStringLiteral(
+                "the qualities are Low, Normal, High, Voice, Phone, Radio, Tape, Hifi, CD "
+                "and Studio");
     } else if (name == u"private") {
         o.privateFlag = true;
     } else if (name == u"crc") {
@@ -113,7 +130,7 @@ QString Apply(RipOptions& o, const QString& name, const QString& value) {
     return {};
 }
 
-}  // namespace
+} // namespace
 
 std::optional<std::vector<int>> ParseTrackList(const QString& text) {
     const auto number = [](const QString& piece, int& out) {
@@ -130,7 +147,8 @@ std::optional<std::vector<int>> ParseTrackList(const QString& text) {
             if (!number(item, first))
                 return std::nullopt;
             last = first;
-        } else if (!number(item.left(dash), first) || !number(item.mid(dash + 1), last) || last < first) {
+        } else if (!number(item.left(dash), first) || !number(item.mid(dash + 1), last) ||
+                   last < first) {
             return std::nullopt;
         }
         for (int t = first; t <= last; ++t)
@@ -154,7 +172,7 @@ ParsedArguments ParseArguments(const QStringList& args) {
             continue;
         }
         const OptionSpec* spec = nullptr;
-        QString shown;  // the option as the person wrote it, for messages
+        QString shown; // the option as the person wrote it, for messages
         std::optional<QString> value;
         if (arg.startsWith(u"--")) {
             const auto eq = arg.indexOf(u'=');
@@ -237,4 +255,4 @@ QString UsageText() {
         "source that cannot be used; 128 + the signal when interrupted.\n");
 }
 
-}  // namespace ripcli
+} // namespace ripcli

@@ -14,10 +14,10 @@ enum class Format { Wav, Mp3, Flac };
 struct RipOptions {
     bool list = false;
     bool json = false;
-    std::vector<int> tracks;  // disc numbers, ascending; empty: every audio track
+    std::vector<int> tracks; // disc numbers, ascending; empty: every audio track
     Format format = Format::Wav;
     QString bitrateText = QStringLiteral("160");
-    int qualityIndex = 1;  // "Normal" in the window's list
+    int qualityIndex = 1; // "Normal" in the window's list
     bool privateFlag = false;
     bool crc = false;
     bool copyright = false;
@@ -26,7 +26,7 @@ struct RipOptions {
     bool titles = false;
     std::optional<QString> prefix;
     bool noNumber = false;
-    int jobs = 0;  // 0: one per core
+    int jobs = 0; // 0: one per core
     bool quiet = false;
     bool help = false;
     bool version = false;
@@ -51,4 +51,4 @@ QString Extension(Format format);
 
 QString UsageText();
 
-}  // namespace ripcli
+} // namespace ripcli

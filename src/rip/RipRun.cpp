@@ -31,7 +31,8 @@ namespace ripcli {
 namespace {
 
 std::atomic<int> pendingSignal{0};
-static_assert(std::atomic<int>::is_always_lock_free, "a signal handler may only touch lock-free atomics");
+static_assert(std::atomic<int>::is_always_lock_free,
+              "a signal handler may only touch lock-free atomics");
 
 extern "C" void OnSignal(int number) {
     int none = 0;
@@ -51,7 +52,9 @@ QString SignalName(int number) {
     }
 }
 
-QString Errno(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+QString Errno(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
 
 // "dorvane-rip: <what>: <why>"
 QString Line(const QString& what, const QString& why) {
@@ -86,17 +89,20 @@ struct OpenedDrive {
 QString OpenSource(const QString& source) {
     int position = -1;
     if (source.isEmpty()) {
-        const QString saved = modSettings::ReadSetting(modSettings::kSection, modSettings::kDrive, {});
+        const QString saved =
+            modSettings::ReadSetting(modSettings::kSection, modSettings::kDrive, {});
         const QStringList drives = modAKRip32::DriveListTexts();
         if (saved.isEmpty()) {
             if (drives.isEmpty())
-                return QStringLiteral("no CD drive found; name a disc image or a drive's device path");
+                return QStringLiteral(
+                    "no CD drive found; name a disc image or a drive's device path");
             position = 0;
         } else {
             position = static_cast<int>(drives.indexOf(saved));
             if (position < 0)
-                return QStringLiteral("the drive Settings saved is not there; name a disc image or a drive's "
-                                      "device path");
+                return QStringLiteral(
+                    "the drive Settings saved is not there; name a disc image or a drive's "
+                    "device path");
         }
     } else {
         const QByteArray path = modFiles::PathBytes(source);
@@ -133,18 +139,21 @@ void PrintListing(const RunContext& run, const QString& source, const DiscListin
     }
     QString text = ListingText(listing);
     if (run.severalSources)
-        text = (source.isEmpty() ? QStringLiteral("(saved drive)") : source) + QStringLiteral(":\n") + text + u'\n';
+        text = (source.isEmpty() ? QStringLiteral("(saved drive)") : source) +
+               QStringLiteral(":\n") + text + u'\n';
     PrintOut(text.toUtf8());
 }
 
-ripengine::EncoderFactory MakeFactory(const RunContext& run, const std::vector<PlannedTrack>& planned) {
+ripengine::EncoderFactory MakeFactory(const RunContext& run,
+                                      const std::vector<PlannedTrack>& planned) {
     std::map<int, ripengine::TrackTags> tags;
     for (const PlannedTrack& p : planned)
         tags[p.number] = p.tags;
     const Format format = run.options.format;
     const modLAME::LameLibrary* lame = run.lame;
     const lame_enc::BE_CONFIG config = run.mp3Config;
-    return [format, lame, config, tags](const ripengine::Job& job) -> std::unique_ptr<ripengine::TrackEncoder> {
+    return [format, lame, config,
+            tags](const ripengine::Job& job) -> std::unique_ptr<ripengine::TrackEncoder> {
         const ripengine::TrackTags& t = tags.at(job.track);
         switch (format) {
         case Format::Mp3:
@@ -158,7 +167,9 @@ ripengine::EncoderFactory MakeFactory(const RunContext& run, const std::vector<P
     };
 }
 
-QString FileText(const QString& fileName) { return QDir::toNativeSeparators(fileName); }
+QString FileText(const QString& fileName) {
+    return QDir::toNativeSeparators(fileName);
+}
 
 // The message for a job that ended other than complete, and whether it ends
 // the source.
@@ -182,8 +193,9 @@ Ending Describe(const ripengine::JobStatus& st, const PlannedTrack& track, int s
         QString why = modAKRip32::CDErrorText(st.readError);
         if (why.isEmpty())
             why = QStringLiteral("error %1").arg(st.readError);
-        return {Line(file, QStringLiteral("cannot read the disc at sector %1, %2 into track %3 (%4); the file "
-                                          "holds the audio before it")
+        return {Line(file, QStringLiteral(
+                               "cannot read the disc at sector %1, %2 into track %3 (%4); the file "
+                               "holds the audio before it")
                                .arg(st.failedSector)
                                .arg(SectorTime(st.failedSector - track.start))
                                .arg(track.number)
@@ -195,11 +207,14 @@ Ending Describe(const ripengine::JobStatus& st, const PlannedTrack& track, int s
     case ripengine::Outcome::CreateFailed:
         return {Line(file, QStringLiteral("cannot create: ") + Errno(st.systemError)), true, true};
     case ripengine::Outcome::SourceFile:
-        return {Line(file, QStringLiteral("the disc reads its audio from this file, so it is left as it is; choose "
-                                          "another --output folder")),
+        return {Line(file,
+                     QStringLiteral(
+                         "the disc reads its audio from this file, so it is left as it is; choose "
+                         "another --output folder")),
                 true, false};
     case ripengine::Outcome::EncoderFailed:
-        return {Line(file, QStringLiteral("the encoder refused the track: ") + st.faultText), true, true};
+        return {Line(file, QStringLiteral("the encoder refused the track: ") + st.faultText), true,
+                true};
     case ripengine::Outcome::Dropped:
         return {{}, false, true};
     }
@@ -230,7 +245,8 @@ int Extract(RunContext& run, const std::vector<PlannedTrack>& planned) {
         progress.audioDone = 0;
         for (int j = 0; j < engine.Count(); ++j)
             progress.audioDone += engine.Status(j).sectorsDone;
-        progress.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        progress.seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         return st;
     };
 
@@ -256,7 +272,8 @@ int Extract(RunContext& run, const std::vector<PlannedTrack>& planned) {
         if (st.hasFile) {
             int error = 0;
             if (!engine.Land(i, error)) {
-                run.printer.Error(Line(FileText(track.fileName), QStringLiteral("cannot write: ") + Errno(error)));
+                run.printer.Error(Line(FileText(track.fileName),
+                                       QStringLiteral("cannot write: ") + Errno(error)));
                 engine.DropAfter(i);
                 return kExitTrackFailed;
             }
@@ -291,15 +308,17 @@ int RunSource(RunContext& run, const QString& source, const QString& folder) {
         return kExitUsage;
     }
     const int handle = modAKRip32::Drive().CDHandle;
-    const DiscListing listing = MakeListing(modAKRip32::Drive().DiscTOC, akrip::ReadDiscText(handle));
+    const DiscListing listing =
+        MakeListing(modAKRip32::Drive().DiscTOC, akrip::ReadDiscText(handle));
     if (run.options.list) {
         PrintListing(run, source, listing);
         return kExitOk;
     }
 
     const NameChoices names{run.options.titles, run.options.prefix, run.options.noNumber};
-    const Plan plan = PlanTracks(listing, run.options.tracks, names, modRip::EnsureTrailingBackslash(folder),
-                                 Extension(run.options.format));
+    const Plan plan =
+        PlanTracks(listing, run.options.tracks, names, modRip::EnsureTrailingBackslash(folder),
+                   Extension(run.options.format));
     if (!plan.error.isEmpty()) {
         run.printer.Error(Line(what, plan.error));
         return kExitUsage;
@@ -316,7 +335,7 @@ int RunSource(RunContext& run, const QString& source, const QString& folder) {
     return Extract(run, plan.tracks);
 }
 
-}  // namespace
+} // namespace
 
 void InstallSignalHandlers() {
     struct sigaction action {};
@@ -338,9 +357,10 @@ int Run(const RipOptions& options) {
         QString error;
         lame = modLAME::LameLibrary::Load(error);
         if (!lame) {
-            printer.Error(Line(modLAME::ModulePath(), error.section(QStringLiteral("\n\n"), 0, 0) +
-                                                          QStringLiteral("; install Dorvane again, or choose "
-                                                                         "-f wav or -f flac")));
+            printer.Error(
+                Line(modLAME::ModulePath(), error.section(QStringLiteral("\n\n"), 0, 0) +
+                                                QStringLiteral("; install Dorvane again, or choose "
+                                                               "-f wav or -f flac")));
             return kExitTrackFailed;
         }
         run.lame = &*lame;
@@ -354,11 +374,13 @@ int Run(const RipOptions& options) {
         run.mp3Config = modRip::MakeEncoderConfig(choices);
     }
 
-    QString base = options.output ? *options.output
-                                  : modSettings::ReadSetting(modSettings::kSection, modSettings::kOutpath, {});
+    QString base = options.output
+                       ? *options.output
+                       : modSettings::ReadSetting(modSettings::kSection, modSettings::kOutpath, {});
     if (base.isEmpty())
         base = QDir::currentPath();
-    const QStringList sources = options.sources.isEmpty() ? QStringList(QString()) : options.sources;
+    const QStringList sources =
+        options.sources.isEmpty() ? QStringList(QString()) : options.sources;
     const QStringList folders = SourceFolders(base, sources);
 
     int status = kExitOk;
@@ -370,4 +392,4 @@ int Run(const RipOptions& options) {
     return status;
 }
 
-}  // namespace ripcli
+} // namespace ripcli

@@ -18,4 +18,4 @@ void InstallSignalHandlers();
 // Everything after the arguments are read; the exit status.
 int Run(const RipOptions& options);
 
-}  // namespace ripcli
+} // namespace ripcli

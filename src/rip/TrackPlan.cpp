@@ -11,7 +11,8 @@
 namespace ripcli {
 
 QString TrackName(const ListedTrack& track, const NameChoices& choices) {
-    const QString title = choices.titles && !track.title.isEmpty() ? track.title : QStringLiteral("Track");
+    const QString title =
+        choices.titles && !track.title.isEmpty() ? track.title : QStringLiteral("Track");
     if (choices.noNumber)
         return title;
     const QString number = QStringLiteral("%1").arg(track.number, 2, 10, QLatin1Char('0'));
@@ -39,7 +40,7 @@ Plan PlanTracks(const DiscListing& disc, const std::vector<int>& wanted, const N
             return refuse(QStringLiteral("the disc holds no audio tracks"));
     }
     const int total = disc.tracks.empty() ? 0 : disc.tracks.back().number;
-    std::map<QString, int> taken;  // file name -> track
+    std::map<QString, int> taken; // file name -> track
     for (const int number : numbers) {
         const auto track = find(number);
         if (track == disc.tracks.end())
@@ -60,11 +61,13 @@ Plan PlanTracks(const DiscListing& disc, const std::vector<int>& wanted, const N
         p.fileName = modRip::OutputFileName(folder, safe, u'.' + extension);
         const auto [earlier, added] = taken.emplace(p.fileName, number);
         if (!added)
-            return refuse(QStringLiteral("tracks %1 and %2 would both be written to %3; name them with --titles, "
-                                         "or leave out --no-number")
-                              .arg(earlier->second)
-                              .arg(number)
-                              .arg(p.fileName));
+            return refuse(
+                QStringLiteral(
+                    "tracks %1 and %2 would both be written to %3; name them with --titles, "
+                    "or leave out --no-number")
+                    .arg(earlier->second)
+                    .arg(number)
+                    .arg(p.fileName));
         p.tags.title = track->title.isEmpty() ? name : track->title;
         p.tags.artist = track->performer.isEmpty() ? disc.performer : track->performer;
         p.tags.album = disc.title;
@@ -83,7 +86,8 @@ QStringList SourceFolders(const QString& base, const QStringList& sources) {
     std::map<QString, int> seen;
     for (const QString& source : sources) {
         const QFileInfo info(source);
-        QString name = info.completeBaseName().isEmpty() ? info.fileName() : info.completeBaseName();
+        QString name =
+            info.completeBaseName().isEmpty() ? info.fileName() : info.completeBaseName();
         if (name.isEmpty() || name == u"." || name == u"..")
             name = QStringLiteral("disc");
         const int times = ++seen[name];
@@ -92,4 +96,4 @@ QStringList SourceFolders(const QString& base, const QStringList& sources) {
     return folders;
 }
 
-}  // namespace ripcli
+} // namespace ripcli

@@ -14,8 +14,8 @@
 namespace ripcli {
 
 struct NameChoices {
-    bool titles = false;            // take titles from the disc
-    std::optional<QString> prefix;  // nothing: the window's "CD1"
+    bool titles = false;           // take titles from the disc
+    std::optional<QString> prefix; // nothing: the window's "CD1"
     bool noNumber = false;
 };
 
@@ -23,7 +23,7 @@ struct PlannedTrack {
     int number = 0;
     std::int32_t start = 0;
     std::int32_t end = 0;
-    QString fileName;  // folder + name + extension
+    QString fileName; // folder + name + extension
     ripengine::TrackTags tags;
 };
 
@@ -34,7 +34,7 @@ QString TrackName(const ListedTrack& track, const NameChoices& choices);
 
 struct Plan {
     std::vector<PlannedTrack> tracks;
-    QString error;  // why the selection cannot be extracted; empty when it can
+    QString error; // why the selection cannot be extracted; empty when it can
 };
 
 // wanted lists disc numbers (empty: every audio track); folder ends in "/".
@@ -48,4 +48,4 @@ Plan PlanTracks(const DiscListing& disc, const std::vector<int>& wanted, const N
 // or after the device ("sr0"), with " (2)" and so on when two names meet.
 QStringList SourceFolders(const QString& base, const QStringList& sources);
 
-}  // namespace ripcli
+} // namespace ripcli

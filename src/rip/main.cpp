@@ -24,8 +24,8 @@ int main(int argc, char** argv) {
         return ripcli::kExitOk;
     }
     if (parsed.options.version) {
-        std::printf("dorvane-rip %d.%d.%d\n", modGeneral::VersionMajor(), modGeneral::VersionMinor(),
-                    modGeneral::VersionRevision());
+        std::printf("dorvane-rip %d.%d.%d\n", modGeneral::VersionMajor(),
+                    modGeneral::VersionMinor(), modGeneral::VersionRevision());
         return ripcli::kExitOk;
     }
     ripcli::InstallSignalHandlers();
