@@ -123,9 +123,6 @@ public:
     JobStatus Status(int index) const;
     // Waits until job index has ended, at most timeout; true when it has.
     bool WaitEnded(int index, std::chrono::milliseconds timeout);
-    // Waits until job index has more than `seen` sectors encoded or has
-    // ended, at most timeout; gives the sectors encoded so far.
-    std::int32_t WaitProgress(int index, std::int32_t seen, std::chrono::milliseconds timeout);
     // After job index ended with a file: waits for its flush, then gives it
     // its final name, replacing an older file there. False with errno in
     // error when that fails (then nothing of it is left).

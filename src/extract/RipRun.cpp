@@ -120,8 +120,8 @@ RipOutcome Run(const std::vector<Track>& tracks, const Choices& choices, Progres
         // once a block: the jobs never wait for it.
         std::int32_t seen = 0;
         for (;;) {
-            const std::int32_t done = engine.WaitProgress(index, seen, std::chrono::milliseconds(16));
-            const bool ended = engine.WaitEnded(index, std::chrono::milliseconds(0));
+            const bool ended = engine.WaitEnded(index, std::chrono::milliseconds(16));
+            const std::int32_t done = engine.Status(index).sectorsDone;
             const bool block = done > seen;
             if (block) {
                 seen = done;
