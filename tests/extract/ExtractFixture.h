@@ -11,7 +11,9 @@
 #include "extract/ExtractUi.h"
 #include "extract/mVariables.h"
 
+#include <csignal>
 #include <fstream>
+#include <sys/resource.h>
 #include <functional>
 #include <iterator>
 
@@ -31,6 +33,18 @@ struct FakeProgress : ProgressHost {
     };
     std::unique_ptr<ProgressWindow> ShowProgress() override { return std::make_unique<Window>(*this); }
     void DoEvents() override { onEvents(); }
+};
+
+// Writes past `bytes` fail with EFBIG while it lives, as on a full disk.
+struct FileSizeLimit {
+    rlimit old{};
+    explicit FileSizeLimit(rlim_t bytes) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &old);
+        const rlimit limit{bytes, old.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &old); }
 };
 
 inline std::string ReadAll(const std::string& path) {

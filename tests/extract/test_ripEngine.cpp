@@ -9,7 +9,6 @@
 
 #include <csignal>
 #include <map>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -63,17 +62,6 @@ std::function<void()> OnTrack(Rip& run, const char* when, std::function<void()> 
             act();
     };
 }
-
-struct FileSizeLimit {  // writes past `bytes` fail with EFBIG, as on a full disk
-    rlimit old{};
-    explicit FileSizeLimit(rlim_t bytes) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &old);
-        const rlimit limit{bytes, old.rlim_max};
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &old); }
-};
 
 TEST(RipEngine, FourJobsLeaveTheFilesAndMessagesOfOne) {
     // Track 4 is the longest, so a file size limit fails it alone.
@@ -139,7 +127,7 @@ TEST(RipEngine, FourJobsLeaveTheFilesAndMessagesOfOne) {
             s.arm(run);
             const riprun::Choices choices{s.mp3, modRip::MakeEncoderConfig({QStringLiteral("160"), 1}), jobs};
             {
-                std::optional<FileSizeLimit> limit;
+                std::optional<extracttest::FileSizeLimit> limit;
                 if (std::string_view(s.name) == "full disk ahead")
                     limit.emplace(30000);
                 riprun::Run(run.Tracks(sub, s.mp3 ? ".mp3" : ".wav"), choices, run.progress, run.dialogs);

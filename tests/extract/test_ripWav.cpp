@@ -6,9 +6,7 @@
 
 #include <QFile>
 
-#include <csignal>
 #include <cstring>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include "ExtractFixture.h"
@@ -82,13 +80,10 @@ TEST(RipTrackWav, FileFaultsAreTold) {
     for (const auto& c : cases) {
         OpenDisc disc({100});
         const QString name = *c.file ? QString::fromLatin1(c.file) : disc.Out("t.wav");
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit old{}, limit{};
-        getrlimit(RLIMIT_FSIZE, &old);
-        limit = {c.sizeLimit, old.rlim_max};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        EXPECT_EQ(modWAV::RipTrackWav(name, 0, 100, disc.progress, disc.dialogs), c.outcome) << c.file;
-        setrlimit(RLIMIT_FSIZE, &old);
+        {
+            const extracttest::FileSizeLimit limit(c.sizeLimit);
+            EXPECT_EQ(modWAV::RipTrackWav(name, 0, 100, disc.progress, disc.dialogs), c.outcome) << c.file;
+        }
         EXPECT_FALSE(QFile::exists(disc.Out("t.wav")));
         ASSERT_TRUE(disc.dialogs.boxes.size() == 1 && akrip::testing::ReadCallCount() == 0);
         const QString text = disc.dialogs.boxes[0].text;
