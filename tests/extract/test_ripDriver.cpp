@@ -7,6 +7,9 @@
 
 #include "ExtractFixture.h"
 #include "extract/modRip.h"
+#include "general/modFiles.h"
+
+#include <sys/stat.h>
 #include "tracks/modNames.h"
 
 namespace {
@@ -72,6 +75,19 @@ TEST(RipDriver, AnEmptyFolderIsToldPerTickedTrackAndCancelStopsTheRun) {
     run.progress.onEvents = [] {};
     run.Extract();
     EXPECT_EQ(run.Files().size(), 2);
+}
+
+// An output folder whose name is not UTF-8 is written into under the bytes
+// it has on the disk.
+TEST(RipDriver, WritesIntoAFolderWhoseNameIsNotUtf8) {
+    Session run({30});
+    run.ticked = {0};
+    const QByteArray folder = QByteArray::fromStdString(run.folder.path()) + "/caf\xe9";
+    ASSERT_EQ(mkdir(folder.constData(), 0777), 0);
+    run.outPath = modFiles::PathFromBytes(folder);
+    run.Extract();
+    EXPECT_TRUE(run.dialogs.boxes.empty() &&
+                extracttest::ReadAll((folder + "/Track 01 - CD1.wav").toStdString()) == run.Wav(0, 30));
 }
 
 }  // namespace
