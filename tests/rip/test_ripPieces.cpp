@@ -1,12 +1,11 @@
-// The command line's own logic, without a disc: its arguments, the names and
-// tags it gives tracks, the folders of several sources, the JSON table, and
-// the FLAC encoder's failures.
+// The command line's own logic where test_dorvaneRip cannot reach it: its
+// arguments, track names, the folders of several sources, the JSON table's
+// escapes, the terminal's progress line and the FLAC encoder's failures.
 
 #include <gtest/gtest.h>
 
-#include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
+#include <QJsonValue>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -20,24 +19,20 @@
 
 namespace {
 
-using ripcli::ParseArguments;
-
 ripcli::ParsedArguments Parse(const char* line) {
-    return ParseArguments(QString::fromUtf8(line).split(u' ', Qt::SkipEmptyParts));
+    return ripcli::ParseArguments(QString::fromUtf8(line).split(u' ', Qt::SkipEmptyParts));
 }
 
 // Each bad argument is named with its value and the reason; good ones land in
-// their fields.
+// their fields. (The defaults show in test_dorvaneRip's files.)
 TEST(RipOptions, UsageErrorsNameTheArgumentAndGoodOnesAreRead) {
     const struct { const char *line, *error; } bad[] = {
         {"--frobnicate", "--frobnicate: unknown option"},
         {"-x a.cue", "-x: unknown option"},
         {"-t", "-t: needs a value"},
         {"--tracks 1,x", "--tracks \"1,x\": not a list of track numbers"},
-        {"-t 5-3", "-t \"5-3\": not a list"},
         {"-t 0", "-t \"0\": not a list"},
         {"-t 1,,2", "-t \"1,,2\": not a list"},
-        {"-f ogg", "-f \"ogg\": the formats are wav, mp3 and flac"},
         {"-b 100", "-b \"100\": the bitrates are 32"},
         {"--quality=Loud", "--quality \"Loud\": the qualities are Low"},
         {"-j 0", "-j \"0\": not a number of jobs"},
@@ -57,79 +52,58 @@ TEST(RipOptions, UsageErrorsNameTheArgumentAndGoodOnesAreRead) {
                 !o.privateFlag && o.output == u"out" && o.jobs == 3 && o.prefix == u"CD2" && o.noNumber &&
                 o.titles && o.quiet && o.list && o.json);
     EXPECT_EQ(o.sources, (QStringList{QStringLiteral("a.cue"), QStringLiteral("-b.cue")}));
-    const auto defaults = Parse("a.cue").options;
-    EXPECT_TRUE(defaults.format == ripcli::Format::Wav && defaults.bitrateText == u"160" &&
-                defaults.qualityIndex == 1 && defaults.tracks.empty() && defaults.jobs == 0);
+    EXPECT_EQ(Parse("a.cue").options.jobs, 0);  // one per core
 }
 
 ripcli::DiscListing Disc() {
-    ripcli::DiscListing disc{QStringLiteral("Álbum \"Uno\""), QStringLiteral("Los Ejemplos"), {}};
-    disc.tracks = {{1, 0, 40, true, QStringLiteral("Señal / Ruido"), {}},
-                   {2, 40, 75, true, {}, QStringLiteral("Guest")},
-                   {3, 115, 4500, false, {}, {}}};
-    return disc;
+    return {QStringLiteral("Álbum \"Uno\""), QStringLiteral("Los Ejemplos"),
+            {{1, 0, 40, true, QStringLiteral("Señal / Ruido"), {}},
+             {2, 40, 75, true, {}, QStringLiteral("Guest")},
+             {3, 115, 4500, false, {}, {}}}};
 }
 
-// The window's name form, "/" kept out of the folder, tags falling back to
-// the name and the disc's performer; numbers the disc lacks, data tracks and
-// two tracks in one file are refused.
-TEST(TrackPlan, NamesTagsAndRefusals) {
-    const struct { std::vector<int> wanted; ripcli::NameChoices choices; QStringList files; const char* error; } cases[] = {
-        {{}, {}, {QStringLiteral("Track 01 - CD1"), QStringLiteral("Track 02 - CD1")}, ""},
-        {{1, 2}, {true, QStringLiteral("Vol 2"), false},
-         {QStringLiteral("Señal _ Ruido 01 - Vol 2"), QStringLiteral("Track 02 - Vol 2")}, ""},
-        {{1}, {true, {}, true}, {QStringLiteral("Señal _ Ruido")}, ""},
-        {{}, {false, {}, true}, {}, "tracks 1 and 2 would both be written to /o/Track.mp3"},
-        {{3}, {}, {}, "track 3 is a data track"},
-        {{4}, {}, {}, "the disc has no track 4 (its tracks are 1 to 3)"},
+// The window's name form and "/" kept out of the folder; data tracks and two
+// tracks in one file are refused. (Tags and the other refusals are read back
+// in test_dorvaneRip.)
+TEST(TrackPlan, NamesRefusalsAndFolders) {
+    const struct { std::vector<int> wanted; ripcli::NameChoices choices; const char *files, *error; } cases[] = {
+        {{1, 2}, {true, QStringLiteral("Vol 2"), false}, "/o/Señal _ Ruido 01 - Vol 2.mp3|/o/Track 02 - Vol 2.mp3", ""},
+        {{1}, {true, {}, true}, "/o/Señal _ Ruido.mp3", ""},
+        {{}, {false, {}, true}, "", "tracks 1 and 2 would both be written to /o/Track.mp3"},
+        {{3}, {}, "", "track 3 is a data track"},
     };
     for (const auto& c : cases) {
-        const ripcli::Plan plan = ripcli::PlanTracks(Disc(), c.wanted, c.choices, QStringLiteral("/o/"),
-                                                     QStringLiteral("mp3"));
+        const auto plan = ripcli::PlanTracks(Disc(), c.wanted, c.choices, QStringLiteral("/o/"), QStringLiteral("mp3"));
         EXPECT_TRUE(*c.error ? plan.error.startsWith(QString::fromUtf8(c.error)) : plan.error.isEmpty())
             << plan.error.toStdString();
         QStringList files;
         for (const auto& t : plan.tracks)
             files << t.fileName;
-        QStringList expected;
-        for (const QString& f : c.files)
-            expected << QStringLiteral("/o/") + f + QStringLiteral(".mp3");
-        EXPECT_EQ(files, expected) << c.error;
+        EXPECT_EQ(files.join(u'|'), QString::fromUtf8(c.files)) << c.error;
     }
-    const auto plan = ripcli::PlanTracks(Disc(), {}, {true, {}, false}, QStringLiteral("/o/"), QStringLiteral("flac"));
-    ASSERT_EQ(plan.tracks.size(), 2u);
-    const auto &one = plan.tracks[0].tags, &two = plan.tracks[1].tags;
-    EXPECT_TRUE(one.title == u"Señal / Ruido" && one.artist == u"Los Ejemplos" && one.album == u"Álbum \"Uno\"" &&
-                one.number == 1 && one.total == 3);
-    EXPECT_TRUE(two.title == u"Track 02 - CD1" && two.artist == u"Guest" && two.number == 2);
-    EXPECT_TRUE(plan.tracks[1].start == 40 && plan.tracks[1].end == 115);
-
     EXPECT_EQ(ripcli::SourceFolders(QStringLiteral("/o"), {QStringLiteral("a/x.cue")}), QStringList{QStringLiteral("/o")});
     EXPECT_EQ(ripcli::SourceFolders(QStringLiteral("/o"), {QStringLiteral("a/x.cue"), QStringLiteral("b/x.cue"),
-                                                           QStringLiteral("/dev/sr0"), QStringLiteral("y.tar.toc")}),
-              (QStringList{QStringLiteral("/o/x"), QStringLiteral("/o/x (2)"), QStringLiteral("/o/sr0"),
-                           QStringLiteral("/o/y.tar")}));
+                                                           QStringLiteral("/dev/sr0"), QStringLiteral("y.tar.toc")})
+                  .join(u'|'),
+              u"/o/x|/o/x (2)|/o/sr0|/o/y.tar");
 }
 
-// Any title parses back, however it is made, and a data track reads as one.
-// (The rest of the shape is checked on a real image in test_dorvaneRip.)
+// Any title parses back, however it is made, a data track reads as one, and a
+// bare disc has no stray comma. (The rest of the shape is checked on a real
+// image in test_dorvaneRip.)
 TEST(DiscListing, JsonEscapesEveryTitle) {
     ripcli::DiscListing disc = Disc();
     disc.tracks[1].title = QStringLiteral("Tab\there \\ \"quoted\" \x01\x7f end\n");
     const QByteArray json = ripcli::ListingJson(disc);
     EXPECT_TRUE(json.contains(R"({"number": 3, "start": 115, "length": 4500, "audio": false})")) << json.constData();
-    QJsonParseError error{};
-    const QJsonObject root = QJsonDocument::fromJson(json, &error).object();
-    ASSERT_EQ(error.error, QJsonParseError::NoError) << json.constData();
-    EXPECT_EQ(root.value(u"tracks").toArray()[1].toObject().value(u"title").toString(), disc.tracks[1].title);
-    EXPECT_EQ(root.value(u"title").toString(), disc.title);
+    EXPECT_EQ(QJsonDocument::fromJson(json)[u"tracks"][1][u"title"].toString(), disc.tracks[1].title) << json.constData();
     EXPECT_EQ(ripcli::ListingJson({}), QByteArray("{\"tracks\": []}\n"));
     EXPECT_EQ(ripcli::SectorTime(4 * 60 * 75 + 7 * 75 + 3), u"4:07.03");
 }
 
 // On a terminal one line is redrawn in place and never wider than the
 // terminal (else \r would not reach its start), coloured only when asked;
-// into a pipe only whole lines of finished tracks; quiet, only errors.
+// into a pipe and quiet: test_dorvaneRip.
 TEST(ProgressPrinter, EachModeWritesItsOwnForm) {
     using Mode = ripcli::ProgressPrinter::Mode;
     const ripcli::Progress p{QStringLiteral("A rather long track name that cannot fit 01 - CD1.flac"), 300, 600, 1, 3,
@@ -138,20 +112,16 @@ TEST(ProgressPrinter, EachModeWritesItsOwnForm) {
         {Mode::Terminal, false, "\rA rather lo~ [##########----------]  50% 1/3 6.0x 0:02 left\x1b[K"
                                 "\rA rather lo~ [##########----------]  50% 1/3 6.0x 0:02 left\x1b[K\r\x1b[Kno\n"},
         {Mode::Terminal, true, "\x1b[32m##########\x1b[0m"},
-        {Mode::Lines, true, "[1/3] A rather long track name that cannot fit 01 - CD1.flac (0:04.00)\nno\n"},
-        {Mode::Quiet, false, "no\n"},
     };
     for (const auto& c : cases) {
         char* text = nullptr;
         std::size_t size = 0;
         FILE* out = ::open_memstream(&text, &size);
-        {
-            ripcli::ProgressPrinter printer(out, c.mode, c.colour, 60);
-            printer.Update(p);
-            printer.Update(p);
-            printer.TrackDone(p);
-            printer.Error(QStringLiteral("no"));
-        }
+        ripcli::ProgressPrinter printer(out, c.mode, c.colour, 60);
+        printer.Update(p);
+        printer.Update(p);
+        printer.TrackDone(p);
+        printer.Error(QStringLiteral("no"));
         std::fclose(out);
         const std::string written(text, size);
         std::free(text);
