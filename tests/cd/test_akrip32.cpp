@@ -65,8 +65,7 @@ TEST_F(Akrip32, DriveListFollowsTheCommandLineAndTheImageVariable) {
     }
     ScopedDiscImages restore({});
     ::setenv("DORVANE_DISC_IMAGES", value.c_str(), 1);
-    EXPECT_EQ(modAKRip32::UseCommandLineImages({folder_.file(longName), ""}),
-              QString::fromStdString(ids[0]));
+    EXPECT_EQ(modAKRip32::UseCommandLineImages({folder_.file(longName), ""}), QString::fromStdString(ids[0]));
     akrip::CDLIST list{};
     akrip::GetCDList(&list);
     ASSERT_EQ(list.num, 8);
@@ -101,32 +100,8 @@ TEST_F(Akrip32, SameNamedImagesAreToldApartByTheirFolders) {
     const std::string a = folder_.file("a/album.cue"), b = folder_.file("b/album.cue");
     ScopedDiscImages images({a, b});
     EXPECT_EQ(modAKRip32::UseCommandLineImages({b}), QStringLiteral("IMAGE b/album.cue"));
-    const QStringList shown = modAKRip32::DriveListTexts().mid(realDrives_);
-    EXPECT_EQ(shown.join(u','), QStringLiteral("IMAGE b/album.cue,IMAGE a/album.cue,IMAGE b/album.cue"));
-}
-
-// A TOC image's CD-Text, and the files it reads: the TOC and the BIN it names.
-TEST_F(Akrip32, TocImageGivesItsCdTextAndItsFiles) {
-    MakeImage(folder_, "a", {300, 200});
-    const std::string toc = folder_.file("a.toc"), bin = folder_.file("a.bin");
-    // libcdio wants each field on a line of its own.
-    std::ofstream(toc) << "CD_DA\nCD_TEXT {\n LANGUAGE_MAP { 0 : EN }\n"
-                       << " LANGUAGE 0 {\n  TITLE \"Album\"\n  PERFORMER \"Band\"\n }\n}\n"
-                       << "TRACK AUDIO\nCD_TEXT {\n LANGUAGE 0 {\n  TITLE \"One\"\n  PERFORMER \"Solo\"\n }\n}\n"
-                       << "FILE \"" << bin << "\" 0 00:04:00\nTRACK AUDIO\n"
-                       << "FILE \"" << bin << "\" 00:04:00 00:02:50\n";
-    ScopedDiscImages images({toc});
-    const int handle = OpenDrive(ImageTarget(0));
-    const akrip::DiscText text = akrip::ReadDiscText(handle);
-    EXPECT_EQ(text.title + "/" + text.performer, "Album/Band");
-    ASSERT_EQ(text.tracks.size(), 2u);
-    EXPECT_EQ(text.tracks[0].title + "/" + text.tracks[0].performer, "One/Solo");
-    EXPECT_EQ(text.tracks[1].title, "");
-    for (const auto& [path, read] : {std::pair{toc, true}, {bin, true}, {folder_.file("a.cue"), false}}) {
-        struct stat info {};
-        ASSERT_EQ(::stat(path.c_str(), &info), 0);
-        EXPECT_EQ(akrip::DiscReadsFile(handle, info.st_dev, info.st_ino), read) << path;
-    }
+    EXPECT_EQ(modAKRip32::DriveListTexts().mid(realDrives_).join(u','),
+              QStringLiteral("IMAGE b/album.cue,IMAGE a/album.cue,IMAGE b/album.cue"));
 }
 
 // Start-up makes the program's folder current before it opens a drive, so
@@ -176,17 +151,33 @@ TEST_F(Akrip32, HandlesAreCheckedAndEightAtMost) {
     EXPECT_EQ(OpenDrive(ImageTarget(0)), 5) << "the closed slot is used again";
 }
 
-// A read must lie wholly on the disc, and its BIN: libcdio takes a TOC image's lead-out from the
-// track lengths, and its reads past the end of the BIN succeed with stale bytes.
-TEST_F(Akrip32, ReadsStayOnTheDiscAndPassTheFaultSeam) {
+// A TOC image: its CD-Text; the files it reads, the TOC and the BIN it names; and reads, which must lie
+// wholly on the disc and its BIN: libcdio takes a TOC image's lead-out from the track lengths, and its
+// reads past the end of the BIN succeed with stale bytes.
+TEST_F(Akrip32, TocImageGivesItsCdTextItsFilesAndReadsOnlyItsSectors) {
     MakeImage(folder_, "a", {300, 200});
-    const std::string bin = folder_.file("a.bin"), toc = folder_.file("a.toc");
+    const std::string toc = folder_.file("a.toc"), bin = folder_.file("a.bin");
     ASSERT_EQ(::truncate(bin.c_str(), 400 * kSector + 1000), 0);
-    std::ofstream(toc) << "CD_DA\nTRACK AUDIO\nFILE \"" << bin << "\" 0 00:04:00\nTRACK AUDIO\n"
+    // libcdio wants each CD-Text field on a line of its own.
+    std::ofstream(toc) << "CD_DA\nCD_TEXT {\n LANGUAGE_MAP { 0 : EN }\n"
+                       << " LANGUAGE 0 {\n  TITLE \"Album\"\n  PERFORMER \"Band\"\n }\n}\n"
+                       << "TRACK AUDIO\nCD_TEXT {\n LANGUAGE 0 {\n  TITLE \"One\"\n  PERFORMER \"Solo\"\n }\n}\n"
+                       << "FILE \"" << bin << "\" 0 00:04:00\nTRACK AUDIO\n"
                        << "FILE \"" << bin << "\" 00:04:00 00:02:50\n";
     ScopedDiscImages images({toc});
     const int handle = OpenDrive(ImageTarget(0));
     EXPECT_EQ(OpenDrive(ImageTarget(0)), 0) << "a drive opened twice";
+    const akrip::DiscText text = akrip::ReadDiscText(handle);
+    std::vector<std::string> titles = {text.title + "/" + text.performer};  // then each track's
+    for (const auto& track : text.tracks)
+        titles.push_back(track.title + "/" + track.performer);
+    EXPECT_EQ(titles, (std::vector<std::string>{"Album/Band", "One/Solo", "/"}));
+    for (const auto& [path, read] : {std::pair{toc, true}, {bin, true}, {folder_.file("a.cue"), false}}) {
+        struct stat info {};
+        ASSERT_EQ(::stat(path.c_str(), &info), 0);
+        EXPECT_EQ(akrip::DiscReadsFile(handle, info.st_dev, info.st_ino), read) << path;
+    }
+
     EXPECT_EQ(Address(Toc(handle).tracks[2]), 500u) << "the lead-out";
     EXPECT_TRUE(ReadSectors(handle, 374, 26)) << "up to the BIN's last whole sector";
     for (std::int64_t start : {375LL, 420LL, 490LL, 500LL, 0xffffffffLL, 0x80000000LL})
