@@ -2,6 +2,9 @@
 # list and start the program: a valid desktop entry under AudioVideo;Audio;,
 # the program its Exec line names, its icon in the hicolor theme, and valid
 # AppStream metainfo of the same name; and that bin/ holds programs only.
+# Then the command line: bin/dorvane-rip runs and finds the installed encoder
+# module (an MP3 of a small disc image), and its manual page sits in
+# share/man/man1 and renders without a warning.
 #   cmake -DBUILD_DIR=... -DPREFIX=... -P test_install.cmake
 function(fail)
   message(FATAL_ERROR ${ARGN})
@@ -53,4 +56,27 @@ execute_process(COMMAND appstreamcli validate --no-net ${metainfo} RESULT_VARIAB
 file(STRINGS ${metainfo} launchable REGEX "<launchable type=\"desktop-id\">example.dorvane.Dorvane.desktop<")
 if(rc OR NOT launchable)
   fail("appstreamcli validate --no-net ${metainfo}: ${rc} ${out}; launchable: '${launchable}'")
+endif()
+
+set(rip ${PREFIX}/bin/dorvane-rip)
+execute_process(COMMAND ${rip} --version RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(rc OR NOT out MATCHES "^dorvane-rip [0-9]+\\.[0-9]+\\.[0-9]+\n$" OR err)
+  fail("${rip} --version: ${rc} '${out}' '${err}'")
+endif()
+
+set(disc ${PREFIX}/disc)
+file(MAKE_DIRECTORY ${disc})
+execute_process(COMMAND ${BUILD_DIR}/bin/makedisc ${disc} disc 75 RESULT_VARIABLE rc OUTPUT_QUIET)
+execute_process(COMMAND ${rip} --quiet -f mp3 -o ${disc}/out ${disc}/disc.cue RESULT_VARIABLE rc2 ERROR_VARIABLE err)
+if(rc OR rc2 OR NOT EXISTS "${disc}/out/Track 01 - CD1.mp3")
+  fail("installed ${rip} -f mp3: ${rc} ${rc2} ${err}")
+endif()
+
+set(page ${PREFIX}/share/man/man1/dorvane-rip.1)
+if(NOT EXISTS ${page})
+  fail("no manual page at ${page}")
+endif()
+execute_process(COMMAND groff -man -ww -z ${page} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(rc OR out OR err)
+  fail("groff -man -ww -z ${page}: ${rc} ${out}${err}")
 endif()
