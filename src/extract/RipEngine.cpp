@@ -353,7 +353,10 @@ struct RipEngine::Impl {
                 j.queue->Abandon();
             st.outcome = Outcome::CreateFailed;
             st.systemError = file->LastError();
-            return End(j, st, nullptr);
+            End(j, st, nullptr);
+            for (int k = index + 1; k < Count(); ++k)
+                Drop(*jobs[static_cast<std::size_t>(k)]);
+            return;
         }
         FlushTarget target;
         target.fd = file->Handle();
@@ -439,7 +442,13 @@ struct RipEngine::Impl {
         }
         if (!st.hasFile)
             file.reset();
+        const bool endsRun = st.outcome == Outcome::WriteFailed;
         End(j, st, std::move(file));
+        // A full disk fails every later track too: they stop now rather than
+        // fill what little room is left.
+        if (endsRun)
+            for (int k = index + 1; k < Count(); ++k)
+                Drop(*jobs[static_cast<std::size_t>(k)]);
     }
 };
 
