@@ -101,7 +101,10 @@ std::int16_t clsFileIo::Land() {
         // older file, rename can, in one step.
         name = HiddenNameFor(path);
         const QByteArray self = "/proc/self/fd/" + QByteArray::number(handle_);
-        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) != 0) {
+        // Without /proc, linking the descriptor itself works for a privileged
+        // process.
+        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) != 0 &&
+            ::linkat(handle_, "", AT_FDCWD, name.constData(), AT_EMPTY_PATH) != 0) {
             lastError_ = errno;
             return False;
         }
