@@ -1,5 +1,7 @@
 #include "rip/RipOptions.h"
 
+#include "settings/modSettings.h"
+
 #include <algorithm>
 #include <array>
 #include <set>
@@ -7,12 +9,8 @@
 namespace ripcli {
 namespace {
 
-// The window's quality list, in its order: the index picks the preset.
-const std::array<const char*, 10> kQualityNames = {"Low",   "Normal", "High", "Voice", "Phone",
-                                                   "Radio", "Tape",   "Hifi", "CD",    "Studio"};
-// The MPEG-1 bitrates, as the window offers them.
-const std::array<int, 14> kBitrates = {32,  40,  48,  56,  64,  80,  96,
-                                       112, 128, 160, 192, 224, 256, 320};
+using modSettings::kBitrates;
+using modSettings::kQualityNames;
 
 struct OptionSpec {
     const char* longName;
@@ -90,8 +88,8 @@ QString Apply(RipOptions& o, const QString& name, const QString& value) {
         o.bitrateText = QString::number(rate);
     } else if (name == u"quality") {
         o.qualityIndex = -1;
-        for (std::size_t i = 0; i < kQualityNames.size(); ++i)
-            if (value.compare(QLatin1String(kQualityNames[i]), Qt::CaseInsensitive) == 0)
+        for (qsizetype i = 0; i < kQualityNames.size(); ++i)
+            if (value.compare(kQualityNames[i], Qt::CaseInsensitive) == 0)
                 o.qualityIndex = static_cast<int>(i);
         if (o.qualityIndex < 0)
             return QStringLiteral(

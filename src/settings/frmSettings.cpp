@@ -72,16 +72,13 @@ frmSettings::frmSettings(Dialogs& dialogs) : QWidget(nullptr), dialogs_(dialogs)
     // Only an entry picked from the list sets a quality; typed text selects none.
     cmbQuality = place(new ListChoiceCombo(Frame1, ListChoiceCombo::Typing::ClearsEntry),
                        QStringLiteral("cmbQuality"), twips::rect(720, 1560, 2595, 315));
-    cmbQuality->addItems({QStringLiteral("Low"), QStringLiteral("Normal"), QStringLiteral("High"),
-                          QStringLiteral("Voice"), QStringLiteral("Phone"), QStringLiteral("Radio"),
-                          QStringLiteral("Tape"), QStringLiteral("Hifi"), QStringLiteral("CD"),
-                          QStringLiteral("Studio")});
+    cmbQuality->addItems(modSettings::kQualityNames);
 
     caption(Frame1, QStringLiteral("Label3_1"), QStringLiteral("Bitrate"), 120, 1920, 600);
     cmbBitrate = place(new QComboBox(Frame1), QStringLiteral("cmbBitrate"), twips::rect(720, 1920, 900, 315));
     cmbBitrate->setEditable(true);
     cmbBitrate->setInsertPolicy(QComboBox::NoInsert);
-    for (int rate : {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320})
+    for (int rate : modSettings::kBitrates)
         cmbBitrate->addItem(QString::number(rate));
 
     Frame4 = place(new QGroupBox(QStringLiteral("Optional"), this), QStringLiteral("Frame4"),
