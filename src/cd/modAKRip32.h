@@ -37,6 +37,13 @@ QStringList DriveListTexts();
 // Empty text when no image was named.
 QString UseCommandLineImages(const std::vector<std::string>& paths);
 
+// The drive list position to open for the saved drive text: the entry whose
+// text equals it; else the one image whose text names the same path with
+// more or fewer folders (saved as "IMAGE b/album.cue" beside a/album.cue,
+// listed alone now as "IMAGE album.cue"); else -1 (the open then fails
+// quietly).
+int DriveIndexFor(const QStringList& driveList, const QString& savedDrive);
+
 // Opens the drive at a position and reads its table of contents into
 // DiscTOC. Does not close a drive that is open: callers call CloseCD first.
 bool OpenCD(int position);

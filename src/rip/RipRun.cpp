@@ -98,7 +98,7 @@ QString OpenSource(const QString& source) {
                     "no CD drive found; name a disc image or a drive's device path");
             position = 0;
         } else {
-            position = static_cast<int>(drives.indexOf(saved));
+            position = modAKRip32::DriveIndexFor(drives, saved);
             if (position < 0)
                 return QStringLiteral(
                     "the drive Settings saved is not there; name a disc image or a drive's "

@@ -216,7 +216,7 @@ void Dorvane::Form_Load() {
         // shown, so a later Save stores it.
         const int driveIndex = savedDrive.isEmpty()
                                    ? modStartup::DriveIndexForUnsaved(drives, shownDrive)
-                                   : modStartup::DriveIndexFor(drives, savedDrive);
+                                   : modAKRip32::DriveIndexFor(drives, savedDrive);
         if (driveIndex >= 0)
             settings_->DriveList->setCurrentIndex(driveIndex);
         settings_->DriveList->setEditText(savedDrive.isEmpty() ? drives.value(driveIndex) : savedDrive);
