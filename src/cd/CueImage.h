@@ -18,4 +18,4 @@ namespace akrip::detail {
 // \"a.bin\" (/music/a.bin): No such file or directory").
 std::unique_ptr<Disc> OpenCueImage(const std::string& sheetPath, std::string& problem);
 
-}  // namespace akrip::detail
+} // namespace akrip::detail
