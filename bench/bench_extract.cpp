@@ -35,8 +35,8 @@
 #include "TestSupport.h"
 #include "cd/modAKRip32.h"
 #include "extract/ProgressWindows.h"
-#include "extract/RipEngine.h"
-#include "extract/RipRun.h"
+#include "engine/RipEngine.h"
+#include "extract/WindowRun.h"
 #include "extract/modRip.h"
 
 namespace {
@@ -94,14 +94,14 @@ double Rip(int tracks, bool mp3, const std::string& folder, int jobs, bool windo
     ProgressHost& host = windows ? static_cast<ProgressHost&>(shown) : hidden;
     ScriptedDialogs dialogs;
     const akrip::TOC& toc = modAKRip32::Drive().DiscTOC;
-    std::vector<riprun::Track> list;
+    std::vector<windowrun::Track> list;
     for (int i = 0; i < tracks; ++i)
         list.push_back({i + 1, modAKRip32::TrackStart(toc, i + 1), modAKRip32::TrackStart(toc, i + 2),
                         QString::fromStdString(folder) + QStringLiteral("/Track %1").arg(i + 1, 2, 10, QLatin1Char('0')) +
                             (mp3 ? QStringLiteral(".mp3") : QStringLiteral(".wav"))});
-    const riprun::Choices choices{mp3, modRip::MakeEncoderConfig({QStringLiteral("160"), 1}), jobs};
+    const windowrun::Choices choices{mp3, modRip::MakeEncoderConfig({QStringLiteral("160"), 1}), jobs};
     const auto start = Clock::now();
-    riprun::Run(list, choices, host, dialogs);
+    windowrun::Run(list, choices, host, dialogs);
     const double seconds = Since(start);
     if (!dialogs.boxes.empty())
         throw std::runtime_error("extraction reported: " + dialogs.boxes[0].text.toStdString());

@@ -10,7 +10,8 @@
 class ProgressWindow {
 public:
     virtual ~ProgressWindow() = default;  // unloads the window
-    // Called after every block with the sectors done so far and the total.
+    // Called about once a screen frame while the track moves on, with the
+    // sectors done so far and the total.
     virtual void ChangeProgress(const QString& Status, float CurVal, float TotVal) = 0;
 };
 

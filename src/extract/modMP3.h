@@ -3,8 +3,8 @@
 // into an MP3 file that holds exactly the encoder's bytes.
 
 #include "extract/ExtractUi.h"
-#include "extract/RipTrack.h"
-#include "extract/lame_enc.h"
+#include "extract/WindowRun.h"
+#include "output/lame_enc.h"
 
 #include <QString>
 
@@ -14,15 +14,13 @@ class Dialogs;
 
 namespace modMP3 {
 
-inline const QString kFaultTitle = QStringLiteral("Critical error...");
-
 // Encodes the sectors StartLba up to EndLba into FileName, one sector per
 // encoder call, reading 26 a time. StartLba advances by each block once it
-// is encoded. A Cancel lets one more block be read and encoded, then the
+// is encoded. A Cancel ends the track after the block it is on, and the
 // file is finished normally. When the module cannot be loaded, the stream
 // cannot be started or the file cannot be created or written, a box titled
 // "Critical error..." says why; a stream that fails to start creates no file.
-riptrack::RipOutcome RipTrackMp3(const QString& FileName, std::int32_t& StartLba, const std::int32_t& EndLba,
+windowrun::RipOutcome RipTrackMp3(const QString& FileName, std::int32_t& StartLba, const std::int32_t& EndLba,
                                  const lame_enc::BE_CONFIG& Config, ProgressHost& host, Dialogs& dialogs);
 
 }  // namespace modMP3

@@ -1,9 +1,9 @@
 #include "extract/modRip.h"
 
 #include "cd/modAKRip32.h"
-#include "extract/RipEngine.h"
+#include "engine/RipEngine.h"
 #include "extract/mVariables.h"
-#include "extract/modLAME.h"
+#include "output/modLAME.h"
 #include "general/Dialogs.h"
 #include "general/modGeneral.h"
 #include "settings/modSettings.h"
@@ -89,13 +89,13 @@ QString Numbered(const QString& fileName, const QString& extension, int n) {
 
 }  // namespace
 
-QString RenameClashes(std::vector<riprun::Track>& tracks, const QString& extension) {
+QString RenameClashes(std::vector<windowrun::Track>& tracks, const QString& extension) {
     QSet<QString> taken;
-    for (const riprun::Track& t : tracks)
+    for (const windowrun::Track& t : tracks)
         taken.insert(t.fileName);
     QSet<QString> seen;
     QStringList renamed;
-    for (riprun::Track& t : tracks) {
+    for (windowrun::Track& t : tracks) {
         if (!seen.contains(t.fileName)) {
             seen.insert(t.fileName);
             continue;
@@ -146,21 +146,21 @@ void cmdRip_Click(RipSource& source, ProgressHost& host, Dialogs& dialogs) {
         }
         return;
     }
-    riprun::Choices choices;
+    windowrun::Choices choices;
     choices.mp3 = source.Mp3Selected();
     choices.config = MakeEncoderConfig(source.Encoder());
     choices.jobs = JobsSetting();
     const QString extension = choices.mp3 ? QStringLiteral(".mp3") : QStringLiteral(".wav");
     const QString folder = EnsureTrailingBackslash(outPath);
     const akrip::TOC& toc = modAKRip32::Drive().DiscTOC;
-    std::vector<riprun::Track> tracks;
+    std::vector<windowrun::Track> tracks;
     for (int i : ticked)
         tracks.push_back({toc.tracks[i].trackNumber, modAKRip32::TrackStart(toc, i + 1),
                           modAKRip32::TrackStart(toc, i + 2), OutputFileName(folder, source.ItemText(i), extension)});
     const QString clashes = RenameClashes(tracks, extension);
     if (!clashes.isEmpty())
         dialogs.MsgBox(clashes, Dialogs::Buttons::Ok, Dialogs::Icon::Information, modGeneral::kAppTitle);
-    riprun::Run(tracks, choices, host, dialogs);
+    windowrun::Run(tracks, choices, host, dialogs);
 }
 
 }  // namespace modRip

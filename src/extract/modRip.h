@@ -3,8 +3,8 @@
 // bottom and hands every ticked track to the WAV or MP3 extractor.
 
 #include "extract/ExtractUi.h"
-#include "extract/RipRun.h"
-#include "extract/lame_enc.h"
+#include "extract/WindowRun.h"
+#include "output/lame_enc.h"
 
 #include <QString>
 
@@ -27,9 +27,9 @@ struct EncoderChoices {
     bool original = false;
 };
 
-// What the driver reads of the main window and the settings window. Each
-// value is asked for when it is needed, so a change the person makes during
-// a run counts from the next track on.
+// What the driver reads of the main window and the settings window, once,
+// when Extract is clicked: tracks are encoded ahead, so a change made during
+// the run could not count for the later tracks alone.
 class RipSource {
 public:
     virtual ~RipSource() = default;
@@ -67,7 +67,7 @@ int JobsSetting();
 // Gives each track whose file name an earlier one has already "name (2)",
 // "name (3)" ..., never a name another track has. The message that says
 // which were renamed; empty when none was.
-QString RenameClashes(std::vector<riprun::Track>& tracks, const QString& extension);
+QString RenameClashes(std::vector<windowrun::Track>& tracks, const QString& extension);
 
 // One run over the list: the ticked tracks, extracted in list order. Does
 // nothing while a run is already in progress.

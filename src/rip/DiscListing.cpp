@@ -71,14 +71,6 @@ DiscListing MakeListing(const akrip::TOC& toc, const akrip::DiscText& text) {
     return disc;
 }
 
-QString SectorTime(std::int64_t sectors) {
-    const std::int64_t seconds = sectors / 75;
-    return QStringLiteral("%1:%2.%3")
-        .arg(seconds / 60)
-        .arg(seconds % 60, 2, 10, QLatin1Char('0'))
-        .arg(sectors % 75, 2, 10, QLatin1Char('0'));
-}
-
 QString ListingText(const DiscListing& disc) {
     QString out;
     if (!disc.title.isEmpty())

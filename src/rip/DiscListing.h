@@ -4,6 +4,7 @@
 
 #include "cd/DiscInfo.h"
 #include "cd/akrip32.h"
+#include "engine/RunMessages.h"
 
 #include <QByteArray>
 #include <QString>
@@ -31,7 +32,7 @@ struct DiscListing {
 DiscListing MakeListing(const akrip::TOC& toc, const akrip::DiscText& text);
 
 // sectors as m:ss.ff, ff counting the 75 sectors of a second.
-QString SectorTime(std::int64_t sectors);
+using trackrun::SectorTime;
 
 // One track a line: number, start, length, then title and (performer) where
 // known; the disc's title and performer first when known.

@@ -1,7 +1,7 @@
 #pragma once
 // Which tracks a run extracts, under which file names and with which tags.
 
-#include "extract/TrackTags.h"
+#include "output/TrackTags.h"
 #include "rip/DiscListing.h"
 
 #include <QString>

@@ -2,10 +2,11 @@
 // whole collections. No display and no event loop: the extraction engine
 // runs its own threads and the main thread waits on them.
 
+#include "engine/StopSignals.h"
 #include "general/modFiles.h"
 #include "general/modGeneral.h"
 #include "rip/RipOptions.h"
-#include "rip/RipRun.h"
+#include "rip/CommandRun.h"
 
 #include <cstdio>
 
@@ -28,6 +29,8 @@ int main(int argc, char** argv) {
                     modGeneral::VersionMinor(), modGeneral::VersionRevision());
         return ripcli::kExitOk;
     }
-    ripcli::InstallSignalHandlers();
+    // SIGINT, SIGTERM and SIGHUP end the run after the current block; the
+    // first one to arrive is what Run reports (128 + its number).
+    stopsignals::Install();
     return ripcli::Run(parsed.options);
 }

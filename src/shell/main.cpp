@@ -1,5 +1,5 @@
 #include "cd/modAKRip32.h"
-#include "extract/StopSignals.h"
+#include "engine/StopSignals.h"
 #include "general/FormLayout.h"
 #include "general/QtDialogs.h"
 #include "shell/Dorvane.h"

@@ -1,7 +1,7 @@
 // An encoder module whose stream never starts, with a result code no table
 // knows: the program must still say something.
 
-#include "extract/lame_enc.h"
+#include "output/lame_enc.h"
 
 #define FAKE_EXPORT extern "C" __attribute__((visibility("default")))
 

@@ -13,10 +13,11 @@
 #include <unistd.h>
 
 #include "ExtractFixture.h"
-#include "extract/RipEngine.h"
-#include "extract/RipRun.h"
-#include "extract/TrackEncoders.h"
-#include "extract/StopSignals.h"
+#include "engine/RipEngine.h"
+#include "extract/WindowRun.h"
+#include "output/Mp3Encoder.h"
+#include "output/WavEncoder.h"
+#include "engine/StopSignals.h"
 #include "extract/modMP3.h"
 #include "extract/modRip.h"
 #include "extract/modWAV.h"
@@ -30,8 +31,8 @@ using extracttest::ReadAll;
 struct Rip : OpenDisc {
     explicit Rip(std::vector<std::int32_t> lengths) : OpenDisc(std::move(lengths)) {}
 
-    std::vector<riprun::Track> Tracks(const std::string& sub, const char* extension) const {
-        std::vector<riprun::Track> tracks;
+    std::vector<windowrun::Track> Tracks(const std::string& sub, const char* extension) const {
+        std::vector<windowrun::Track> tracks;
         for (int i = 0; i < int(plan.trackSectors.size()); ++i)
             tracks.push_back({i + 1, Start(i), Start(i + 1),
                               QString::fromStdString(folder.file(sub) + "/Track 0" + std::to_string(i + 1) + extension)});
@@ -125,12 +126,12 @@ TEST(RipEngine, FourJobsLeaveTheFilesAndMessagesOfOne) {
             QDir().mkpath(QString::fromStdString(run.folder.file(sub)));
             std::ofstream(run.folder.file(sub + "/Track 05." + (s.mp3 ? "mp3" : "wav"))) << "an older file";
             s.arm(run);
-            const riprun::Choices choices{s.mp3, modRip::MakeEncoderConfig({QStringLiteral("160"), 1}), jobs};
+            const windowrun::Choices choices{s.mp3, modRip::MakeEncoderConfig({QStringLiteral("160"), 1}), jobs};
             {
                 std::optional<extracttest::FileSizeLimit> limit;
                 if (std::string_view(s.name) == "full disk ahead")
                     limit.emplace(30000);
-                riprun::Run(run.Tracks(sub, s.mp3 ? ".mp3" : ".wav"), choices, run.progress, run.dialogs);
+                windowrun::Run(run.Tracks(sub, s.mp3 ? ".mp3" : ".wav"), choices, run.progress, run.dialogs);
             }
             EXPECT_EQ(run.progress.open, 0);
             results[jobs == 4] = run.Files(sub);
@@ -149,7 +150,7 @@ TEST(RipEngine, FourJobsLeaveTheFilesAndMessagesOfOne) {
 // Two ticked tracks of one name keep both: the later gets " (2)", never a
 // name a third track has, and one box says so.
 TEST(RipEngine, ClashingNamesAreNumbered) {
-    std::vector<riprun::Track> tracks{{1, 0, 1, QStringLiteral("/o/Track.wav")},
+    std::vector<windowrun::Track> tracks{{1, 0, 1, QStringLiteral("/o/Track.wav")},
                                       {2, 1, 2, QStringLiteral("/o/Track (2).wav")},
                                       {3, 2, 3, QStringLiteral("/o/Track.wav")},
                                       {4, 3, 4, QStringLiteral("/o/Track.wav")}};
@@ -178,7 +179,7 @@ TEST(RipEngine, ASignalNeverLeavesAFileThatClaimsMoreThanItHolds) {
         if (child == 0) {
             stopsignals::Install(-1);
             // The job waits after its second block until the signal is in.
-            riprun::Choices choices;
+            windowrun::Choices choices;
             choices.afterBlock = [&](int, std::int32_t sectors) {
                 if (sectors != 52)
                     return;
@@ -186,7 +187,7 @@ TEST(RipEngine, ASignalNeverLeavesAFileThatClaimsMoreThanItHolds) {
                 for (int i = 0; i < 20000 && !mVariables::StopRequested; ++i)
                     usleep(500);
             };
-            riprun::Run({{1, 0, 2000, QString::fromStdString(out)}}, choices, disc.progress, disc.dialogs);
+            windowrun::Run({{1, 0, 2000, QString::fromStdString(out)}}, choices, disc.progress, disc.dialogs);
             _exit(stopsignals::Received() == signal ? 0 : 1);
         }
         char byte = 0;

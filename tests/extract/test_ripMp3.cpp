@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "ExtractFixture.h"
-#include "extract/RipRun.h"
+#include "extract/WindowRun.h"
 #include "extract/modMP3.h"
 #include "extract/modRip.h"
 
@@ -41,13 +41,13 @@ TEST(RipTrackMp3, EncodesLikeTheLameCommandAndCancelEndsTheTrackAfterItsBlock) {
         std::string mp3;
         if (c.cancel) {
             disc.progress.onEvents = [] { mVariables::CancelRequested = true; };
-            riprun::Choices choices{true, Config(), 1};
+            windowrun::Choices choices{true, Config(), 1};
             choices.afterBlock = [](int, std::int32_t) {
                 for (int i = 0; i < 20000 && !mVariables::CancelRequested; ++i)
                     usleep(500);
             };
             std::vector<std::int32_t> encoded;
-            riprun::Run({{2, from, disc.Start(2), disc.Out("t.mp3")}}, choices, disc.progress, disc.dialogs, &encoded);
+            windowrun::Run({{2, from, disc.Start(2), disc.Out("t.mp3")}}, choices, disc.progress, disc.dialogs, &encoded);
             start += encoded.at(0);
             mp3 = ReadAll(disc.folder.file("t.mp3"));
         } else {

@@ -10,15 +10,15 @@
 #include <unistd.h>
 
 #include "ExtractFixture.h"
-#include "extract/clsFileIo.h"
-#include "extract/TrackEncoders.h"
+#include "output/clsFileIo.h"
+#include "output/WavEncoder.h"
 #include "extract/modWAV.h"
 
 namespace {
 
 using extracttest::OpenDisc;
 using extracttest::ReadAll;
-using riptrack::RipOutcome;
+using windowrun::RipOutcome;
 
 // A writer without a file must not reach descriptor 0 (standard input); a
 // second writer of a file is refused without emptying it; a second close must

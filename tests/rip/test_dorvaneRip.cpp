@@ -26,7 +26,7 @@
 #include "TestSupport.h"
 #include "cd/akrip32_testing.h"
 #include "general/modGeneral.h"
-#include "rip/RipRun.h"
+#include "rip/CommandRun.h"
 
 extern char** environ;
 

@@ -11,7 +11,7 @@
 #include <unistd.h>
 
 #include "TestSupport.h"
-#include "extract/FlacEncoder.h"
+#include "output/FlacEncoder.h"
 #include "rip/DiscListing.h"
 #include "rip/ProgressPrinter.h"
 #include "rip/RipOptions.h"

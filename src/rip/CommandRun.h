@@ -11,10 +11,6 @@ constexpr int kExitOk = 0;
 constexpr int kExitTrackFailed = 1;
 constexpr int kExitUsage = 2;
 
-// SIGINT, SIGTERM and SIGHUP end the run after the current block; the first
-// one to arrive is what Run reports (128 + its number).
-void InstallSignalHandlers();
-
 // Everything after the arguments are read; the exit status.
 int Run(const RipOptions& options);
 

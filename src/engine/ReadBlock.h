@@ -1,25 +1,17 @@
 #pragma once
-// What the WAV and MP3 extractors share: the read block handed to the CD
-// library, what a track's extraction tells the driver, and the texts of the
-// file faults.
+// The read block handed to the CD library: how the engine takes a track's
+// audio from the open drive, 26 sectors at a time.
 
 #include "cd/akrip32.h"
-
-#include <QString>
 
 #include <cstdint>
 #include <memory>
 
-namespace riptrack {
+namespace ripengine {
 
 constexpr std::int32_t kSectorsPerBlock = 26;
 constexpr std::int32_t kBlockAudioBytes = kSectorsPerBlock * akrip::kSectorBytes;  // 61152
 constexpr int kReadAttempts = 3;
-
-// Continue: the driver goes on with the next ticked track. StopRun: the
-// output could not be written (a full disk, say), so further tracks would
-// fail the same way.
-enum class RipOutcome { Continue, StopRun };
 
 // One block of 24 + 61152 bytes, zero-filled, allocated once per track. The
 // request header is kept apart and copied in before every read, so whatever
@@ -43,14 +35,4 @@ private:
     int error_ = 0;
 };
 
-// The message above the CD library's text when a block of a track cannot be
-// read: which track, which file, and where.
-QString ReadFailedText(int track, const QString& fileName, std::int32_t sector, int errorCode);
-// "Extracting: " and the output file's name without its folder.
-QString StatusText(const QString& fileName);
-// Messages for an output file that cannot be created or written; error is
-// the system's errno.
-QString CannotCreateText(const QString& fileName, int error);
-QString CannotWriteText(const QString& fileName, int error);
-
-}  // namespace riptrack
+}  // namespace ripengine

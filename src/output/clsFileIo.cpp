@@ -1,4 +1,4 @@
-#include "extract/clsFileIo.h"
+#include "output/clsFileIo.h"
 
 #include "general/modFiles.h"
 

@@ -1,4 +1,4 @@
-#include "extract/TrackTags.h"
+#include "output/TrackTags.h"
 
 #include <cstdint>
 

@@ -1,14 +1,18 @@
-#include "rip/RipRun.h"
+#include "rip/CommandRun.h"
 
 #include "cd/DiscInfo.h"
 #include "cd/ImageDrives.h"
 #include "cd/modAKRip32.h"
-#include "extract/FlacEncoder.h"
-#include "extract/RipEngine.h"
-#include "extract/TrackEncoders.h"
-#include "extract/modLAME.h"
+#include "engine/RipEngine.h"
+#include "engine/StopSignals.h"
+#include "engine/TrackRun.h"
 #include "extract/modRip.h"
 #include "general/modFiles.h"
+#include "output/FlacEncoder.h"
+#include "output/Mp3Encoder.h"
+#include "output/WavEncoder.h"
+#include "output/clsFileIo.h"
+#include "output/modLAME.h"
 #include "rip/DiscListing.h"
 #include "rip/ProgressPrinter.h"
 #include "rip/TrackPlan.h"
@@ -18,10 +22,8 @@
 
 #include <sys/stat.h>
 
-#include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -29,28 +31,6 @@
 
 namespace ripcli {
 namespace {
-
-std::atomic<int> pendingSignal{0};
-static_assert(std::atomic<int>::is_always_lock_free,
-              "a signal handler may only touch lock-free atomics");
-
-extern "C" void OnSignal(int number) {
-    int none = 0;
-    pendingSignal.compare_exchange_strong(none, number);
-}
-
-QString SignalName(int number) {
-    switch (number) {
-    case SIGINT:
-        return QStringLiteral("SIGINT");
-    case SIGTERM:
-        return QStringLiteral("SIGTERM");
-    case SIGHUP:
-        return QStringLiteral("SIGHUP");
-    default:
-        return QStringLiteral("signal %1").arg(number);
-    }
-}
 
 QString Errno(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
@@ -167,135 +147,81 @@ ripengine::EncoderFactory MakeFactory(const RunContext& run,
     };
 }
 
-QString FileText(const QString& fileName) {
-    return QDir::toNativeSeparators(fileName);
-}
+QString FileText(const QString& fileName) { return QDir::toNativeSeparators(fileName); }
 
-// The message for a job that ended other than complete, and whether it ends
-// the source.
-struct Ending {
-    QString message;
-    bool failed = false;
-    bool stopsSource = false;
+// The command line's face of a run: the redrawn progress line and its
+// summary, and a line for every message.
+class CommandFace final : public trackrun::Face {
+public:
+    CommandFace(const std::vector<PlannedTrack>& planned, ProgressPrinter& printer)
+        : planned_(planned), printer_(printer), started_(std::chrono::steady_clock::now()) {
+        for (const PlannedTrack& p : planned) {
+            progress_.audioTotal += p.end - p.start;
+            done_.push_back(0);
+        }
+        progress_.tracksTotal = static_cast<int>(planned.size());
+    }
+
+    void TrackStarted(std::size_t index) override {
+        progress_.name = QDir(planned_[index].fileName).dirName();
+        progress_.sectorsDone = 0;
+        progress_.sectorsTotal = planned_[index].end - planned_[index].start;
+    }
+    void Progress(std::size_t index, const ripengine::JobStatus& status) override {
+        Measure(index, status);
+        printer_.Update(progress_);
+    }
+    bool StopCurrent() const override { return stopsignals::Received() != 0; }
+    void TrackEnded(std::size_t index, const ripengine::JobStatus& status, bool landed) override {
+        Measure(index, status);
+        // A track counts when its file is there and tells the whole story: a
+        // file cut short by a stop or a failed write does not.
+        if (status.outcome == ripengine::Outcome::Complete ||
+            (landed && status.outcome == ripengine::Outcome::ReadFailed)) {
+            ++progress_.tracksDone;
+            printer_.TrackDone(progress_);
+        }
+    }
+    void Tell(std::size_t, trackrun::Fault, const trackrun::TrackMessage& message) override {
+        printer_.Error(QStringLiteral("dorvane-rip: ") + message.line);
+    }
+
+    const ripcli::Progress& Current() const { return progress_; }
+
+private:
+    void Measure(std::size_t index, const ripengine::JobStatus& status) {
+        done_[index] = status.sectorsDone;
+        progress_.sectorsDone = status.sectorsDone;
+        progress_.audioDone = 0;
+        for (const std::int32_t d : done_)
+            progress_.audioDone += d;
+        progress_.seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+    }
+
+    const std::vector<PlannedTrack>& planned_;
+    ProgressPrinter& printer_;
+    std::chrono::steady_clock::time_point started_;
+    ripcli::Progress progress_;
+    std::vector<std::int32_t> done_;
 };
-
-Ending Describe(const ripengine::JobStatus& st, const PlannedTrack& track, int signal) {
-    const QString file = FileText(track.fileName);
-    switch (st.outcome) {
-    case ripengine::Outcome::Complete:
-    case ripengine::Outcome::Running:
-        return {};
-    case ripengine::Outcome::Stopped:
-        return {Line(file, QStringLiteral("stopped by %1; the file holds the first %2 of the track")
-                               .arg(SignalName(signal), SectorTime(st.sectorsDone))),
-                false, true};
-    case ripengine::Outcome::ReadFailed: {
-        QString why = modAKRip32::CDErrorText(st.readError);
-        if (why.isEmpty())
-            why = QStringLiteral("error %1").arg(st.readError);
-        return {Line(file, QStringLiteral(
-                               "cannot read the disc at sector %1, %2 into track %3 (%4); the file "
-                               "holds the audio before it")
-                               .arg(st.failedSector)
-                               .arg(SectorTime(st.failedSector - track.start))
-                               .arg(track.number)
-                               .arg(why)),
-                true, false};
-    }
-    case ripengine::Outcome::WriteFailed:
-        return {Line(file, QStringLiteral("cannot write: ") + Errno(st.systemError)), true, true};
-    case ripengine::Outcome::CreateFailed:
-        return {Line(file, QStringLiteral("cannot create: ") + Errno(st.systemError)), true, true};
-    case ripengine::Outcome::SourceFile:
-        return {Line(file,
-                     QStringLiteral(
-                         "the disc reads its audio from this file, so it is left as it is; choose "
-                         "another --output folder")),
-                true, false};
-    case ripengine::Outcome::EncoderFailed:
-        return {Line(file, QStringLiteral("the encoder refused the track: ") + st.faultText), true,
-                true};
-    case ripengine::Outcome::Dropped:
-        return {{}, false, true};
-    }
-    return {};
-}
 
 // Extracts the planned tracks of the open drive; the source's exit status.
 int Extract(RunContext& run, const std::vector<PlannedTrack>& planned) {
-    std::vector<ripengine::Job> jobs;
-    Progress progress;
-    for (const PlannedTrack& p : planned) {
-        jobs.push_back({p.number, p.start, p.end, p.fileName});
-        progress.audioTotal += p.end - p.start;
-    }
-    progress.tracksTotal = static_cast<int>(jobs.size());
-    ripengine::Options engineOptions;
-    engineOptions.jobs = run.options.jobs > 0 ? run.options.jobs : ripengine::DefaultJobs();
-    engineOptions.handle = modAKRip32::Drive().CDHandle;
-    engineOptions.oneReader = !akrip::IsImageHandle(engineOptions.handle);
-    ripengine::RipEngine engine(jobs, MakeFactory(run, planned), engineOptions);
-
-    const auto started = std::chrono::steady_clock::now();
-    const auto measure = [&](int index) {
-        const ripengine::JobStatus st = engine.Status(index);
-        progress.name = QDir(planned[static_cast<std::size_t>(index)].fileName).dirName();
-        progress.sectorsDone = st.sectorsDone;
-        progress.sectorsTotal = st.sectorsTotal;
-        progress.audioDone = 0;
-        for (int j = 0; j < engine.Count(); ++j)
-            progress.audioDone += engine.Status(j).sectorsDone;
-        progress.seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-        return st;
-    };
-
-    engine.Start();
-    int status = kExitOk;
-    bool stopping = false;
-    for (int i = 0; i < engine.Count(); ++i) {
-        const auto stopIfSignalled = [&] {
-            if (!stopping && pendingSignal.load() != 0) {
-                engine.StopAfterBlock(i);
-                stopping = true;
-            }
-        };
-        stopIfSignalled();
-        while (!engine.WaitEnded(i, std::chrono::milliseconds(100))) {
-            stopIfSignalled();
-            measure(i);
-            run.printer.Update(progress);
-        }
-        stopIfSignalled();
-        const ripengine::JobStatus st = measure(i);
-        const PlannedTrack& track = planned[static_cast<std::size_t>(i)];
-        if (st.hasFile) {
-            int error = 0;
-            if (!engine.Land(i, error)) {
-                run.printer.Error(Line(FileText(track.fileName),
-                                       QStringLiteral("cannot write: ") + Errno(error)));
-                engine.DropAfter(i);
-                return kExitTrackFailed;
-            }
-        }
-        const Ending ending = Describe(st, track, pendingSignal.load());
-        if (st.outcome == ripengine::Outcome::Complete || (st.hasFile && !ending.stopsSource)) {
-            ++progress.tracksDone;
-            run.printer.TrackDone(progress);
-        }
-        if (!ending.message.isEmpty())
-            run.printer.Error(ending.message);
-        if (ending.failed)
-            status = kExitTrackFailed;
-        if (ending.stopsSource || stopping) {
-            engine.DropAfter(i);
-            break;
-        }
-    }
-    if (!stopping)
-        run.printer.Summary(progress);
+    std::vector<trackrun::Track> tracks;
+    for (const PlannedTrack& p : planned)
+        tracks.push_back({p.number, p.start, p.end, p.fileName});
+    trackrun::Options options;
+    options.jobs = run.options.jobs > 0 ? run.options.jobs : ripengine::DefaultJobs();
+    options.poll = std::chrono::milliseconds(100);
+    if (run.options.format == Format::Wav)
+        options.maxPcmBytes = clsFileIo::kMaxWavAudioBytes;
+    CommandFace face(planned, run.printer);
+    const trackrun::Result result = trackrun::Run(tracks, MakeFactory(run, planned), options, face);
+    if (!result.stopped)
+        run.printer.Summary(face.Current());
     run.printer.Finish();
-    return status;
+    return result.failed ? kExitTrackFailed : kExitOk;
 }
 
 // Lists or extracts one source into folder; its exit status.
@@ -337,16 +263,6 @@ int RunSource(RunContext& run, const QString& source, const QString& folder) {
 
 } // namespace
 
-void InstallSignalHandlers() {
-    struct sigaction action {};
-    action.sa_handler = OnSignal;
-    sigemptyset(&action.sa_mask);
-    // Interrupted writes carry on: the run ends at a block's end, not mid-write.
-    action.sa_flags = SA_RESTART;
-    for (const int number : {SIGINT, SIGTERM, SIGHUP})
-        ::sigaction(number, &action, nullptr);
-}
-
 int Run(const RipOptions& options) {
     ProgressPrinter printer = ProgressPrinter::ForStderr(options.quiet);
     RunContext run{options, printer};
@@ -386,7 +302,7 @@ int Run(const RipOptions& options) {
     int status = kExitOk;
     for (qsizetype i = 0; i < sources.size(); ++i) {
         status = std::max(status, RunSource(run, sources[i], folders[i]));
-        if (const int signal = pendingSignal.load())
+        if (const int signal = stopsignals::Received())
             return 128 + signal;
     }
     return status;

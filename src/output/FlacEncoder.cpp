@@ -1,4 +1,4 @@
-#include "extract/FlacEncoder.h"
+#include "output/FlacEncoder.h"
 
 #include <FLAC/metadata.h>
 #include <FLAC/stream_encoder.h>

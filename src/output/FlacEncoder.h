@@ -3,8 +3,8 @@
 // the verifier on (every frame is decoded again and compared while encoding)
 // and the tags as Vorbis comments.
 
-#include "extract/RipEngine.h"
-#include "extract/TrackTags.h"
+#include "output/TrackEncoder.h"
+#include "output/TrackTags.h"
 
 #include <memory>
 

@@ -3,7 +3,7 @@
 // private module, its result codes as text, and the quality presets the
 // settings window offers.
 
-#include "extract/lame_enc.h"
+#include "output/lame_enc.h"
 
 #include <QString>
 

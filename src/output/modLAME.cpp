@@ -1,4 +1,4 @@
-#include "extract/modLAME.h"
+#include "output/modLAME.h"
 
 #include "general/modFiles.h"
 #include "general/modGeneral.h"

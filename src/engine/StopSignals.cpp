@@ -1,11 +1,10 @@
-#include "extract/StopSignals.h"
+#include "engine/StopSignals.h"
 
-#include "extract/mVariables.h"
+#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <csignal>
-#include <unistd.h>
 
 namespace stopsignals {
 
@@ -13,13 +12,13 @@ namespace {
 
 std::atomic<int> wake{-1};
 std::atomic<int> received{0};
-static_assert(std::atomic<int>::is_always_lock_free);
+static_assert(std::atomic<int>::is_always_lock_free, "a signal handler may only touch lock-free atomics");
 
 // Only async-signal-safe work: atomics and write(2).
 void OnSignal(int signal) {
     const int saved = errno;
-    received = signal;
-    mVariables::StopRequested = true;
+    int none = 0;
+    received.compare_exchange_strong(none, signal);
     const int fd = wake;
     if (fd >= 0) {
         const char byte = 1;
@@ -35,6 +34,7 @@ bool Install(int wakeFd) {
     struct sigaction action {};
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
+    // Interrupted writes carry on: a run ends at a block's end, not mid-write.
     action.sa_flags = SA_RESTART;
     bool ok = true;
     for (const int signal : {SIGTERM, SIGINT, SIGHUP})

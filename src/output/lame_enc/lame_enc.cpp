@@ -5,7 +5,7 @@
 // header and no ID3 tag, so what the caller writes is exactly what LAME
 // encodes. Input is always interleaved 16-bit stereo, as a CD delivers it.
 
-#include "extract/lame_enc.h"
+#include "output/lame_enc.h"
 
 #include <lame/lame.h>
 

@@ -1,8 +1,8 @@
-#include "extract/RipEngine.h"
+#include "engine/RipEngine.h"
 
 #include "cd/DiscInfo.h"
-#include "extract/RipTrack.h"
-#include "extract/clsFileIo.h"
+#include "engine/ReadBlock.h"
+#include "output/clsFileIo.h"
 #include "general/modFiles.h"
 
 #include <sys/stat.h>
@@ -259,11 +259,11 @@ struct RipEngine::Impl {
     // The drive read from start to end in track order, a block at a time.
     void Reader() {
         for (const auto& j : jobs) {
-            riptrack::ReadBlock block(options.handle);
+            ReadBlock block(options.handle);
             std::int32_t sector = j->job.start;
             for (std::int32_t left = std::max(0, j->job.end - j->job.start); left > 0 && !j->drop;) {
                 Block b;
-                b.sectors = std::min(riptrack::kSectorsPerBlock, left);
+                b.sectors = std::min(kSectorsPerBlock, left);
                 if (!block.Read(sector, b.sectors)) {
                     b.failed = true;
                     b.error = block.Error();
@@ -371,14 +371,14 @@ struct RipEngine::Impl {
         if (!encoder->Begin(out, std::uint64_t(st.sectorsTotal) * akrip::kSectorBytes)) {
             encodeFailed();
         } else {
-            riptrack::ReadBlock block(options.handle);
+            ReadBlock block(options.handle);
             Block queued;
             for (std::int32_t left = st.sectorsTotal; left > 0;) {
                 if (j.drop) {
                     st.outcome = Outcome::Dropped;
                     break;
                 }
-                std::int32_t n = std::min(riptrack::kSectorsPerBlock, left);
+                std::int32_t n = std::min(kSectorsPerBlock, left);
                 const unsigned char* audio = nullptr;
                 int readError = 0;
                 if (j.queue) {
@@ -519,8 +519,6 @@ bool RipEngine::Land(int index, int& error) {
     file->CloseFile();
     return true;
 }
-
-void RipEngine::Discard(int index) { impl_->Drop(*impl_->jobs.at(static_cast<std::size_t>(index))); }
 
 void RipEngine::StopAfterBlock(int index) {
     impl_->jobs.at(static_cast<std::size_t>(index))->stop = true;
