@@ -14,6 +14,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace ripengine {
@@ -324,102 +325,80 @@ struct RipEngine::Impl {
     }
 
     void RunJob(int index, JobState& j) {
-        JobStatus st;
+        std::unique_ptr<clsFileIo> file;
+        JobStatus st = Extract(index, j, file);
         st.sectorsTotal = std::max(0, j.job.end - j.job.start);
-        if (j.drop) {
-            st.outcome = Outcome::Dropped;
-            return End(j, st, nullptr);
+        switch (st.outcome) {
+        case Outcome::Complete:
+        case Outcome::Stopped:
+        case Outcome::ReadFailed: st.hasFile = true; break;
+        // A file that holds no audio is no use to anybody.
+        case Outcome::WriteFailed: st.hasFile = st.sectorsDone > 0; break;
+        default: st.hasFile = false; break;
         }
-        // A file the disc reads is never opened for writing.
-        struct stat info {};
-        if (::stat(modFiles::PathBytes(j.job.fileName).constData(), &info) == 0 && S_ISREG(info.st_mode) &&
-            akrip::DiscReadsFile(options.handle, info.st_dev, info.st_ino)) {
-            if (j.queue)
-                j.queue->Abandon();
-            st.outcome = Outcome::SourceFile;
-            return End(j, st, nullptr);
-        }
-        std::unique_ptr<TrackEncoder> encoder = factory(j.job);
-        if (!encoder->FaultText().isEmpty()) {
-            if (j.queue)
-                j.queue->Abandon();
-            st.outcome = Outcome::EncoderFailed;
-            st.faultText = encoder->FaultText();
-            return End(j, st, nullptr);
-        }
-        auto file = std::make_unique<clsFileIo>();
-        if (!file->OpenHidden(j.job.fileName)) {
-            if (j.queue)
-                j.queue->Abandon();
-            st.outcome = Outcome::CreateFailed;
-            st.systemError = file->LastError();
-            End(j, st, nullptr);
+        if (!st.hasFile)
+            file.reset();
+        End(j, st, std::move(file));
+        // A folder that takes no file, or a full disk, fails every later
+        // track too: they stop now rather than fill what little room is left.
+        if (st.outcome == Outcome::CreateFailed || st.outcome == Outcome::WriteFailed)
             for (int k = index + 1; k < Count(); ++k)
                 Drop(*jobs[static_cast<std::size_t>(k)]);
-            return;
+    }
+
+    // The reader stops filling a job's queue on every way out of the job's
+    // reading, so it can go on with the tracks after it.
+    struct LeaveQueue {
+        explicit LeaveQueue(BlockQueue* q) : queue(q) {}
+        ~LeaveQueue() {
+            if (queue)
+                queue->Abandon();
         }
+        LeaveQueue(const LeaveQueue&) = delete;
+        LeaveQueue& operator=(const LeaveQueue&) = delete;
+        BlockQueue* queue;
+    };
+
+    // Makes the track's file in file, unless the job was dropped, its name is
+    // a file the disc reads, the encoder refused or no file could be made.
+    JobStatus Extract(int index, JobState& j, std::unique_ptr<clsFileIo>& file) {
+        JobStatus st;
+        if (j.drop) {
+            st.outcome = Outcome::Dropped;
+            return st;
+        }
+        std::unique_ptr<TrackEncoder> encoder;
+        std::optional<FileOutput> out;
         FlushTarget target;
-        target.fd = file->Handle();
-        FileOutput out(*file, *flusher, target);
-
-        st.outcome = Outcome::Complete;
-        std::int32_t encoded = 0;
-        const auto encodeFailed = [&] {
-            st.outcome = out.Error() != 0 ? Outcome::WriteFailed : Outcome::EncoderFailed;
-            st.faultText = encoder->FaultText();
-        };
-        if (!encoder->Begin(out, std::uint64_t(st.sectorsTotal) * akrip::kSectorBytes)) {
-            encodeFailed();
-        } else {
-            ReadBlock block(options.handle);
-            Block queued;
-            for (std::int32_t left = st.sectorsTotal; left > 0;) {
-                if (j.drop) {
-                    st.outcome = Outcome::Dropped;
-                    break;
-                }
-                std::int32_t n = std::min(kSectorsPerBlock, left);
-                const unsigned char* audio = nullptr;
-                int readError = 0;
-                if (j.queue) {
-                    if (!j.queue->Pop(queued)) {
-                        st.outcome = Outcome::Dropped;
-                        break;
-                    }
-                    n = queued.sectors;
-                    audio = queued.pcm.data();
-                    readError = queued.failed ? queued.error : 0;
-                    if (queued.failed && readError == 0)
-                        readError = akrip::E_ASPIERROR;
-                } else if (block.Read(j.job.start + encoded, n)) {
-                    audio = block.Audio();
-                } else {
-                    readError = block.Error() != 0 ? block.Error() : akrip::E_ASPIERROR;
-                }
-                if (readError != 0) {
-                    st.outcome = Outcome::ReadFailed;
-                    st.readError = readError;
-                    st.failedSector = j.job.start + encoded;
-                    break;
-                }
-                if (!encoder->Encode(out, audio, n)) {
-                    encodeFailed();
-                    break;
-                }
-                encoded += n;
-                left -= n;
-                if ((Publish(index, j, encoded) || j.stop) && left > 0) {
-                    st.outcome = Outcome::Stopped;
-                    break;
-                }
+        {
+            const LeaveQueue leave(j.queue.get());
+            // A file the disc reads is never opened for writing.
+            struct stat info {};
+            if (::stat(modFiles::PathBytes(j.job.fileName).constData(), &info) == 0 && S_ISREG(info.st_mode) &&
+                akrip::DiscReadsFile(options.handle, info.st_dev, info.st_ino)) {
+                st.outcome = Outcome::SourceFile;
+                return st;
             }
+            encoder = factory(j.job);
+            if (!encoder->FaultText().isEmpty()) {
+                st.outcome = Outcome::EncoderFailed;
+                st.faultText = encoder->FaultText();
+                return st;
+            }
+            file = std::make_unique<clsFileIo>();
+            if (!file->OpenHidden(j.job.fileName)) {
+                st.outcome = Outcome::CreateFailed;
+                st.systemError = file->LastError();
+                return st;
+            }
+            target.fd = file->Handle();
+            out.emplace(*file, *flusher, target);
+            Encode(index, j, *encoder, *out, st);
         }
-        if (j.queue)
-            j.queue->Abandon();
-
         if (st.outcome != Outcome::Dropped && st.outcome != Outcome::EncoderFailed) {
-            if (!encoder->End(out, std::uint64_t(encoded) * akrip::kSectorBytes) && st.outcome != Outcome::WriteFailed)
-                st.outcome = out.Error() != 0 ? Outcome::WriteFailed : Outcome::EncoderFailed;
+            if (!encoder->End(*out, std::uint64_t(st.sectorsDone) * akrip::kSectorBytes) &&
+                st.outcome != Outcome::WriteFailed)
+                st.outcome = out->Error() != 0 ? Outcome::WriteFailed : Outcome::EncoderFailed;
         }
         encoder.reset();
         // A track ends once its file is on the disk; a flush that failed is a
@@ -429,26 +408,63 @@ struct RipEngine::Impl {
             flushError = file->LastError();
         if (st.outcome == Outcome::WriteFailed || (flushError != 0 && st.outcome != Outcome::Dropped)) {
             st.outcome = Outcome::WriteFailed;
-            st.systemError = out.Error() != 0 ? out.Error() : flushError;
+            st.systemError = out->Error() != 0 ? out->Error() : flushError;
         }
-        st.sectorsDone = encoded;
-        switch (st.outcome) {
-        case Outcome::Complete:
-        case Outcome::Stopped:
-        case Outcome::ReadFailed: st.hasFile = true; break;
-        // A file that holds no audio is no use to anybody.
-        case Outcome::WriteFailed: st.hasFile = encoded > 0; break;
-        default: st.hasFile = false; break;
+        return st;
+    }
+
+    // Reads and encodes the track's blocks; st.sectorsDone counts what was
+    // encoded, st.outcome says how it ended.
+    void Encode(int index, JobState& j, TrackEncoder& encoder, FileOutput& out, JobStatus& st) {
+        const std::int32_t total = std::max(0, j.job.end - j.job.start);
+        const auto encodeFailed = [&] {
+            st.outcome = out.Error() != 0 ? Outcome::WriteFailed : Outcome::EncoderFailed;
+            st.faultText = encoder.FaultText();
+        };
+        st.outcome = Outcome::Complete;
+        if (!encoder.Begin(out, std::uint64_t(total) * akrip::kSectorBytes))
+            return encodeFailed();
+        ReadBlock block(options.handle);
+        Block queued;
+        std::int32_t& encoded = st.sectorsDone;
+        for (std::int32_t left = total; left > 0;) {
+            if (j.drop) {
+                st.outcome = Outcome::Dropped;
+                return;
+            }
+            std::int32_t n = std::min(kSectorsPerBlock, left);
+            const unsigned char* audio = nullptr;
+            int readError = 0;
+            if (j.queue) {
+                if (!j.queue->Pop(queued)) {
+                    st.outcome = Outcome::Dropped;
+                    return;
+                }
+                n = queued.sectors;
+                audio = queued.pcm.data();
+                readError = queued.failed ? queued.error : 0;
+                if (queued.failed && readError == 0)
+                    readError = akrip::E_ASPIERROR;
+            } else if (block.Read(j.job.start + encoded, n)) {
+                audio = block.Audio();
+            } else {
+                readError = block.Error() != 0 ? block.Error() : akrip::E_ASPIERROR;
+            }
+            if (readError != 0) {
+                st.outcome = Outcome::ReadFailed;
+                st.readError = readError;
+                st.failedSector = j.job.start + encoded;
+                return;
+            }
+            if (!encoder.Encode(out, audio, n))
+                return encodeFailed();
+            encoded += n;
+            left -= n;
+            if ((Publish(index, j, encoded) || j.stop) && left > 0) {
+                st.outcome = Outcome::Stopped;
+                return;
+            }
         }
-        if (!st.hasFile)
-            file.reset();
-        const bool endsRun = st.outcome == Outcome::WriteFailed;
-        End(j, st, std::move(file));
-        // A full disk fails every later track too: they stop now rather than
-        // fill what little room is left.
-        if (endsRun)
-            for (int k = index + 1; k < Count(); ++k)
-                Drop(*jobs[static_cast<std::size_t>(k)]);
     }
 };
 
