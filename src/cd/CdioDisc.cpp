@@ -1,4 +1,4 @@
-// Real drives, cdrdao TOC and NRG images through libcdio. The layer calls in
+// Real drives and NRG images through libcdio. The layer calls in
 // here under its own mutex, because libcdio's logging is not reentrant
 // across threads.
 
@@ -12,10 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <mutex>
-#include <set>
 #include <string_view>
 
 #include "cd/Disc.h"
@@ -41,11 +38,16 @@ std::string lastLogMessage;
 
 const char* LevelName(cdio_log_level_t level) {
     switch (level) {
-    case CDIO_LOG_DEBUG: return "debug";
-    case CDIO_LOG_INFO: return "info";
-    case CDIO_LOG_WARN: return "warning";
-    case CDIO_LOG_ERROR: return "error";
-    case CDIO_LOG_ASSERT: return "assert";
+    case CDIO_LOG_DEBUG:
+        return "debug";
+    case CDIO_LOG_INFO:
+        return "info";
+    case CDIO_LOG_WARN:
+        return "warning";
+    case CDIO_LOG_ERROR:
+        return "error";
+    case CDIO_LOG_ASSERT:
+        return "assert";
     }
     return "?";
 }
@@ -69,65 +71,6 @@ std::string Trimmed(const char* text) {
     return std::string(s.substr(first, last - first + 1));
 }
 
-// The data files a cdrdao TOC names (FILE, AUDIOFILE, DATAFILE). libcdio
-// finds a relative name in the working folder, so that is where we look too.
-std::vector<std::string> TocDataFiles(const std::string& toc) {
-    std::vector<std::string> files;
-    std::ifstream in(toc);
-    std::string line;
-    while (std::getline(in, line)) {
-        const auto comment = line.find("//");
-        if (comment != std::string::npos)
-            line.erase(comment);
-        std::string_view s(line);
-        const auto start = s.find_first_not_of(" \t\r");
-        if (start == std::string_view::npos)
-            continue;
-        s.remove_prefix(start);
-        const auto keywordEnd = std::min(s.find_first_of(" \t"), s.size());
-        std::string keyword(s.substr(0, keywordEnd));
-        std::transform(keyword.begin(), keyword.end(), keyword.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-        if (keyword != "FILE" && keyword != "AUDIOFILE" && keyword != "DATAFILE")
-            continue;
-        s.remove_prefix(keywordEnd);
-        const auto nameStart = s.find_first_not_of(" \t");
-        if (nameStart == std::string_view::npos)
-            continue;
-        s.remove_prefix(nameStart);
-        std::string_view name;
-        if (s.front() == '"') {
-            s.remove_prefix(1);
-            name = s.substr(0, s.find('"'));
-        } else {
-            name = s.substr(0, s.find_first_of(" \t\r"));
-        }
-        if (!name.empty())
-            files.emplace_back(name);
-    }
-    return files;
-}
-
-// How many sectors a TOC image's data files hold, or -1 for other kinds (NRG
-// keeps its audio inside the image, a drive has no files). libcdio answers
-// reads past the end of a data file with success and stale bytes, so reads
-// are held to this bound. For several files the sum is only an upper bound,
-// but libcdio's lead-out covers the rest. A file named twice (a TOC names
-// one file per track) counts once.
-std::int64_t DataFileSectors(CdIo_t* p, const std::string& imagePath) {
-    if (cdio_get_driver_id(p) != DRIVER_CDRDAO)
-        return -1;
-    const std::vector<std::string> files = TocDataFiles(imagePath);
-    std::int64_t bytes = 0;
-    for (const std::string& file : std::set<std::string>(files.begin(), files.end())) {
-        std::error_code ec;
-        const auto size = std::filesystem::file_size(file, ec);
-        if (!ec)
-            bytes += static_cast<std::int64_t>(size);
-    }
-    return bytes / kSectorBytes;
-}
-
 std::uint8_t ControlBits(CdIo_t* p, track_t track) {
     std::uint8_t control = 0;
     if (cdio_get_track_format(p, track) != TRACK_FORMAT_AUDIO)
@@ -139,32 +82,15 @@ std::uint8_t ControlBits(CdIo_t* p, track_t track) {
     return control;
 }
 
-using FileId = std::pair<std::uint64_t, std::uint64_t>;
-
-// The image and, for a TOC, the data files it names.
-std::vector<FileId> ImageFiles(CdIo_t* p, const std::string& imagePath) {
-    std::vector<std::string> paths{imagePath};
-    if (cdio_get_driver_id(p) == DRIVER_CDRDAO)
-        for (std::string& file : TocDataFiles(imagePath))
-            paths.push_back(std::move(file));
-    std::vector<FileId> ids;
-    for (const std::string& path : paths) {
-        struct stat info {};
-        if (::stat(path.c_str(), &info) == 0)
-            ids.emplace_back(info.st_dev, info.st_ino);
-    }
-    return ids;
-}
-
 std::string CdText(const cdtext_t* text, cdtext_field_t field, track_t track) {
     const char* value = cdtext_get_const(text, field, track);
     return value ? value : "";
 }
 
 class CdioDisc final : public Disc {
-public:
-    CdioDisc(CdioPtr cdio, std::int64_t dataSectors, std::vector<FileId> files)
-        : cdio_(std::move(cdio)), dataSectors_(dataSectors), files_(std::move(files)) {}
+  public:
+    CdioDisc(CdioPtr cdio, std::uint64_t device, std::uint64_t inode)
+        : cdio_(std::move(cdio)), device_(device), inode_(inode) {}
 
     // libcdio hands CD-Text over as UTF-8.
     DiscText Text() override {
@@ -174,16 +100,24 @@ public:
         const track_t last = cdio_get_last_track_num(p);
         if (!text || first == CDIO_INVALID_TRACK || last == CDIO_INVALID_TRACK)
             return {};
-        DiscText disc{CdText(text, CDTEXT_FIELD_TITLE, 0), CdText(text, CDTEXT_FIELD_PERFORMER, 0), {}};
+        DiscText disc{
+            CdText(text, CDTEXT_FIELD_TITLE, 0), CdText(text, CDTEXT_FIELD_PERFORMER, 0), {}};
         for (int track = first; track <= last; ++track) {
             const auto t = static_cast<track_t>(track);
-            disc.tracks.push_back({CdText(text, CDTEXT_FIELD_TITLE, t), CdText(text, CDTEXT_FIELD_PERFORMER, t)});
+            disc.tracks.push_back(
+                {CdText(text, CDTEXT_FIELD_TITLE, t), CdText(text, CDTEXT_FIELD_PERFORMER, t)});
         }
         return disc;
     }
 
+    // An image holds its audio itself.
     bool ReadsFile(std::uint64_t device, std::uint64_t inode) override {
-        return std::find(files_.begin(), files_.end(), FileId(device, inode)) != files_.end();
+        return inode_ != 0 && device == device_ && inode == inode_;
+    }
+
+    std::string Driver() const override {
+        const char* name = cdio_get_driver_name(cdio_.get());
+        return std::string("libcdio's ") + (name ? name : "unknown") + " driver";
     }
 
     std::optional<DiscTable> Table() override {
@@ -208,26 +142,23 @@ public:
     }
 
     // libcdio cuts a read that runs past the lead-out short and still reports
-    // success, and its image drivers take a short read of a data file as
-    // success too; the buffer would then hold stale bytes.
+    // success; the buffer would then hold stale bytes.
     std::int32_t ReadableEnd() override {
         const lsn_t leadout = cdio_get_track_lsn(cdio_.get(), CDIO_CDROM_LEADOUT_TRACK);
-        if (leadout == CDIO_INVALID_LSN)
-            return -1;
-        return dataSectors_ >= 0 ? static_cast<std::int32_t>(std::min<std::int64_t>(leadout, dataSectors_)) : leadout;
+        return leadout == CDIO_INVALID_LSN ? -1 : leadout;
     }
 
     bool Read(std::int32_t start, std::uint32_t count, unsigned char* out) override {
         return cdio_read_audio_sectors(cdio_.get(), out, start, count) == DRIVER_OP_SUCCESS;
     }
 
-private:
+  private:
     CdioPtr cdio_;
-    std::int64_t dataSectors_;
-    std::vector<FileId> files_;
+    std::uint64_t device_;
+    std::uint64_t inode_; // 0: a real drive
 };
 
-}  // namespace
+} // namespace
 
 // libcdio's own handler prints to the terminal and even exits the process on
 // an error message, so ours must be in place before the first libcdio call.
@@ -269,9 +200,10 @@ std::unique_ptr<Disc> OpenCdioDisc(const std::string& path, bool image) {
     CdioPtr p(cdio_open(path.c_str(), image ? DRIVER_UNKNOWN : DRIVER_DEVICE));
     if (!p)
         return nullptr;
-    const std::int64_t dataSectors = image ? DataFileSectors(p.get(), path) : -1;
-    std::vector<FileId> files = image ? ImageFiles(p.get(), path) : std::vector<FileId>();
-    return std::make_unique<CdioDisc>(std::move(p), dataSectors, std::move(files));
+    struct stat info {};
+    if (image && ::stat(path.c_str(), &info) != 0)
+        info = {};
+    return std::make_unique<CdioDisc>(std::move(p), info.st_dev, info.st_ino);
 }
 
 std::string LastCdioMessage() {
@@ -279,4 +211,4 @@ std::string LastCdioMessage() {
     return lastLogMessage;
 }
 
-}  // namespace akrip::detail
+} // namespace akrip::detail

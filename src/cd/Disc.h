@@ -1,9 +1,9 @@
 #pragma once
-// What the CD library layer reads a disc through. Real drives, cdrdao TOC and
-// NRG images go through libcdio; CUE sheets through our own reader, because
-// libcdio's reads the BIN named after the sheet rather than the files the
-// sheet names. The layer keeps the handles, the range checks and the
-// read-fault seam for both, so a Disc answers only for its table and sectors.
+// What the CD library layer reads a disc through. Real drives and NRG images
+// go through libcdio; CUE sheets and cdrdao TOC files through our own
+// readers, because libcdio's read the BIN named after a sheet rather than the
+// files it names, and put a TOC file's tracks in the wrong places. The layer keeps the handles, the
+// range checks and the read-fault seam for both, so a Disc answers only for its table and sectors.
 // Internal to src/cd.
 
 #include <cstdint>
@@ -29,12 +29,12 @@ struct DiscTrack {
 };
 
 struct DiscTable {
-    std::vector<DiscTrack> tracks;  // in disc order
+    std::vector<DiscTrack> tracks; // in disc order
     std::int32_t leadout = 0;
 };
 
 class Disc {
-public:
+  public:
     virtual ~Disc() = default;
     // The table of contents, or nothing when it cannot be read.
     virtual std::optional<DiscTable> Table() = 0;
@@ -47,7 +47,14 @@ public:
     virtual DiscText Text() { return {}; }
     // Whether the disc reads from the file with this device and inode number.
     virtual bool ReadsFile(std::uint64_t /*device*/, std::uint64_t /*inode*/) { return false; }
+    // Who made the table, for messages: "libcdio's NRG driver".
+    virtual std::string Driver() const { return "our own reader"; }
 };
+
+// What is wrong with a table, naming the track ("track 3 starts at 00:10:00,
+// not after track 2 at 00:12:00"); empty when nothing is: the starts rise,
+// none lies past the lead-out, and every track is at least a sector long.
+std::string TableProblem(const DiscTable& table);
 
 // libcdio must not print or exit on its own; call before any libcdio call.
 void InstallCdioLogHandler();
@@ -60,4 +67,4 @@ std::unique_ptr<Disc> OpenCdioDisc(const std::string& path, bool image);
 // The last message libcdio logged (any level but debug).
 std::string LastCdioMessage();
 
-}  // namespace akrip::detail
+} // namespace akrip::detail

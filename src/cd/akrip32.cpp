@@ -1,5 +1,6 @@
-// The CD audio library layer: records, handles and range checks over two
-// kinds of disc, libcdio's and our own CUE sheet reader (Disc.h). All state
+// The CD audio library layer: records, handles and range checks over three
+// kinds of disc, libcdio's and our own CUE sheet and TOC file readers
+// (Disc.h). No table reaches the program unchecked. All state
 // sits behind one mutex; every disc call is made while holding it, because
 // neither libcdio's logging nor libcue's parser is reentrant.
 
@@ -11,21 +12,22 @@
 #include <array>
 #include <cctype>
 #include <cstdint>
-#include <optional>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "cd/CueImage.h"
-#include "cd/DiscInfo.h"
 #include "cd/Disc.h"
+#include "cd/DiscInfo.h"
 #include "cd/ImageDrives.h"
+#include "cd/TocImage.h"
 #include "cd/akrip32_testing.h"
 
 namespace akrip {
@@ -36,7 +38,7 @@ using detail::DiscTable;
 
 struct Drive {
     bool image = false;
-    std::string path;  // device node or image file
+    std::string path; // device node or image file
 
     bool operator==(const Drive&) const = default;
 };
@@ -44,7 +46,7 @@ struct Drive {
 struct Slot {
     bool open = false;
     Drive drive;
-    std::unique_ptr<Disc> disc;  // null: the drive has no disc we can read
+    std::unique_ptr<Disc> disc; // null: the drive has no disc we can read
 };
 
 struct ReadFault {
@@ -108,24 +110,68 @@ std::vector<Drive> ListDrives(const State& s) {
     return drives;
 }
 
-bool IsCueSheet(const std::string& path) {
-    if (path.size() < 4)
+bool HasExtension(const std::string& path, std::string_view wanted) {
+    if (path.size() < wanted.size())
         return false;
-    std::string extension = path.substr(path.size() - 4);
+    std::string extension = path.substr(path.size() - wanted.size());
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension == ".cue";
+    return extension == wanted;
 }
 
-// A sheet that cannot be used makes a drive without a disc, like any drive
-// that cannot be read; the one line on stderr tells the person what to mend.
-std::unique_ptr<Disc> OpenDisc(const Drive& drive) {
-    if (!drive.image || !IsCueSheet(drive.path))
-        return detail::OpenCdioDisc(drive.path, drive.image);
-    std::string problem;
-    auto disc = detail::OpenCueImage(drive.path, problem);
+bool IsCueSheet(const std::string& path) {
+    return HasExtension(path, ".cue");
+}
+bool IsTocFile(const std::string& path) {
+    return HasExtension(path, ".toc");
+}
+
+// How messages name what a drive holds.
+std::string Named(const Drive& drive) {
+    if (!drive.image)
+        return "the disc in " + drive.path;
+    return (IsCueSheet(drive.path)  ? "the CUE sheet "
+            : IsTocFile(drive.path) ? "the TOC file "
+                                    : "the disc image ") +
+           drive.path;
+}
+
+// The disc a drive holds, or null with `problem` said; an image libcdio
+// cannot open is explained only when asked. A disc whose table does not
+// hold together is refused, whichever driver made it.
+std::unique_ptr<Disc> OpenDisc(const Drive& drive, std::string& problem, bool explain = true) {
+    std::unique_ptr<Disc> disc;
+    if (drive.image && IsCueSheet(drive.path)) {
+        disc = detail::OpenCueImage(drive.path, problem);
+    } else if (drive.image && IsTocFile(drive.path)) {
+        disc = detail::OpenTocImage(drive.path, problem);
+    } else {
+        disc = detail::OpenCdioDisc(drive.path, drive.image);
+        if (!disc && drive.image && explain) {
+            problem = detail::LastCdioMessage();
+            if (problem.empty())
+                problem = "not a disc image that can be read (CUE, TOC or NRG)";
+        }
+    }
     if (!disc)
-        std::fprintf(stderr, "Dorvane: cannot use the CUE sheet %s: %s\n", drive.path.c_str(), problem.c_str());
+        return nullptr;
+    const std::optional<DiscTable> table = disc->Table();
+    const std::string wrong = table ? detail::TableProblem(*table) : std::string();
+    if (!wrong.empty()) {
+        problem = "the table " + disc->Driver() + " gives cannot be right: " + wrong;
+        return nullptr;
+    }
+    return disc;
+}
+
+// A drive whose disc cannot be used makes a drive without a disc, like any
+// drive that cannot be read; the one line on stderr tells the person what to
+// mend. A real drive without a disc says nothing.
+std::unique_ptr<Disc> OpenDisc(const Drive& drive) {
+    std::string problem;
+    auto disc = OpenDisc(drive, problem, false);
+    if (!disc && !problem.empty())
+        std::fprintf(stderr, "Dorvane: cannot use %s: %s\n", Named(drive).c_str(), problem.c_str());
     return disc;
 }
 
@@ -142,7 +188,7 @@ int Fail(State& /*s*/, int code) {
 }
 
 void SetEntry(TOCTRACK& entry, std::uint8_t control, std::uint8_t number, std::int32_t lsn) {
-    entry.ADR = static_cast<std::uint8_t>(0x10 | control);  // ADR 1: position data
+    entry.ADR = static_cast<std::uint8_t>(0x10 | control); // ADR 1: position data
     entry.trackNumber = number;
     const auto value = static_cast<std::uint32_t>(lsn);
     entry.addr[0] = static_cast<std::uint8_t>(value >> 24);
@@ -151,7 +197,7 @@ void SetEntry(TOCTRACK& entry, std::uint8_t control, std::uint8_t number, std::i
     entry.addr[3] = static_cast<std::uint8_t>(value);
 }
 
-}  // namespace
+} // namespace
 
 // The program lists drive positions 0 to this result inclusive, so it is the
 // highest position, not the count: with the count, the settings window would
@@ -177,7 +223,7 @@ std::vector<std::string> ImageTexts(const std::vector<Drive>& drives) {
     return ImageDriveTexts(paths);
 }
 
-}  // namespace
+} // namespace
 
 void GetCDList(CDLIST* list) {
     if (!list)
@@ -192,7 +238,7 @@ void GetCDList(CDLIST* list) {
     list->num = static_cast<std::uint8_t>(drives.size());
     for (std::size_t i = 0; i < drives.size(); ++i) {
         CDREC& rec = list->cd[i];
-        rec.ha = 1;  // so an all-zero record never names a drive
+        rec.ha = 1; // so an all-zero record never names a drive
         rec.tgt = static_cast<std::uint8_t>(i);
         rec.lun = 0;
         const std::string id =
@@ -216,8 +262,8 @@ int GetCDHandle(GETCDHAND* request) {
     if (std::any_of(s.slots.begin(), s.slots.end(),
                     [&](const Slot& slot) { return slot.open && slot.drive == drive; }))
         return Fail(s, E_ALREADYALLOC);
-    const auto free = std::find_if(s.slots.begin(), s.slots.end(),
-                                   [](const Slot& slot) { return !slot.open; });
+    const auto free =
+        std::find_if(s.slots.begin(), s.slots.end(), [](const Slot& slot) { return !slot.open; });
     if (free == s.slots.end())
         return Fail(s, E_NOSLOTS);
 
@@ -250,12 +296,13 @@ int ReadTOC(int handle, TOC* toc) {
         return Fail(s, E_NULLPARAM);
     std::memset(toc, 0, sizeof(TOC));
     const std::optional<DiscTable> table = slot->disc ? slot->disc->Table() : std::nullopt;
-    if (!table || table->tracks.empty() || table->tracks.size() > 99)
+    if (!table || !detail::TableProblem(*table).empty())
         return Fail(s, E_ASPIERROR);
     const auto count = static_cast<int>(table->tracks.size());
     for (int i = 0; i < count; ++i) {
         const detail::DiscTrack& track = table->tracks[static_cast<std::size_t>(i)];
-        SetEntry(toc->tracks[i], track.control, static_cast<std::uint8_t>(track.number), track.start);
+        SetEntry(toc->tracks[i], track.control, static_cast<std::uint8_t>(track.number),
+                 track.start);
     }
     SetEntry(toc->tracks[count], table->tracks.back().control, 0xAA, table->leadout);
     // The program never reads tocLen; it is stored in the machine's order,
@@ -321,7 +368,41 @@ int CloseCDHandle(int handle) {
     return 1;
 }
 
-int GetAspiLibError() { return lastError; }
+int GetAspiLibError() {
+    return lastError;
+}
+
+namespace detail {
+
+std::string TableProblem(const DiscTable& table) {
+    if (table.tracks.empty() || table.tracks.size() > 99)
+        return "it lists " + std::to_string(table.tracks.size()) + " tracks; a disc has 1 to 99";
+    auto at = [](std::int64_t sector) {
+        char text[48];
+        std::snprintf(
+            text, sizeof text, "%02lld:%02lld:%02lld", static_cast<long long>(sector / 4500),
+            static_cast<long long>(sector / 75 % 60), static_cast<long long>(sector % 75));
+        return sector < 0 ? "sector " + std::to_string(sector) : std::string(text);
+    };
+    for (std::size_t i = 0; i < table.tracks.size(); ++i) {
+        const DiscTrack& t = table.tracks[i];
+        const std::string name = "track " + std::to_string(t.number);
+        if (t.number < 1 || t.number > 99 || (i > 0 && t.number != table.tracks[i - 1].number + 1))
+            return name + " is out of number order";
+        if (t.start < 0)
+            return name + " starts at " + at(t.start) + ", before the disc";
+        const bool last = i + 1 == table.tracks.size();
+        const std::int64_t next = last ? table.leadout : table.tracks[i + 1].start;
+        if (next <= t.start)
+            return name + " starts at " + at(t.start) + ", not before " +
+                   (last ? "the lead-out at " + at(table.leadout)
+                         : "track " + std::to_string(table.tracks[i + 1].number) + " at " +
+                               at(next));
+    }
+    return {};
+}
+
+} // namespace detail
 
 namespace testing {
 
@@ -353,9 +434,11 @@ void CloseAllHandles() {
     lastError = SS_OK;
 }
 
-std::string LastLibraryMessage() { return detail::LastCdioMessage(); }
+std::string LastLibraryMessage() {
+    return detail::LastCdioMessage();
+}
 
-}  // namespace testing
+} // namespace testing
 
 void SetCommandLineImages(std::vector<std::string> paths) {
     State& s = Global();
@@ -363,7 +446,9 @@ void SetCommandLineImages(std::vector<std::string> paths) {
     s.commandLineImages = std::move(paths);
 }
 
-const std::string& StartFolder() { return startFolder; }
+const std::string& StartFolder() {
+    return startFolder;
+}
 
 DiscText ReadDiscText(int handle) {
     State& s = Global();
@@ -401,7 +486,7 @@ std::string ImageDriveText(const std::string& path) {
     }
     return ImageDriveTexts({path}).front();
 }
-}  // namespace akrip
+} // namespace akrip
 
 // ---------------------------------------------------------------------------
 // For the command line, which names its sources by path: where a device or an
@@ -414,7 +499,7 @@ std::string Canonical(const std::string& path) {
     return real ? std::string(real.get()) : path;
 }
 
-}  // namespace
+} // namespace
 
 int DrivePositionOf(const std::string& path) {
     if (path.empty())
@@ -435,24 +520,12 @@ std::string ImageProblem(const std::string& path) {
     State& s = Global();
     std::lock_guard lock(s.mutex);
     std::string problem;
-    const std::string file = Resolved(path);
-    std::unique_ptr<Disc> disc;
-    if (IsCueSheet(file)) {
-        disc = detail::OpenCueImage(file, problem);
-    } else {
-        disc = detail::OpenCdioDisc(file, true);
-        if (!disc) {
-            problem = detail::LastCdioMessage();
-            if (problem.empty())
-                problem = "not a disc image that can be read (CUE, TOC or NRG)";
-        }
-    }
+    const std::unique_ptr<Disc> disc = OpenDisc({true, Resolved(path)}, problem);
     if (!disc)
         return problem.empty() ? "cannot be read" : problem;
-    const std::optional<DiscTable> table = disc->Table();
-    if (!table || table->tracks.empty())
+    if (!disc->Table())
         return "no table of contents can be read from it";
     return {};
 }
 
-}  // namespace akrip
+} // namespace akrip
