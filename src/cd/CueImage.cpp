@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -44,6 +45,29 @@ std::unique_ptr<ImageFile> OpenFile(const std::string& folder, const SheetFile& 
     }
     const FileForm form{!raw, blockBytes, file.type == "MOTOROLA"};
     return OpenImageFile(folder, file.name, form, info, problem);
+}
+
+// Windows rippers write "TRACK 13 MODEx/2xxx" for a data track they did not
+// rip, a mode libcue does not know. It is a data track like any other, of
+// whole 2352-byte sectors, so libcue is handed the sheet with the mode it
+// knows for that; the line keeps its length, and our own pass reads the
+// sheet as written.
+std::string ForLibcue(std::string text) {
+    static constexpr std::string_view kUnknown = "MODEx/2xxx", kKnown = "MODE1/2352";
+    for (std::size_t at = 0; (at = text.find(kUnknown, at)) != std::string::npos;
+         at += kUnknown.size()) {
+        const std::size_t lineStart = text.rfind('\n', at) + 1; // npos + 1 is 0
+        std::string_view line = std::string_view(text).substr(lineStart, at - lineStart);
+        const auto first = line.find_first_not_of(" \t");
+        if (first == std::string_view::npos || !line.substr(first).starts_with("TRACK"))
+            continue;
+        const std::size_t end = at + kUnknown.size();
+        if (end < text.size() && text[end] != ' ' && text[end] != '\t' && text[end] != '\r' &&
+            text[end] != '\n')
+            continue;
+        text.replace(at, kUnknown.size(), kKnown);
+    }
+    return text;
 }
 
 // An Enhanced CD's sheet may end with its data track named but not ripped:
@@ -173,7 +197,7 @@ std::unique_ptr<Disc> OpenCueImage(const std::string& sheetPath, std::string& pr
     text += '\n';
 
     CueParse cue;
-    if (!ParseWithLibcue(text, cue, problem))
+    if (!ParseWithLibcue(ForLibcue(text), cue, problem))
         return nullptr;
     if (!cue.complaint.empty() || !cue.parsed) {
         problem = cue.complaint.empty() ? "libcue cannot read it" : Complaint(cue.complaint);
