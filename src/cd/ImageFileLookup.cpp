@@ -11,7 +11,9 @@
 #include <vector>
 
 #include <QString>
+#include <QStringDecoder>
 
+#include "cd/CueSheetScan.h"
 #include "cd/ImageFiles.h"
 
 namespace akrip::detail {
@@ -19,8 +21,44 @@ namespace {
 
 constexpr std::size_t kMaxCandidates = 16;
 
-bool Folded(const std::string& a, const QString& foldedB) {
-    return QString::fromUtf8(a).toCaseFolded() == foldedB;
+bool Utf8(std::string_view bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString decoded =
+        utf8(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    return !utf8.hasError();
+}
+
+// What a name is compared by when letter case is ignored: its case folded
+// where it is UTF-8; else its own bytes with only ASCII letters folded, for
+// a name that is not UTF-8 has no letters we could know the case of. Going
+// through a lossy conversion instead would make every such name alike.
+std::string FoldedKey(std::string_view name) {
+    if (Utf8(name))
+        return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()))
+            .toCaseFolded()
+            .toStdString();
+    std::string key(name);
+    for (char& c : key)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return key;
+}
+
+// A name as messages show it: bytes that are not UTF-8 as \xE9.
+std::string Shown(const std::string& name) {
+    if (Utf8(name))
+        return name;
+    std::string shown;
+    for (const char c : name) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x80) {
+            shown += c;
+        } else {
+            static constexpr char kHex[] = "0123456789ABCDEF";
+            shown += {'\\', 'x', kHex[b >> 4], kHex[b & 15]};
+        }
+    }
+    return shown;
 }
 
 // Paths under `folder` ("" for the current one, else ending in "/") that
@@ -37,14 +75,20 @@ std::vector<std::string> CaseInsensitive(const std::string& folder, std::string_
                 p += part.empty() ? "" : part + after;
             continue;
         }
-        const QString wanted = QString::fromUtf8(part).toCaseFolded();
+        // A name written in the sheet's 8-bit encoding is also looked for as
+        // that encoding reads it, as the sheet's titles are.
+        std::vector<std::string> wanted{FoldedKey(part)};
+        if (!Utf8(part))
+            wanted.push_back(FoldedKey(SheetText(part)));
         std::vector<std::string> next;
         for (const std::string& p : paths) {
             std::error_code ec;
             for (std::filesystem::directory_iterator it(p.empty() ? "." : p, ec), end;
                  !ec && it != end; it.increment(ec)) {
                 const std::string name = it->path().filename().string();
-                if (Folded(name, wanted) && next.size() < kMaxCandidates)
+                const std::string key = FoldedKey(name);
+                if (std::find(wanted.begin(), wanted.end(), key) != wanted.end() &&
+                    next.size() < kMaxCandidates)
                     next.push_back(p + name + after);
             }
         }
@@ -101,9 +145,9 @@ std::string FindFile(const std::string& folder, const std::string& written, bool
             return kept.front();
         if (kept.empty())
             return std::nullopt;
-        problem = Quoted(written) + " could be any of";
+        problem = Quoted(Shown(written)) + " could be any of";
         for (std::size_t i = 0; i < kept.size(); ++i)
-            problem += (i == 0 ? " " : ", ") + kept[i];
+            problem += (i == 0 ? " " : ", ") + Shown(kept[i]);
         problem += "; keep one, or name it in the sheet exactly";
         return std::string();
     };
@@ -136,10 +180,10 @@ std::string FindFile(const std::string& folder, const std::string& written, bool
         if (auto path = unique(found))
             return *path;
     }
-    problem = "cannot find " + Quoted(written) + ": looked for " +
-              (backslash ? literal + ", " : "") + named;
+    problem = "cannot find " + Quoted(Shown(written)) + ": looked for " +
+              (backslash ? Shown(literal) + ", " : "") + Shown(named);
     if (elsewhere)
-        problem += " and " + folder + base;
+        problem += " and " + Shown(folder + base);
     problem += ", in any letter case";
     if (sound)
         problem += ", and as " + others;

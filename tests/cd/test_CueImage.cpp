@@ -147,6 +147,16 @@ std::vector<Case> Cases(const TempFolder& folder) {
          {},
          "FILE \"sub\\gone.wav\" WAVE\n" + Track(1),
          {}},
+        // Names that are not UTF-8 are told apart by their bytes, or read in the sheet's 8-bit
+        // encoding.
+        {"names in Windows' Western code page, and not UTF-8 in other letter case",
+         {{"caf\xC3\xA9.wav", 0, 300, FileType::Wave}, {"B\xE9.wav", 300, 450, FileType::Wave}},
+         "FILE \"CAF\xE9.WAV\" WAVE\n" + Track(1) + "FILE \"b\xE9.wav\" WAVE\n" + Track(2),
+         {0, 300, 750}},
+        {"cannot find \"caf\\xE8.wav\"",
+         {{"Caf\xE9.wav", 0, 300, FileType::Wave}},
+         "FILE \"caf\xE8.wav\" WAVE\n" + Track(1),
+         {}},
         {"cannot find \"gone.bin\": looked for " + folder.file("gone.bin") + ", in any letter case",
          {},
          "FILE gone.bin BINARY\n" + Track(1),
