@@ -47,11 +47,10 @@ std::unique_ptr<ImageFile> OpenFile(const std::string& folder, const SheetFile& 
     return OpenImageFile(folder, file.name, form, info, problem);
 }
 
-// Windows rippers write "TRACK 13 MODEx/2xxx" for a data track they did not
-// rip, a mode libcue does not know. It is a data track like any other, of
-// whole 2352-byte sectors, so libcue is handed the sheet with the mode it
-// knows for that; the line keeps its length, and our own pass reads the
-// sheet as written.
+// What libcue is handed of a sheet. Windows rippers write "TRACK 13 MODEx/2xxx" for a data track
+// they did not rip, a mode libcue does not know. It is a data track like any other, of whole
+// 2352-byte sectors, so libcue is handed the sheet with the mode it knows for that; the line keeps
+// its length, and our own pass reads the sheet as written.
 std::string ForLibcue(std::string text) {
     static constexpr std::string_view kUnknown = "MODEx/2xxx", kKnown = "MODE1/2352";
     for (std::size_t at = 0; (at = text.find(kUnknown, at)) != std::string::npos;
@@ -66,6 +65,23 @@ std::string ForLibcue(std::string text) {
             text[end] != '\n')
             continue;
         text.replace(at, kUnknown.size(), kKnown);
+    }
+    // A quoted text whose last byte is "\" (Shift-JIS titles often end in
+    // 0x5C) reads to libcue as an escaped quote, and the line never ends.
+    // The titles come from our own pass, so libcue gets a space there.
+    for (std::size_t lineStart = 0; lineStart < text.size();) {
+        const std::size_t lineEnd = std::min(text.find('\n', lineStart), text.size());
+        std::size_t quote = lineEnd;
+        while (quote > lineStart &&
+               (text[quote - 1] == ' ' || text[quote - 1] == '\t' || text[quote - 1] == '\r'))
+            --quote;
+        std::size_t backslashes = 0;
+        while (quote > lineStart + 1 + backslashes && text[quote - 2 - backslashes] == '\\')
+            ++backslashes;
+        if (quote > lineStart && text[quote - 1] == '"' && backslashes % 2 == 1 &&
+            text.find('"', lineStart) < quote - 1 - backslashes)
+            text[quote - 2] = ' ';
+        lineStart = lineEnd + 1;
     }
     return text;
 }

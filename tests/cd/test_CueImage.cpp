@@ -321,14 +321,15 @@ TEST_F(CueImageTest, AWindowsRipListsEveryAudioTrack) {
     }
 }
 
-// The sheet's titles, from UTF-8 or from Windows' Western code page, one entry per listed track;
-// and the files the open disc reads, which extraction must never write.
+// The sheet's titles, from UTF-8 or from Windows' Western code page (one ending in "\", as
+// Shift-JIS titles may), one entry per listed track; and the files the open disc reads, which
+// extraction must never write.
 TEST_F(CueImageTest, TitlesAndTheFilesTheDiscReads) {
     discmaker::WriteAudioFile(folder_.file("a.wav"), kPlan, 0, 750, FileType::Wave);
     const int handle =
         Open("PERFORMER \"Sigur R\xC3\xB3s\"\nTITLE \"( )\"\n" + kWav + Track(1) +
              "TITLE \"Caf\xE9 \x93Noir\x94\"\nPERFORMER \"Anna Bell\"\n" + Track(2, "00:04:01") +
-             Track(3, "00:06:51") + "TITLE \"\xE6\x97\xA5\"\n" +
+             Track(3, "00:06:51") + "TITLE \"\xE6\x97\xA5\"\nPERFORMER \"\x83\x5C\"\n" +
              "TRACK 04 MODE1/2352\nTITLE \"Data\"\nINDEX 00 00:10:00\n");
     const akrip::DiscText text = akrip::ReadDiscText(handle);
     std::vector<std::string> titles = {text.title + "/" + text.performer}; // then each track's
@@ -337,7 +338,7 @@ TEST_F(CueImageTest, TitlesAndTheFilesTheDiscReads) {
     EXPECT_EQ(titles,
               (std::vector<std::string>{"( )/Sigur R\xC3\xB3s",
                                         "Caf\xC3\xA9 \xE2\x80\x9CNoir\xE2\x80\x9D/Anna Bell", "/",
-                                        "\xE6\x97\xA5/"}));
+                                        "\xE6\x97\xA5/\xC6\x92\\"}));
 
     auto reads = [&](int h, const std::string& path) {
         struct stat info {};
