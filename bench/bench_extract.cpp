@@ -34,8 +34,8 @@
 #include "ScriptedDialogs.h"
 #include "TestSupport.h"
 #include "cd/modAKRip32.h"
-#include "extract/ProgressWindows.h"
 #include "engine/RipEngine.h"
+#include "extract/ProgressWindows.h"
 #include "extract/WindowRun.h"
 #include "extract/modRip.h"
 
@@ -46,7 +46,9 @@ using Clock = std::chrono::steady_clock;
 // Flushes happen on the flusher thread.
 std::atomic<long long> flushNanoseconds{0};
 std::atomic<long> flushCalls{0};
-double FlushSeconds() { return static_cast<double>(flushNanoseconds.load()) / 1e9; }
+double FlushSeconds() {
+    return static_cast<double>(flushNanoseconds.load()) / 1e9;
+}
 
 double Since(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
@@ -62,7 +64,8 @@ extern "C" int fdatasync(int fd) {
     // BENCH_NO_FLUSH=1 measures what the flushes cost, by leaving them out.
     static const bool skip = std::getenv("BENCH_NO_FLUSH") != nullptr;
     const int result = skip ? 0 : real(fd);
-    flushNanoseconds += std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count();
+    flushNanoseconds +=
+        std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count();
     ++flushCalls;
     return result;
 }
@@ -81,7 +84,9 @@ void OpenImage(const std::string& cue) {
 
 // No windows and no events: what the extraction costs without them.
 struct NoWindows : ProgressHost, ProgressWindow {
-    std::unique_ptr<ProgressWindow> ShowProgress() override { return std::make_unique<NoWindows>(); }
+    std::unique_ptr<ProgressWindow> ShowProgress() override {
+        return std::make_unique<NoWindows>();
+    }
     void DoEvents() override {}
     void ChangeProgress(const QString&, float, float) override {}
 };
@@ -96,10 +101,13 @@ double Rip(int tracks, bool mp3, const std::string& folder, int jobs, bool windo
     const akrip::TOC& toc = modAKRip32::Drive().DiscTOC;
     std::vector<windowrun::Track> list;
     for (int i = 0; i < tracks; ++i)
-        list.push_back({i + 1, modAKRip32::TrackStart(toc, i + 1), modAKRip32::TrackStart(toc, i + 2),
-                        QString::fromStdString(folder) + QStringLiteral("/Track %1").arg(i + 1, 2, 10, QLatin1Char('0')) +
+        list.push_back({i + 1, modAKRip32::TrackStart(toc, i + 1),
+                        modAKRip32::TrackStart(toc, i + 2),
+                        QString::fromStdString(folder) +
+                            QStringLiteral("/Track %1").arg(i + 1, 2, 10, QLatin1Char('0')) +
                             (mp3 ? QStringLiteral(".mp3") : QStringLiteral(".wav"))});
-    const windowrun::Choices choices{mp3, modRip::MakeEncoderConfig({QStringLiteral("160"), 1}), jobs};
+    const windowrun::Choices choices{mp3, modRip::MakeEncoderConfig({QStringLiteral("160"), 1}),
+                                     jobs};
     const auto start = Clock::now();
     windowrun::Run(list, choices, host, dialogs);
     const double seconds = Since(start);
@@ -180,13 +188,15 @@ int Compare(bool wavOnly) {
     }
     std::printf("  %-52s %9s %9s\n", "", "seconds", "x audio");
     std::printf("  %-52s %9.3f %9.0f\n", "dd bs=61152 of the BIN", dd, 1200 / dd);
-    std::printf("  %-52s %9.3f %9.0f\n", "dd bs=61152 conv=fdatasync (on the disk at the end)", ddSync,
-                1200 / ddSync);
-    std::printf("  %-52s %9.3f %9.0f\n", "Dorvane WAV (RipTrackWav, progress windows)", wav, 1200 / wav);
+    std::printf("  %-52s %9.3f %9.0f\n", "dd bs=61152 conv=fdatasync (on the disk at the end)",
+                ddSync, 1200 / ddSync);
+    std::printf("  %-52s %9.3f %9.0f\n", "Dorvane WAV (RipTrackWav, progress windows)", wav,
+                1200 / wav);
     std::printf("  %-52s %9.3f %9.0f\n", "Dorvane WAV without windows", bare, 1200 / bare);
-    std::printf("  ratio WAV / dd: %.2fx (target 1.3x), / dd with fdatasync: %.2fx; flushes took %.3f s "
-                "of the flusher's and the tracks' time\n",
-                wav / dd, wav / ddSync, wavFlush);
+    std::printf(
+        "  ratio WAV / dd: %.2fx (target 1.3x), / dd with fdatasync: %.2fx; flushes took %.3f s "
+        "of the flusher's and the tracks' time\n",
+        wav / dd, wav / ddSync, wavFlush);
     if (wavOnly)
         return 0;
 
@@ -196,17 +206,18 @@ int Compare(bool wavOnly) {
     const std::string raw = folder.file("raw");
     Clear(raw);
     for (int t = 0; t < kTracks; ++t)
-        Shell("dd if='" + bin + "' of='" + raw + "/" + std::to_string(t + 10) + ".raw' bs=2352 skip=" +
-              std::to_string(t * (kDiscSectors / kTracks)) + " count=" + std::to_string(kDiscSectors / kTracks) +
-              " status=none");
-    const std::string lameOptions =
-        "lame --quiet -r -s 44.1 --bitwidth 16 --signed --little-endian -m j -b 160 -q 5 -t --noreplaygain ";
+        Shell("dd if='" + bin + "' of='" + raw + "/" + std::to_string(t + 10) +
+              ".raw' bs=2352 skip=" + std::to_string(t * (kDiscSectors / kTracks)) +
+              " count=" + std::to_string(kDiscSectors / kTracks) + " status=none");
+    const std::string lameOptions = "lame --quiet -r -s 44.1 --bitwidth 16 --signed "
+                                    "--little-endian -m j -b 160 -q 5 -t --noreplaygain ";
     Clear(out);
-    const double lameSeconds = Shell(lameOptions + "- '" + out + "/lame.mp3' < '" + bin + "' 2>/dev/null");
+    const double lameSeconds =
+        Shell(lameOptions + "- '" + out + "/lame.mp3' < '" + bin + "' 2>/dev/null");
     Clear(out);
-    const double lameEvery = Shell("seq 10 " + std::to_string(9 + kTracks) + " | xargs -P " + std::to_string(cores) +
-                                   " -I{} sh -c \"" + lameOptions + "- '" + out + "/{}.mp3' < '" + raw +
-                                   "/{}.raw' 2>/dev/null\"");
+    const double lameEvery = Shell("seq 10 " + std::to_string(9 + kTracks) + " | xargs -P " +
+                                   std::to_string(cores) + " -I{} sh -c \"" + lameOptions + "- '" +
+                                   out + "/{}.mp3' < '" + raw + "/{}.raw' 2>/dev/null\"");
     Clear(out);
     double mp3[2] = {};
     double mp3Flush[2] = {};
@@ -220,16 +231,21 @@ int Compare(bool wavOnly) {
         Clear(out);
     }
 
-    std::printf("  %-52s %9.3f %9.0f\n", "lame command, 160 kbit/s, -q 5", lameSeconds, 1200 / lameSeconds);
-    std::printf("  %-52s %9.3f %9.0f\n", "Dorvane MP3, Jobs=1 (flushes included)", mp3[0], 1200 / mp3[0]);
-    std::printf("  ratio MP3 Jobs=1 / lame: %.2fx (target 1.05x); %ld flushes took %.3f s on the flusher\n",
-                mp3[0] / lameSeconds, mp3Flushes[0], mp3Flush[0]);
-    std::printf("  %-52s %9.3f %9.0f\n", ("lame command on " + std::to_string(cores) + " cores (xargs -P)").c_str(),
+    std::printf("  %-52s %9.3f %9.0f\n", "lame command, 160 kbit/s, -q 5", lameSeconds,
+                1200 / lameSeconds);
+    std::printf("  %-52s %9.3f %9.0f\n", "Dorvane MP3, Jobs=1 (flushes included)", mp3[0],
+                1200 / mp3[0]);
+    std::printf(
+        "  ratio MP3 Jobs=1 / lame: %.2fx (target 1.05x); %ld flushes took %.3f s on the flusher\n",
+        mp3[0] / lameSeconds, mp3Flushes[0], mp3Flush[0]);
+    std::printf("  %-52s %9.3f %9.0f\n",
+                ("lame command on " + std::to_string(cores) + " cores (xargs -P)").c_str(),
                 lameEvery, 1200 / lameEvery);
-    std::printf("  %-52s %9.3f %9.0f\n", ("Dorvane MP3, " + std::to_string(cores) + " jobs").c_str(), mp3[1],
-                1200 / mp3[1]);
-    std::printf("  ratio MP3 %d jobs / lame on %d cores: %.2fx (target 1.10x); %ld flushes took %.3f s\n", cores,
-                cores, mp3[1] / lameEvery, mp3Flushes[1], mp3Flush[1]);
+    std::printf("  %-52s %9.3f %9.0f\n",
+                ("Dorvane MP3, " + std::to_string(cores) + " jobs").c_str(), mp3[1], 1200 / mp3[1]);
+    std::printf(
+        "  ratio MP3 %d jobs / lame on %d cores: %.2fx (target 1.10x); %ld flushes took %.3f s\n",
+        cores, cores, mp3[1] / lameEvery, mp3Flushes[1], mp3Flush[1]);
 
     // Peak memory: one track of 1 minute, then one of 74, in fresh processes.
     std::printf("  peak memory of a process ripping one track with two jobs (MB):\n");

@@ -28,14 +28,16 @@ extern char** environ;
 
 namespace {
 
-constexpr std::int32_t kDiscSectors = 90000;  // 20 minutes
+constexpr std::int32_t kDiscSectors = 90000; // 20 minutes
 constexpr std::uint32_t kSectorsPerCall = 26;
-constexpr std::size_t kPlainBlock = 61152;  // 26 sectors
+constexpr std::size_t kPlainBlock = 61152; // 26 sectors
 constexpr int kRounds = 5;
 
 using Clock = std::chrono::steady_clock;
 
-double Since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+double Since(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
 
 struct FdCloser {
     void operator()(int* fd) const noexcept {
@@ -84,12 +86,14 @@ double LibraryRead(int target, std::uint64_t& sum, double& openSeconds) {
     const int handle = akrip::GetCDHandle(&request);
     akrip::TOC toc{};
     if (handle == 0 || akrip::ReadTOC(handle, &toc) != 1)
-        throw std::runtime_error("cannot open the image: error " + std::to_string(akrip::GetAspiLibError()));
+        throw std::runtime_error("cannot open the image: error " +
+                                 std::to_string(akrip::GetAspiLibError()));
     const int tracks = modAKRip32::TrackCount(toc);
     const auto end = static_cast<std::uint32_t>(modAKRip32::TrackStart(toc, tracks + 1));
     openSeconds = std::min(openSeconds, Since(start));
     start = Clock::now();
-    std::vector<unsigned char> bytes(akrip::kTrackBufHeader + kSectorsPerCall * akrip::kSectorBytes);
+    std::vector<unsigned char> bytes(akrip::kTrackBufHeader +
+                                     kSectorsPerCall * akrip::kSectorBytes);
     auto* block = reinterpret_cast<akrip::TRACKBUF*>(bytes.data());
     sum = 0;
     for (std::uint32_t at = 0; at < end; at += kSectorsPerCall) {
@@ -111,7 +115,8 @@ double FlacCommand(const std::string& file) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    std::string args[] = {"flac", "-d", "-s", "-c", "--force-raw-format", "--endian=little", "--sign=signed", file};
+    std::string args[] = {
+        "flac", "-d", "-s", "-c", "--force-raw-format", "--endian=little", "--sign=signed", file};
     std::vector<char*> argv;
     for (std::string& arg : args)
         argv.push_back(arg.data());
@@ -121,7 +126,8 @@ double FlacCommand(const std::string& file) {
     const int failed = posix_spawnp(&child, "flac", &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     int status = 0;
-    if (failed != 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    if (failed != 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0)
         throw std::runtime_error("flac -d failed on " + file + " (Debian package flac)");
     return Since(start);
 }
@@ -130,7 +136,7 @@ void Row(const char* way, double seconds) {
     std::printf("  %-44s %10.4f %14.0f\n", way, seconds, kDiscSectors / seconds);
 }
 
-}  // namespace
+} // namespace
 
 int main() {
     try {
@@ -149,13 +155,14 @@ int main() {
         const testsupport::ScopedDiscImages images({binCue, flacCue});
         akrip::CDLIST list{};
         akrip::GetCDList(&list);
-        const int binTarget = list.num - 2;  // the images come after any real drive
+        const int binTarget = list.num - 2; // the images come after any real drive
         const int flacTarget = list.num - 1;
 
         std::uint64_t plainSum = 0, binSum = 0, flacSum = 0;
-        PlainRead(folder.file("bin.bin"), plainSum);  // into the page cache
+        PlainRead(folder.file("bin.bin"), plainSum); // into the page cache
         PlainRead(folder.file("flac.flac"), flacSum);
-        double plainBest = 1e9, binBest = 1e9, flacBest = 1e9, commandBest = 1e9, binOpen = 1e9, flacOpen = 1e9;
+        double plainBest = 1e9, binBest = 1e9, flacBest = 1e9, commandBest = 1e9, binOpen = 1e9,
+               flacOpen = 1e9;
         for (int round = 0; round < kRounds; ++round) {
             plainBest = std::min(plainBest, PlainRead(folder.file("bin.bin"), plainSum));
             binBest = std::min(binBest, LibraryRead(binTarget, binSum, binOpen));
@@ -165,17 +172,20 @@ int main() {
         if (plainSum != binSum || binSum != flacSum)
             throw std::runtime_error("the ways read different bytes");
 
-        std::printf("bench_read: %d sectors (20 min); images written in %.2f s (BIN), %.2f s (FLAC); best of %d rounds\n",
+        std::printf("bench_read: %d sectors (20 min); images written in %.2f s (BIN), %.2f s "
+                    "(FLAC); best of %d rounds\n",
                     kDiscSectors, binSeconds, flacSeconds, kRounds);
         std::printf("  %-44s %10s %14s\n", "way", "seconds", "sectors/s");
         Row("read(2) of the BIN, 61152-byte blocks", plainBest);
         Row("ReadCDAudioLBA, BIN under its sheet", binBest);
         Row("flac -d of the FLAC file to raw PCM", commandBest);
         Row("ReadCDAudioLBA, FLAC under its sheet", flacBest);
-        std::printf("  opening each image and reading its table: %.2f ms (BIN), %.2f ms (FLAC)\n", binOpen * 1000,
-                    flacOpen * 1000);
-        std::printf("  ratio BIN: library / plain read: %.2fx (budget 1.10x)\n", binBest / plainBest);
-        std::printf("  ratio FLAC: library / flac -d:   %.2fx (budget 1.20x)\n", flacBest / commandBest);
+        std::printf("  opening each image and reading its table: %.2f ms (BIN), %.2f ms (FLAC)\n",
+                    binOpen * 1000, flacOpen * 1000);
+        std::printf("  ratio BIN: library / plain read: %.2fx (budget 1.10x)\n",
+                    binBest / plainBest);
+        std::printf("  ratio FLAC: library / flac -d:   %.2fx (budget 1.20x)\n",
+                    flacBest / commandBest);
         return 0;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_read: %s\n", e.what());

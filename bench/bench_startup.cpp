@@ -6,9 +6,9 @@
 #include "ScriptedDialogs.h"
 #include "TestSupport.h"
 #include "cd/modAKRip32.h"
+#include "general/modGeneral.h"
 #include "settings/modSettings.h"
 #include "shell/Dorvane.h"
-#include "general/modGeneral.h"
 #include "tracks/TrackListBox.h"
 
 #include <cdio/cdio.h>
@@ -28,16 +28,18 @@ double Seconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
     const testsupport::TempFolder folder;
-    const std::string cue = testsupport::MakeImage(folder, "disc99", std::vector<std::int32_t>(99, 750));  // 10 s each
+    const std::string cue =
+        testsupport::MakeImage(folder, "disc99", std::vector<std::int32_t>(99, 750)); // 10 s each
     const testsupport::ScopedDiscImages images({cue});
     modGeneral::SetAppFolderForTesting(folder.qpath());
-    modSettings::WriteSetting(modSettings::kSection, modSettings::kDrive, QStringLiteral("IMAGE disc99.cue"));
+    modSettings::WriteSetting(modSettings::kSection, modSettings::kDrive,
+                              QStringLiteral("IMAGE disc99.cue"));
 
     // Start-up asks nothing when a drive is saved.
     ScriptedDialogs dialogs;
@@ -48,7 +50,7 @@ int main(int argc, char** argv) {
         Dorvane window(dialogs);
         listed = window.TrackList->Count();
         startup.push_back(Seconds(start));
-        modAKRip32::CloseCD();  // each round starts, like the program, with no drive open
+        modAKRip32::CloseCD(); // each round starts, like the program, with no drive open
     }
 
     std::vector<double> floor;
@@ -68,6 +70,7 @@ int main(int argc, char** argv) {
     std::printf("bench_startup: 99-track image, median of %d rounds\n", kRounds);
     std::printf("  %-44s %9.2f ms  (%d tracks listed)\n", "main window created, list filled",
                 startup[kRounds / 2] * 1e3, listed);
-    std::printf("  %-44s %9.2f ms\n", "libcdio alone: open image, read its table", floor[kRounds / 2] * 1e3);
+    std::printf("  %-44s %9.2f ms\n", "libcdio alone: open image, read its table",
+                floor[kRounds / 2] * 1e3);
     return listed == 99 && dialogs.boxes.empty() ? 0 : 1;
 }

@@ -11,14 +11,14 @@
 namespace akrip {
 
 struct TrackText {
-    std::string title;      // UTF-8; empty when the disc gives none
+    std::string title; // UTF-8; empty when the disc gives none
     std::string performer;
 };
 
 struct DiscText {
     std::string title;
     std::string performer;
-    std::vector<TrackText> tracks;  // in table order: tracks[0] is the table's first track
+    std::vector<TrackText> tracks; // in table order: tracks[0] is the table's first track
 };
 
 // The CUE sheet's TITLE and PERFORMER lines, or a real disc's CD-Text; all
@@ -33,4 +33,4 @@ bool IsImageHandle(int handle);
 // written to.
 bool DiscReadsFile(int handle, std::uint64_t device, std::uint64_t inode);
 
-}  // namespace akrip
+} // namespace akrip

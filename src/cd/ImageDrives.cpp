@@ -6,11 +6,11 @@
 namespace akrip {
 namespace {
 
-constexpr std::size_t kTextBytes = 64;  // a drive record's id, less its final zero
+constexpr std::size_t kTextBytes = 64; // a drive record's id, less its final zero
 
 struct Parts {
     bool absolute = false;
-    std::vector<std::string> names;  // folders, then the file
+    std::vector<std::string> names; // folders, then the file
 };
 
 // "." and doubled slashes name nothing, so "/a/./b.cue" is "/a/b.cue".
@@ -52,7 +52,7 @@ std::size_t CutOn(const std::string& text, std::size_t at) {
     return at;
 }
 
-}  // namespace
+} // namespace
 
 std::vector<std::string> ImageDriveTexts(const std::vector<std::string>& paths) {
     std::vector<Parts> parts;
@@ -79,11 +79,12 @@ std::vector<std::string> ImageDriveTexts(const std::vector<std::string>& paths) 
             const std::size_t head = CutBack(folder, std::min<std::size_t>(folder.size(), 20));
             const std::string kept = "IMAGE " + folder.substr(0, head) + "/\u2026";
             const std::string rest = "/" + Tail(mine, count - 1);
-            text = kept + rest.substr(CutOn(rest, rest.size() - std::min(rest.size(), kTextBytes - kept.size())));
+            text = kept + rest.substr(CutOn(
+                              rest, rest.size() - std::min(rest.size(), kTextBytes - kept.size())));
         }
         texts.push_back(std::move(text));
     }
     return texts;
 }
 
-}  // namespace akrip
+} // namespace akrip

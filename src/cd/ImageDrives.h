@@ -26,7 +26,7 @@ std::string ImageDriveText(const std::string& path);
 // and their end.
 std::vector<std::string> ImageDriveTexts(const std::vector<std::string>& paths);
 
-}  // namespace akrip
+} // namespace akrip
 
 // ---------------------------------------------------------------------------
 // For the command line, which names its sources by path.
@@ -40,4 +40,4 @@ int DrivePositionOf(const std::string& path);
 // empty when its table of contents can be read.
 std::string ImageProblem(const std::string& path);
 
-}  // namespace akrip
+} // namespace akrip

@@ -22,8 +22,8 @@ struct CDREC {
     std::uint8_t tgt;
     std::uint8_t lun;
     std::uint8_t pad;
-    char id[65];              // the drive's description, zero-filled
-    std::uint8_t info[52];    // further drive information (not read by the program)
+    char id[65];           // the drive's description, zero-filled
+    std::uint8_t info[52]; // further drive information (not read by the program)
 };
 
 struct CDLIST {
@@ -33,13 +33,13 @@ struct CDLIST {
 };
 
 struct GETCDHAND {
-    std::uint8_t size;        // must be 12
-    std::uint8_t ver;         // must be 1
+    std::uint8_t size; // must be 12
+    std::uint8_t ver;  // must be 1
     std::uint8_t ha;
     std::uint8_t tgt;
     std::uint8_t lun;
     std::uint8_t readType;
-    std::uint8_t rest[10];    // zero: jitter correction off
+    std::uint8_t rest[10]; // zero: jitter correction off
 };
 
 struct TOCTRACK {
@@ -47,7 +47,7 @@ struct TOCTRACK {
     std::uint8_t ADR;
     std::uint8_t trackNumber;
     std::uint8_t rsvd2;
-    std::uint8_t addr[4];     // start sector, most significant byte first
+    std::uint8_t addr[4]; // start sector, most significant byte first
 };
 
 struct TOC {
@@ -64,7 +64,7 @@ struct TRACKBUF {
     std::uint32_t len;
     std::uint32_t status;
     std::int32_t startOffset;
-    std::uint8_t buf[1];      // the audio area; the block is allocated larger
+    std::uint8_t buf[1]; // the audio area; the block is allocated larger
 };
 
 #pragma pack(pop)
@@ -94,12 +94,12 @@ constexpr int kMaxDrives = 8;
 // Error codes of GetAspiLibError.
 enum ErrorCode : int {
     SS_OK = 0,
-    E_NOASPI = -1,           // no access to the drives at all
-    E_ASPIERROR = -4,        // the drive or image answered a command with an error
+    E_NOASPI = -1,    // no access to the drives at all
+    E_ASPIERROR = -4, // the drive or image answered a command with an error
     E_BUFTOOSMALL = -6,
     E_INVALIDHANDLE = -7,
     E_NOSLOTS = -8,
-    E_NOTCDROM = -10,        // ha:tgt:lun name no drive
+    E_NOTCDROM = -10, // ha:tgt:lun name no drive
     E_ALREADYALLOC = -12,
     E_NULLPARAM = -13,
     E_BADVERSION = -14,
@@ -118,4 +118,4 @@ int ReadCDAudioLBA(int handle, TRACKBUF* block);
 int CloseCDHandle(int handle);
 int GetAspiLibError();
 
-}  // namespace akrip
+} // namespace akrip

@@ -30,4 +30,4 @@ void CloseAllHandles();
 // The last message libcdio logged (any level but debug), empty if none yet.
 std::string LastLibraryMessage();
 
-}  // namespace akrip::testing
+} // namespace akrip::testing

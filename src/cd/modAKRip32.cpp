@@ -46,7 +46,8 @@ QString UseCommandLineImages(const std::vector<std::string>& paths) {
         return {};
     // The text the drive list shows for it, cut to the record's 64 bytes.
     const std::string text = akrip::ImageDriveText(paths.front());
-    return BytesToText(text.data(), static_cast<int>(std::min<std::size_t>(text.size(), sizeof akrip::CDREC::id - 1)));
+    return BytesToText(text.data(), static_cast<int>(std::min<std::size_t>(
+                                        text.size(), sizeof akrip::CDREC::id - 1)));
 }
 
 bool OpenCD(int position) {
@@ -71,9 +72,13 @@ bool OpenCD(int position) {
     return akrip::ReadTOC(drive.CDHandle, &drive.DiscTOC) == 1;
 }
 
-void CloseCD() { akrip::CloseCDHandle(Drive().CDHandle); }
+void CloseCD() {
+    akrip::CloseCDHandle(Drive().CDHandle);
+}
 
-QString CDErrorText() { return CDErrorText(akrip::GetAspiLibError()); }
+QString CDErrorText() {
+    return CDErrorText(akrip::GetAspiLibError());
+}
 
 QString CDErrorText(int code) {
     static const std::array<const char*, 16> kTexts = {
@@ -109,7 +114,8 @@ QString CDErrorText(int code) {
 std::optional<std::int32_t> TocAddressToLba(const std::uint8_t addr[4]) {
     if (addr[0] >= 128)
         return std::nullopt;
-    return static_cast<std::int32_t>((std::uint32_t{addr[0]} << 24) | (std::uint32_t{addr[1]} << 16) |
+    return static_cast<std::int32_t>((std::uint32_t{addr[0]} << 24) |
+                                     (std::uint32_t{addr[1]} << 16) |
                                      (std::uint32_t{addr[2]} << 8) | std::uint32_t{addr[3]});
 }
 
@@ -143,10 +149,11 @@ bool SameImage(const QString& shown, const QString& saved) {
     const QString& shorter = a.size() <= b.size() ? a : b;
     const QString& longer = a.size() <= b.size() ? b : a;
     return !shorter.isEmpty() && longer.endsWith(shorter) &&
-           (longer.size() == shorter.size() || longer.at(longer.size() - shorter.size() - 1) == u'/');
+           (longer.size() == shorter.size() ||
+            longer.at(longer.size() - shorter.size() - 1) == u'/');
 }
 
-}  // namespace
+} // namespace
 
 int DriveIndexFor(const QStringList& driveList, const QString& savedDrive) {
     const auto exact = static_cast<int>(driveList.indexOf(savedDrive));
@@ -157,10 +164,10 @@ int DriveIndexFor(const QStringList& driveList, const QString& savedDrive) {
         if (!SameImage(driveList[i], savedDrive))
             continue;
         if (found >= 0)
-            return -1;  // which one was meant cannot be told
+            return -1; // which one was meant cannot be told
         found = i;
     }
     return found;
 }
 
-}  // namespace modAKRip32
+} // namespace modAKRip32

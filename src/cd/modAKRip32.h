@@ -63,4 +63,4 @@ int TrackCount(const akrip::TOC& toc);
 // Start sector of track k (counted from 1); its end is TrackStart(k + 1).
 std::int32_t TrackStart(const akrip::TOC& toc, int track);
 
-}  // namespace modAKRip32
+} // namespace modAKRip32

@@ -21,11 +21,12 @@ bool ReadBlock::Read(std::int32_t sector, std::int32_t count) {
     for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
         std::memcpy(bytes_.get(), &header_, akrip::kTrackBufHeader);
         // The open drive's handle is taken afresh for every read.
-        if (akrip::ReadCDAudioLBA(handle_ != 0 ? handle_ : modAKRip32::Drive().CDHandle, block) == 1)
+        if (akrip::ReadCDAudioLBA(handle_ != 0 ? handle_ : modAKRip32::Drive().CDHandle, block) ==
+            1)
             return true;
         error_ = akrip::GetAspiLibError();
     }
     return false;
 }
 
-}  // namespace ripengine
+} // namespace ripengine

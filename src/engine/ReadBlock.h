@@ -10,14 +10,14 @@
 namespace ripengine {
 
 constexpr std::int32_t kSectorsPerBlock = 26;
-constexpr std::int32_t kBlockAudioBytes = kSectorsPerBlock * akrip::kSectorBytes;  // 61152
+constexpr std::int32_t kBlockAudioBytes = kSectorsPerBlock * akrip::kSectorBytes; // 61152
 constexpr int kReadAttempts = 3;
 
 // One block of 24 + 61152 bytes, zero-filled, allocated once per track. The
 // request header is kept apart and copied in before every read, so whatever
 // the library left in the block's header is overwritten.
 class ReadBlock {
-public:
+  public:
     // Reads from the drive of handle: the open drive's when none is given.
     explicit ReadBlock(int handle = 0);
     // Reads count sectors (1 to 26) from sector on, with up to three
@@ -28,11 +28,11 @@ public:
     // The audio of the last read: count * 2352 bytes right after the header.
     const unsigned char* Audio() const { return bytes_.get() + akrip::kTrackBufHeader; }
 
-private:
+  private:
     akrip::TRACKBUF header_{};
     std::unique_ptr<unsigned char[]> bytes_;
     int handle_;
     int error_ = 0;
 };
 
-}  // namespace ripengine
+} // namespace ripengine

@@ -2,8 +2,8 @@
 
 #include "cd/DiscInfo.h"
 #include "engine/ReadBlock.h"
-#include "output/clsFileIo.h"
 #include "general/modFiles.h"
+#include "output/clsFileIo.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,7 +19,9 @@
 
 namespace ripengine {
 
-int DefaultJobs() { return std::max(1u, std::thread::hardware_concurrency()); }
+int DefaultJobs() {
+    return std::max(1u, std::thread::hardware_concurrency());
+}
 
 namespace {
 
@@ -29,14 +31,14 @@ using Clock = std::chrono::steady_clock;
 struct Block {
     std::vector<unsigned char> pcm;
     std::int32_t sectors = 0;
-    bool failed = false;  // three reads failed
+    bool failed = false; // three reads failed
     int error = 0;
 };
 
 // A bounded queue from the reader to one job, so memory stays flat however
 // long a track is. The reader finishes it; the job, or a stop, abandons it.
 class BlockQueue {
-public:
+  public:
     bool Push(Block block) {
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [&] { return abandoned_ || blocks_.size() < kCapacity; });
@@ -69,8 +71,8 @@ public:
         changed_.notify_all();
     }
 
-private:
-    static constexpr std::size_t kCapacity = 16;  // about 1 MB
+  private:
+    static constexpr std::size_t kCapacity = 16; // about 1 MB
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<Block> blocks_;
@@ -84,8 +86,8 @@ struct FlushTarget {
     // Guarded by the flusher's mutex:
     bool queued = false;
     bool running = false;
-    bool urgent = false;  // its track waits for it
-    std::uint64_t pending = 0;  // bytes written since the last flush began
+    bool urgent = false;       // its track waits for it
+    std::uint64_t pending = 0; // bytes written since the last flush began
     Clock::time_point last{};
     int error = 0;
 };
@@ -97,7 +99,7 @@ struct FlushTarget {
 // file with kBurst bytes or more waiting (a WAV copy) is flushed at once, so
 // the disk keeps up with the copy and its end waits for little.
 class Flusher {
-public:
+  public:
     static constexpr std::chrono::milliseconds kInterval{100};
     static constexpr std::uint64_t kBurst = 1 << 20;
 
@@ -135,7 +137,7 @@ public:
         return target.error;
     }
 
-private:
+  private:
     void Run() {
         std::unique_lock lock(mutex_);
         for (;;) {
@@ -143,10 +145,12 @@ private:
                 return;
             // The target due first; one whose track waits is due now.
             const auto due = [](const FlushTarget* t) {
-                return t->urgent || t->pending >= kBurst ? Clock::time_point{} : t->last + kInterval;
+                return t->urgent || t->pending >= kBurst ? Clock::time_point{}
+                                                         : t->last + kInterval;
             };
-            const auto next = std::min_element(queue_.begin(), queue_.end(),
-                                               [&](const FlushTarget* a, const FlushTarget* b) { return due(a) < due(b); });
+            const auto next = std::min_element(
+                queue_.begin(), queue_.end(),
+                [&](const FlushTarget* a, const FlushTarget* b) { return due(a) < due(b); });
             if (next == queue_.end()) {
                 changed_.wait(lock);
                 continue;
@@ -177,18 +181,19 @@ private:
     std::condition_variable changed_;
     std::deque<FlushTarget*> queue_;
     bool quit_ = false;
-    std::thread thread_;  // last, so it starts once the rest is ready
+    std::thread thread_; // last, so it starts once the rest is ready
 };
 
 class FileOutput final : public TrackOutput {
-public:
+  public:
     FileOutput(clsFileIo& file, Flusher& flusher, FlushTarget& target)
         : file_(file), flusher_(flusher), target_(target) {}
 
     bool Write(const void* data, std::size_t bytes) override {
         for (std::size_t done = 0; done < bytes;) {
             const std::size_t n = std::min<std::size_t>(bytes - done, 1 << 30);
-            if (!file_.WriteBytes(static_cast<const char*>(data) + done, static_cast<std::int32_t>(n)))
+            if (!file_.WriteBytes(static_cast<const char*>(data) + done,
+                                  static_cast<std::int32_t>(n)))
                 return Failed();
             done += n;
         }
@@ -198,7 +203,9 @@ public:
     bool Seek(std::uint64_t offset) override {
         return file_.Seek(static_cast<std::int64_t>(offset)) >= 0 || Failed();
     }
-    std::uint64_t Tell() const override { return static_cast<std::uint64_t>(std::max<std::int64_t>(0, file_.Tell())); }
+    std::uint64_t Tell() const override {
+        return static_cast<std::uint64_t>(std::max<std::int64_t>(0, file_.Tell()));
+    }
     void RequestFlush() override {
         flusher_.Request(target_, written_);
         written_ = 0;
@@ -207,7 +214,7 @@ public:
     // errno of the first failure; 0 when none.
     int Error() const { return error_; }
 
-private:
+  private:
     bool Failed() {
         if (error_ == 0)
             error_ = file_.LastError() != 0 ? file_.LastError() : EIO;
@@ -218,23 +225,23 @@ private:
     Flusher& flusher_;
     FlushTarget& target_;
     int error_ = 0;
-    std::uint64_t written_ = 0;  // since the last RequestFlush
+    std::uint64_t written_ = 0; // since the last RequestFlush
 };
 
 struct JobState {
     explicit JobState(Job j) : job(std::move(j)) {}
     Job job;
-    std::unique_ptr<BlockQueue> queue;  // when one reader reads for every job
+    std::unique_ptr<BlockQueue> queue; // when one reader reads for every job
     std::atomic<bool> stop{false};
     std::atomic<bool> drop{false};
     // Guarded by the engine's mutex:
     std::int32_t published = 0;
     bool ended = false;
     JobStatus status;
-    std::unique_ptr<clsFileIo> file;  // kept until landed or discarded
+    std::unique_ptr<clsFileIo> file; // kept until landed or discarded
 };
 
-}  // namespace
+} // namespace
 
 struct RipEngine::Impl {
     std::vector<std::unique_ptr<JobState>> jobs;
@@ -262,7 +269,8 @@ struct RipEngine::Impl {
         for (const auto& j : jobs) {
             ReadBlock block(options.handle);
             std::int32_t sector = j->job.start;
-            for (std::int32_t left = std::max(0, j->job.end - j->job.start); left > 0 && !j->drop;) {
+            for (std::int32_t left = std::max(0, j->job.end - j->job.start);
+                 left > 0 && !j->drop;) {
                 Block b;
                 b.sectors = std::min(kSectorsPerBlock, left);
                 if (!block.Read(sector, b.sectors)) {
@@ -331,10 +339,16 @@ struct RipEngine::Impl {
         switch (st.outcome) {
         case Outcome::Complete:
         case Outcome::Stopped:
-        case Outcome::ReadFailed: st.hasFile = true; break;
+        case Outcome::ReadFailed:
+            st.hasFile = true;
+            break;
         // A file that holds no audio is no use to anybody.
-        case Outcome::WriteFailed: st.hasFile = st.sectorsDone > 0; break;
-        default: st.hasFile = false; break;
+        case Outcome::WriteFailed:
+            st.hasFile = st.sectorsDone > 0;
+            break;
+        default:
+            st.hasFile = false;
+            break;
         }
         if (!st.hasFile)
             file.reset();
@@ -374,7 +388,8 @@ struct RipEngine::Impl {
             const LeaveQueue leave(j.queue.get());
             // A file the disc reads is never opened for writing.
             struct stat info {};
-            if (::stat(modFiles::PathBytes(j.job.fileName).constData(), &info) == 0 && S_ISREG(info.st_mode) &&
+            if (::stat(modFiles::PathBytes(j.job.fileName).constData(), &info) == 0 &&
+                S_ISREG(info.st_mode) &&
                 akrip::DiscReadsFile(options.handle, info.st_dev, info.st_ino)) {
                 st.outcome = Outcome::SourceFile;
                 return st;
@@ -406,7 +421,8 @@ struct RipEngine::Impl {
         int flushError = flusher->Settle(target);
         if (flushError == 0 && st.outcome != Outcome::Dropped && !file->FlushBuffers())
             flushError = file->LastError();
-        if (st.outcome == Outcome::WriteFailed || (flushError != 0 && st.outcome != Outcome::Dropped)) {
+        if (st.outcome == Outcome::WriteFailed ||
+            (flushError != 0 && st.outcome != Outcome::Dropped)) {
             st.outcome = Outcome::WriteFailed;
             st.systemError = out->Error() != 0 ? out->Error() : flushError;
         }
@@ -468,7 +484,8 @@ struct RipEngine::Impl {
     }
 };
 
-RipEngine::RipEngine(std::vector<Job> jobs, EncoderFactory factory, Options options) : impl_(new Impl) {
+RipEngine::RipEngine(std::vector<Job> jobs, EncoderFactory factory, Options options)
+    : impl_(new Impl) {
     impl_->factory = std::move(factory);
     impl_->options = options;
     impl_->options.jobs = std::max(1, options.jobs);
@@ -497,7 +514,9 @@ void RipEngine::Start() {
         impl_->threads.emplace_back([this] { impl_->Reader(); });
 }
 
-int RipEngine::Count() const { return impl_->Count(); }
+int RipEngine::Count() const {
+    return impl_->Count();
+}
 
 JobStatus RipEngine::Status(int index) const {
     const std::lock_guard lock(impl_->mutex);
@@ -548,4 +567,4 @@ void RipEngine::DropAfter(int index) {
         impl_->Drop(*impl_->jobs[static_cast<std::size_t>(k)]);
 }
 
-}  // namespace ripengine
+} // namespace ripengine

@@ -24,32 +24,32 @@
 namespace ripengine {
 
 struct Job {
-    int track = 0;             // number on the disc, for messages
-    std::int32_t start = 0;    // first sector
-    std::int32_t end = 0;      // one past the last
-    QString fileName;          // the final path of its file
+    int track = 0;          // number on the disc, for messages
+    std::int32_t start = 0; // first sector
+    std::int32_t end = 0;   // one past the last
+    QString fileName;       // the final path of its file
 };
 
 enum class Outcome {
-    Running,        // not ended yet (or not started)
-    Complete,       // every sector encoded
-    Stopped,        // ended early after a block by StopAfterBlock: a shorter file
-    ReadFailed,     // a block failed three reads: the file holds the audio before it
-    WriteFailed,    // writing or flushing failed: the file holds what was written
-    CreateFailed,   // no file could be made in the output folder
-    EncoderFailed,  // the encoder refused to start: no file
-    SourceFile,     // its name is a file the disc reads from: never written
-    Dropped,        // a track ahead at a stop, or after a failure: leaves no trace
+    Running,       // not ended yet (or not started)
+    Complete,      // every sector encoded
+    Stopped,       // ended early after a block by StopAfterBlock: a shorter file
+    ReadFailed,    // a block failed three reads: the file holds the audio before it
+    WriteFailed,   // writing or flushing failed: the file holds what was written
+    CreateFailed,  // no file could be made in the output folder
+    EncoderFailed, // the encoder refused to start: no file
+    SourceFile,    // its name is a file the disc reads from: never written
+    Dropped,       // a track ahead at a stop, or after a failure: leaves no trace
 };
 
 struct JobStatus {
     Outcome outcome = Outcome::Running;
     std::int32_t sectorsDone = 0;
     std::int32_t sectorsTotal = 0;
-    int readError = 0;     // ReadFailed: the CD library's error code
-    std::int32_t failedSector = 0;  // ReadFailed: the first sector of the block
-    int systemError = 0;   // WriteFailed, CreateFailed: errno
-    QString faultText;     // EncoderFailed: the encoder's text
+    int readError = 0;             // ReadFailed: the CD library's error code
+    std::int32_t failedSector = 0; // ReadFailed: the first sector of the block
+    int systemError = 0;           // WriteFailed, CreateFailed: errno
+    QString faultText;             // EncoderFailed: the encoder's text
     // True when the job left a file to land (Complete, Stopped, ReadFailed,
     // WriteFailed with something written).
     bool hasFile = false;
@@ -58,8 +58,8 @@ struct JobStatus {
 using EncoderFactory = std::function<std::unique_ptr<TrackEncoder>(const Job&)>;
 
 struct Options {
-    int jobs = 1;             // tracks encoded at once; at least 1
-    int handle = 0;           // the open drive's CDHandle
+    int jobs = 1;   // tracks encoded at once; at least 1
+    int handle = 0; // the open drive's CDHandle
     // A real drive is read by one reader, in track order; a disc image may be
     // read by every job at once.
     bool oneReader = false;
@@ -76,7 +76,7 @@ struct Options {
 int DefaultJobs();
 
 class RipEngine {
-public:
+  public:
     RipEngine(std::vector<Job> jobs, EncoderFactory factory, Options options);
     // Stops whatever still runs, joins every thread and removes every file
     // that was not landed.
@@ -99,9 +99,9 @@ public:
     // Every job after index is dropped (a failure that ends the run).
     void DropAfter(int index);
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
 
-}  // namespace ripengine
+} // namespace ripengine

@@ -14,9 +14,13 @@ namespace trackrun {
 
 namespace {
 
-QString SystemText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+QString SystemText(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
 
-QString FileText(const QString& fileName) { return QDir::toNativeSeparators(fileName); }
+QString FileText(const QString& fileName) {
+    return QDir::toNativeSeparators(fileName);
+}
 
 QString CannotWriteText(const QString& fileName, int error) {
     return QStringLiteral("Cannot write to the file \"%1\": %2.\n\nThe file keeps what was written "
@@ -25,7 +29,7 @@ QString CannotWriteText(const QString& fileName, int error) {
         .arg(fileName, SystemText(error));
 }
 
-}  // namespace
+} // namespace
 
 QString SectorTime(std::int64_t sectors) {
     const std::int64_t seconds = sectors / 75;
@@ -37,77 +41,98 @@ QString SectorTime(std::int64_t sectors) {
 
 QString SignalName(int number) {
     switch (number) {
-    case SIGINT: return QStringLiteral("SIGINT");
-    case SIGTERM: return QStringLiteral("SIGTERM");
-    case SIGHUP: return QStringLiteral("SIGHUP");
-    default: return QStringLiteral("signal %1").arg(number);
+    case SIGINT:
+        return QStringLiteral("SIGINT");
+    case SIGTERM:
+        return QStringLiteral("SIGTERM");
+    case SIGHUP:
+        return QStringLiteral("SIGHUP");
+    default:
+        return QStringLiteral("signal %1").arg(number);
     }
 }
 
-bool Fails(Fault fault) { return fault != Fault::Stopped; }
-
-bool EndsRun(Fault fault) {
-    return fault == Fault::CreateFailed || fault == Fault::WriteFailed || fault == Fault::LandFailed;
+bool Fails(Fault fault) {
+    return fault != Fault::Stopped;
 }
 
-TrackMessage Describe(Fault fault, const Track& track, const ripengine::JobStatus& status, int error, int signal) {
+bool EndsRun(Fault fault) {
+    return fault == Fault::CreateFailed || fault == Fault::WriteFailed ||
+           fault == Fault::LandFailed;
+}
+
+TrackMessage Describe(Fault fault, const Track& track, const ripengine::JobStatus& status,
+                      int error, int signal) {
     const QString file = FileText(track.fileName);
     const QString app = modGeneral::kAppTitle;
     using Icon = Dialogs::Icon;
     switch (fault) {
     case Fault::TooLongForWav:
-        return {QStringLiteral("Track %1 is too long for a WAV file (at most 4 GB of audio), so \"%2\" was not "
-                               "made. Extract it as MP3 instead.")
-                    .arg(track.number)
-                    .arg(track.fileName),
-                Icon::Exclamation, app,
-                file + QStringLiteral(": track %1 is too long for a WAV file (at most 4 GB of audio); "
-                                      "choose -f flac or -f mp3")
-                           .arg(track.number)};
+        return {
+            QStringLiteral(
+                "Track %1 is too long for a WAV file (at most 4 GB of audio), so \"%2\" was not "
+                "made. Extract it as MP3 instead.")
+                .arg(track.number)
+                .arg(track.fileName),
+            Icon::Exclamation, app,
+            file + QStringLiteral(": track %1 is too long for a WAV file (at most 4 GB of audio); "
+                                  "choose -f flac or -f mp3")
+                       .arg(track.number)};
     case Fault::ReadFailed: {
         QString why = modAKRip32::CDErrorText(status.readError);
         if (why.isEmpty())
             why = QStringLiteral("error %1").arg(status.readError);
-        return {QStringLiteral("Track %1 could not be read at sector %2, so \"%3\" holds only the audio before "
-                               "it.\n\n%4")
-                    .arg(track.number)
-                    .arg(status.failedSector)
-                    .arg(modNames::FileNameFromPath(track.fileName), modAKRip32::CDErrorText(status.readError)),
-                Icon::None, app,
-                file + QStringLiteral(": cannot read the disc at sector %1, %2 into track %3 (%4); the file holds "
-                                      "the audio before it")
-                           .arg(status.failedSector)
-                           .arg(SectorTime(status.failedSector - track.start))
-                           .arg(track.number)
-                           .arg(why)};
+        return {
+            QStringLiteral(
+                "Track %1 could not be read at sector %2, so \"%3\" holds only the audio before "
+                "it.\n\n%4")
+                .arg(track.number)
+                .arg(status.failedSector)
+                .arg(modNames::FileNameFromPath(track.fileName),
+                     modAKRip32::CDErrorText(status.readError)),
+            Icon::None, app,
+            file + QStringLiteral(
+                       ": cannot read the disc at sector %1, %2 into track %3 (%4); the file holds "
+                       "the audio before it")
+                       .arg(status.failedSector)
+                       .arg(SectorTime(status.failedSector - track.start))
+                       .arg(track.number)
+                       .arg(why)};
     }
     case Fault::EncoderFailed:
         return {status.faultText, Icon::Critical, kEncoderFaultTitle,
                 file + QStringLiteral(": the encoder refused the track: ") + status.faultText};
     case Fault::SourceFile:
-        return {QStringLiteral("\"%1\" is one of the files the disc is read from, so it was not written over and "
-                               "the track was not extracted. Choose another output folder in Settings.")
-                    .arg(track.fileName),
-                Icon::Exclamation, app,
-                file + QStringLiteral(": the disc reads its audio from this file, so it is left as it is; choose "
-                                      "another --output folder")};
+        return {
+            QStringLiteral(
+                "\"%1\" is one of the files the disc is read from, so it was not written over and "
+                "the track was not extracted. Choose another output folder in Settings.")
+                .arg(track.fileName),
+            Icon::Exclamation, app,
+            file + QStringLiteral(
+                       ": the disc reads its audio from this file, so it is left as it is; choose "
+                       "another --output folder")};
     case Fault::CreateFailed:
-        return {QStringLiteral("Cannot create the file \"%1\": %2.\n\nThe track was not extracted. Check "
-                               "that the output folder exists and that you may write to it, or choose "
-                               "another folder in Settings.")
+        return {QStringLiteral(
+                    "Cannot create the file \"%1\": %2.\n\nThe track was not extracted. Check "
+                    "that the output folder exists and that you may write to it, or choose "
+                    "another folder in Settings.")
                     .arg(track.fileName, SystemText(error)),
-                Icon::Exclamation, app, file + QStringLiteral(": cannot create: ") + SystemText(error)};
+                Icon::Exclamation, app,
+                file + QStringLiteral(": cannot create: ") + SystemText(error)};
     case Fault::WriteFailed:
     case Fault::LandFailed:
         return {CannotWriteText(track.fileName, error), Icon::Critical, app,
                 file + QStringLiteral(": cannot write: ") + SystemText(error)};
     case Fault::Stopped:
         // The window's own Cancel or close needs no box: the person asked.
-        return {{}, Icon::None, app,
+        return {{},
+                Icon::None,
+                app,
                 file + QStringLiteral(": stopped by %1; the file holds the first %2 of the track")
                            .arg(SignalName(signal), SectorTime(status.sectorsDone))};
     }
     return {};
 }
 
-}  // namespace trackrun
+} // namespace trackrun

@@ -15,14 +15,14 @@ namespace trackrun {
 struct Track;
 
 enum class Fault {
-    TooLongForWav,  // refused before anything is read or written
-    ReadFailed,     // the file holds the audio before the bad sector
-    EncoderFailed,  // the encoder refused the track: no file
-    SourceFile,     // its name is a file the disc reads from: never written
-    CreateFailed,   // no file could be made in the output folder
-    WriteFailed,    // writing failed: the file keeps what was written
-    LandFailed,     // the finished file could not take its name
-    Stopped,        // a stop ended the track early: a shorter file
+    TooLongForWav, // refused before anything is read or written
+    ReadFailed,    // the file holds the audio before the bad sector
+    EncoderFailed, // the encoder refused the track: no file
+    SourceFile,    // its name is a file the disc reads from: never written
+    CreateFailed,  // no file could be made in the output folder
+    WriteFailed,   // writing failed: the file keeps what was written
+    LandFailed,    // the finished file could not take its name
+    Stopped,       // a stop ended the track early: a shorter file
 };
 
 struct TrackMessage {
@@ -37,7 +37,8 @@ struct TrackMessage {
 
 // What a fault of track says. status is the job's as it ended; error the
 // system's errno where the fault has one; signal the stop signal, if any.
-TrackMessage Describe(Fault fault, const Track& track, const ripengine::JobStatus& status, int error, int signal);
+TrackMessage Describe(Fault fault, const Track& track, const ripengine::JobStatus& status,
+                      int error, int signal);
 
 // The title of the box for the encoder's own faults.
 inline const QString kEncoderFaultTitle = QStringLiteral("Critical error...");
@@ -55,4 +56,4 @@ QString SectorTime(std::int64_t sectors);
 // "SIGINT", "SIGTERM", "SIGHUP", or "signal n".
 QString SignalName(int number);
 
-}  // namespace trackrun
+} // namespace trackrun

@@ -12,7 +12,8 @@ namespace {
 
 std::atomic<int> wake{-1};
 std::atomic<int> received{0};
-static_assert(std::atomic<int>::is_always_lock_free, "a signal handler may only touch lock-free atomics");
+static_assert(std::atomic<int>::is_always_lock_free,
+              "a signal handler may only touch lock-free atomics");
 
 // Only async-signal-safe work: atomics and write(2).
 void OnSignal(int signal) {
@@ -27,7 +28,7 @@ void OnSignal(int signal) {
     errno = saved;
 }
 
-}  // namespace
+} // namespace
 
 bool Install(int wakeFd) {
     wake = wakeFd;
@@ -42,6 +43,8 @@ bool Install(int wakeFd) {
     return ok;
 }
 
-int Received() { return received; }
+int Received() {
+    return received;
+}
 
-}  // namespace stopsignals
+} // namespace stopsignals

@@ -15,4 +15,4 @@ bool Install(int wakeFd = -1);
 // The first of those signals that arrived; 0 when none has.
 int Received();
 
-}  // namespace stopsignals
+} // namespace stopsignals

@@ -22,15 +22,22 @@ std::uint64_t PcmBytes(const Track& track) {
 // dropped because the run ends anyway.
 std::optional<Fault> FaultOf(Outcome outcome) {
     switch (outcome) {
-    case Outcome::Stopped: return Fault::Stopped;
-    case Outcome::ReadFailed: return Fault::ReadFailed;
-    case Outcome::WriteFailed: return Fault::WriteFailed;
-    case Outcome::CreateFailed: return Fault::CreateFailed;
-    case Outcome::EncoderFailed: return Fault::EncoderFailed;
-    case Outcome::SourceFile: return Fault::SourceFile;
+    case Outcome::Stopped:
+        return Fault::Stopped;
+    case Outcome::ReadFailed:
+        return Fault::ReadFailed;
+    case Outcome::WriteFailed:
+        return Fault::WriteFailed;
+    case Outcome::CreateFailed:
+        return Fault::CreateFailed;
+    case Outcome::EncoderFailed:
+        return Fault::EncoderFailed;
+    case Outcome::SourceFile:
+        return Fault::SourceFile;
     case Outcome::Running:
     case Outcome::Complete:
-    case Outcome::Dropped: break;
+    case Outcome::Dropped:
+        break;
     }
     return std::nullopt;
 }
@@ -68,10 +75,10 @@ bool Follow(ripengine::RipEngine& engine, int index, const Options& options, Fac
     }
 }
 
-}  // namespace
+} // namespace
 
-Result Run(const std::vector<Track>& tracks, const ripengine::EncoderFactory& factory, const Options& options,
-           Face& face) {
+Result Run(const std::vector<Track>& tracks, const ripengine::EncoderFactory& factory,
+           const Options& options, Face& face) {
     Result result;
     result.statuses.assign(tracks.size(), JobStatus{});
     for (JobStatus& status : result.statuses)
@@ -135,4 +142,4 @@ Result Run(const std::vector<Track>& tracks, const ripengine::EncoderFactory& fa
     return result;
 }
 
-}  // namespace trackrun
+} // namespace trackrun

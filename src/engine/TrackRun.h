@@ -18,16 +18,16 @@
 namespace trackrun {
 
 struct Track {
-    int number = 0;  // on the disc, for messages
+    int number = 0; // on the disc, for messages
     std::int32_t start = 0;
-    std::int32_t end = 0;  // one past the last sector
+    std::int32_t end = 0; // one past the last sector
     QString fileName;
 };
 
 // How a run is shown and stopped. Every call comes from the thread that
 // called Run, except StopCurrent.
 class Face {
-public:
+  public:
     virtual ~Face() = default;
     // Track index becomes the one the run waits for.
     virtual void TrackStarted(std::size_t index) = 0;
@@ -49,7 +49,7 @@ public:
 };
 
 struct Options {
-    int jobs = 1;  // tracks encoded at once
+    int jobs = 1; // tracks encoded at once
     // Audio a file of this format can state; longer tracks are refused
     // before anything is written.
     std::uint64_t maxPcmBytes = UINT64_MAX;
@@ -59,15 +59,15 @@ struct Options {
 };
 
 struct Result {
-    std::vector<ripengine::JobStatus> statuses;  // one per track; Dropped for those never reached
-    bool failed = false;                         // some track failed
-    bool ended = false;                          // a fault ended the run before its last track
-    bool stopped = false;                        // the face stopped it
+    std::vector<ripengine::JobStatus> statuses; // one per track; Dropped for those never reached
+    bool failed = false;                        // some track failed
+    bool ended = false;                         // a fault ended the run before its last track
+    bool stopped = false;                       // the face stopped it
 };
 
 // Extracts tracks from the open drive in list order through encoders made by
 // factory.
-Result Run(const std::vector<Track>& tracks, const ripengine::EncoderFactory& factory, const Options& options,
-           Face& face);
+Result Run(const std::vector<Track>& tracks, const ripengine::EncoderFactory& factory,
+           const Options& options, Face& face);
 
-}  // namespace trackrun
+} // namespace trackrun

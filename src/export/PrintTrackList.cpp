@@ -37,7 +37,7 @@ bool PrintPages(QPrinter& printer, const QStringList& entries) {
     return painter.end();
 }
 
-}  // namespace
+} // namespace
 
 void PrintTrackList(Dialogs& dialogs, const QStringList& entries) {
     QPrinter printer(QPrinter::HighResolution);
@@ -51,8 +51,9 @@ void PrintTrackList(Dialogs& dialogs, const QStringList& entries) {
     const QString where =
         printer.outputFileName().isEmpty() ? printer.printerName() : printer.outputFileName();
     dialogs.MsgBox(
-        QStringLiteral("The track list could not be printed on %1.\r\n\r\nCheck the printer, or the "
-                       "folder of the file to print to, and print again.")
+        QStringLiteral(
+            "The track list could not be printed on %1.\r\n\r\nCheck the printer, or the "
+            "folder of the file to print to, and print again.")
             .arg(where),
         Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation, modGeneral::kAppTitle);
 }

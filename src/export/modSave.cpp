@@ -25,7 +25,8 @@ QByteArray Lines(const QStringList& lines) {
 
 // "dorvane" for the installed program; the pages name what made them.
 QString ExeName() {
-    return QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).completeBaseName();
+    return QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath())
+        .completeBaseName();
 }
 
 QStringList PageLines(const QStringList& entries, bool asp) {
@@ -50,7 +51,8 @@ QStringList PageLines(const QStringList& entries, bool asp) {
         QStringLiteral("<table width=70% align=center border=0 cellpadding=5 cellspacing=0>"),
     };
     for (const QString& entry : entries)
-        lines << QStringLiteral("<tr><td width=100% align=left>") + entry + QStringLiteral("</td></tr>");
+        lines << QStringLiteral("<tr><td width=100% align=left>") + entry +
+                     QStringLiteral("</td></tr>");
     lines << QStringLiteral("</table>") << QStringLiteral("</body></html>");
     return lines;
 }
@@ -59,7 +61,9 @@ Outcome Failed(const QString& path, const QString& why) {
     return {false, QStringLiteral("The track list could not be saved as %1: %2.").arg(path, why)};
 }
 
-Outcome Failed(const QString& path, int err) { return Failed(path, QString::fromLocal8Bit(std::strerror(err))); }
+Outcome Failed(const QString& path, int err) {
+    return Failed(path, QString::fromLocal8Bit(std::strerror(err)));
+}
 
 // A file already there is replaced only once the new one is wholly on the
 // disk, so a full disk or a crash never costs the old list. What is not a
@@ -89,7 +93,7 @@ Outcome WriteFile(const QString& path, const QByteArray& bytes) {
     return {};
 }
 
-}  // namespace
+} // namespace
 
 Writer WriterFor(const QString& fileName) {
     if (fileName.endsWith(QStringLiteral("html")))
@@ -121,9 +125,9 @@ Outcome SaveAsAsp(const QString& path, const QStringList& entries) {
 }
 
 void SaveTrackList(Dialogs& dialogs, const QString& folder, const QStringList& entries) {
-    const QStringList filters{QStringLiteral("Dorvane (*.dv)"), QStringLiteral("HTML Document (*.html)"),
-                              QStringLiteral("Active Server Page (*.asp)"),
-                              QStringLiteral("Plain text (*.txt)")};
+    const QStringList filters{
+        QStringLiteral("Dorvane (*.dv)"), QStringLiteral("HTML Document (*.html)"),
+        QStringLiteral("Active Server Page (*.asp)"), QStringLiteral("Plain text (*.txt)")};
     QString chosenFilter = filters.first();
     const QString path = dialogs.SaveFileName(QStringLiteral("Save track list"), folder,
                                               filters.join(QStringLiteral(";;")), &chosenFilter);
@@ -131,10 +135,18 @@ void SaveTrackList(Dialogs& dialogs, const QString& folder, const QStringList& e
         return;
     Outcome outcome;
     switch (WriterFor(path)) {
-    case Writer::Html: outcome = SaveAsHtml(path, entries); break;
-    case Writer::Asp: outcome = SaveAsAsp(path, entries); break;
-    case Writer::Text: outcome = SaveAsText(path, entries); break;
-    case Writer::OwnFormat: outcome = SaveAsOwnFormat(path, entries); break;
+    case Writer::Html:
+        outcome = SaveAsHtml(path, entries);
+        break;
+    case Writer::Asp:
+        outcome = SaveAsAsp(path, entries);
+        break;
+    case Writer::Text:
+        outcome = SaveAsText(path, entries);
+        break;
+    case Writer::OwnFormat:
+        outcome = SaveAsOwnFormat(path, entries);
+        break;
     }
     if (outcome.ok) {
         dialogs.MsgBox(QStringLiteral("File saved as: ") + path, Dialogs::Buttons::Ok,
@@ -147,4 +159,4 @@ void SaveTrackList(Dialogs& dialogs, const QString& folder, const QStringList& e
                    Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation, modGeneral::kAppTitle);
 }
 
-}  // namespace modSave
+} // namespace modSave

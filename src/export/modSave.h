@@ -19,7 +19,7 @@ Writer WriterFor(const QString& fileName);
 // What a writer reports: done, or why the file could not be written.
 struct Outcome {
     bool ok = true;
-    QString error;  // a sentence naming the file and the system's reason
+    QString error; // a sentence naming the file and the system's reason
 };
 
 // Each creates path (replacing a file that is there) and writes every entry.
@@ -32,4 +32,4 @@ Outcome SaveAsAsp(const QString& path, const QStringList& entries);
 // entries with the writer the name calls for, and says how it went.
 void SaveTrackList(Dialogs& dialogs, const QString& folder, const QStringList& entries);
 
-}  // namespace modSave
+} // namespace modSave

@@ -8,15 +8,15 @@
 #include <memory>
 
 class ProgressWindow {
-public:
-    virtual ~ProgressWindow() = default;  // unloads the window
+  public:
+    virtual ~ProgressWindow() = default; // unloads the window
     // Called about once a screen frame while the track moves on, with the
     // sectors done so far and the total.
     virtual void ChangeProgress(const QString& Status, float CurVal, float TotVal) = 0;
 };
 
 class ProgressHost {
-public:
+  public:
     virtual ~ProgressHost() = default;
     // Shows a new progress window, not modal, owned by the main window.
     virtual std::unique_ptr<ProgressWindow> ShowProgress() = 0;

@@ -11,18 +11,18 @@ class TrackListBox;
 class frmSettings;
 
 class QtProgressHost : public ProgressHost {
-public:
+  public:
     explicit QtProgressHost(QWidget* owner) : owner_(owner) {}
     std::unique_ptr<ProgressWindow> ShowProgress() override;
     void DoEvents() override;
 
-private:
+  private:
     QWidget* owner_;
 };
 
 // The main window's track list and the settings window's controls.
 class WindowRipSource : public modRip::RipSource {
-public:
+  public:
     WindowRipSource(TrackListBox* list, frmSettings* settings) : list_(list), settings_(settings) {}
     int ItemCount() override;
     bool IsChecked(int index) override;
@@ -32,7 +32,7 @@ public:
     modRip::EncoderChoices Encoder() override;
     void ShowSettings() override;
 
-private:
+  private:
     TrackListBox* list_;
     frmSettings* settings_;
 };

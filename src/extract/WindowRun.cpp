@@ -19,19 +19,21 @@ namespace {
 // Stands in for the encoder when the module could not be loaded: every MP3
 // track then tells why, as it would on its own.
 class UnloadedEncoder final : public ripengine::TrackEncoder {
-public:
+  public:
     explicit UnloadedEncoder(QString why) : why_(std::move(why)) {}
     QString FaultText() const override { return why_; }
     bool Begin(ripengine::TrackOutput&, std::uint64_t) override { return false; }
-    bool Encode(ripengine::TrackOutput&, const unsigned char*, std::int32_t) override { return false; }
+    bool Encode(ripengine::TrackOutput&, const unsigned char*, std::int32_t) override {
+        return false;
+    }
     bool End(ripengine::TrackOutput&, std::uint64_t) override { return false; }
 
-private:
+  private:
     QString why_;
 };
 
 class WindowFace final : public trackrun::Face {
-public:
+  public:
     WindowFace(const std::vector<Track>& tracks, bool mp3, ProgressHost& host, Dialogs& dialogs)
         : tracks_(tracks), mp3_(mp3), host_(host), dialogs_(dialogs) {}
 
@@ -39,7 +41,8 @@ public:
         mVariables::CancelRequested = false;
         progress_.reset();
         progress_ = host_.ShowProgress();
-        status_ = QStringLiteral("Extracting: ") + modNames::FileNameFromPath(tracks_[index].fileName);
+        status_ =
+            QStringLiteral("Extracting: ") + modNames::FileNameFromPath(tracks_[index].fileName);
     }
     void Progress(std::size_t index, const ripengine::JobStatus& status) override {
         const Track& track = tracks_[index];
@@ -49,10 +52,12 @@ public:
     void Idle() override { host_.DoEvents(); }
     // Cancel ends an MP3 track after its block; a WAV track runs to its end.
     bool StopCurrent() const override {
-        return (mp3_ && mVariables::CancelRequested) || mVariables::StopRequested || stopsignals::Received() != 0;
+        return (mp3_ && mVariables::CancelRequested) || mVariables::StopRequested ||
+               stopsignals::Received() != 0;
     }
     bool StopAfterTrack() const override {
-        return mVariables::CancelRequested || mVariables::StopRequested || stopsignals::Received() != 0;
+        return mVariables::CancelRequested || mVariables::StopRequested ||
+               stopsignals::Received() != 0;
     }
     // The progress window stays up over the track's box, and goes when the
     // next track starts or the run ends.
@@ -64,7 +69,7 @@ public:
             dialogs_.MsgBox(message.text, Dialogs::Buttons::Ok, message.icon, message.title);
     }
 
-private:
+  private:
     const std::vector<Track>& tracks_;
     bool mp3_;
     ProgressHost& host_;
@@ -73,7 +78,7 @@ private:
     QString status_;
 };
 
-}  // namespace
+} // namespace
 
 int TrackNumberAt(std::int32_t start) {
     const akrip::TOC& toc = modAKRip32::Drive().DiscTOC;
@@ -84,14 +89,15 @@ int TrackNumberAt(std::int32_t start) {
     return 0;
 }
 
-RipOutcome Run(const std::vector<Track>& tracks, const Choices& choices, ProgressHost& host, Dialogs& dialogs,
-               std::vector<std::int32_t>* encoded) {
+RipOutcome Run(const std::vector<Track>& tracks, const Choices& choices, ProgressHost& host,
+               Dialogs& dialogs, std::vector<std::int32_t>* encoded) {
     std::optional<modLAME::LameLibrary> lame;
     QString loadError;
     if (choices.mp3)
         lame = modLAME::LameLibrary::Load(loadError);
     const lame_enc::BE_CONFIG config = choices.config;
-    const ripengine::EncoderFactory factory = [&](const ripengine::Job&) -> std::unique_ptr<ripengine::TrackEncoder> {
+    const ripengine::EncoderFactory factory =
+        [&](const ripengine::Job&) -> std::unique_ptr<ripengine::TrackEncoder> {
         if (!choices.mp3)
             return ripengine::MakeWavEncoder();
         if (!lame)
@@ -113,4 +119,4 @@ RipOutcome Run(const std::vector<Track>& tracks, const Choices& choices, Progres
     return result.ended ? RipOutcome::StopRun : RipOutcome::Continue;
 }
 
-}  // namespace windowrun
+} // namespace windowrun

@@ -26,7 +26,7 @@ enum class RipOutcome { Continue, StopRun };
 struct Choices {
     bool mp3 = false;
     lame_enc::BE_CONFIG config{};
-    int jobs = 1;  // MP3 tracks encoded at once; WAV is always one at a time
+    int jobs = 1; // MP3 tracks encoded at once; WAV is always one at a time
     // Tests only: runs on a job's thread after each block.
     std::function<void(int job, std::int32_t sectors)> afterBlock = {};
 };
@@ -35,10 +35,10 @@ struct Choices {
 // block it is on (a WAV track runs to its end) and starts no other; closing
 // the window or a stop signal ends any track after its block. encoded, when
 // given, gets the sectors each track's file holds.
-RipOutcome Run(const std::vector<Track>& tracks, const Choices& choices, ProgressHost& host, Dialogs& dialogs,
-               std::vector<std::int32_t>* encoded = nullptr);
+RipOutcome Run(const std::vector<Track>& tracks, const Choices& choices, ProgressHost& host,
+               Dialogs& dialogs, std::vector<std::int32_t>* encoded = nullptr);
 
 // The disc number of the track that starts at sector start; 0 when none does.
 int TrackNumberAt(std::int32_t start);
 
-}  // namespace windowrun
+} // namespace windowrun

@@ -29,7 +29,7 @@ QFont Arial(qreal points) {
     return font;
 }
 
-}  // namespace
+} // namespace
 
 frmProgress::frmProgress(QWidget* owner) : QWidget(owner, Qt::Tool) {
     setObjectName(QStringLiteral("frmProgress"));
@@ -50,7 +50,8 @@ frmProgress::frmProgress(QWidget* owner) : QWidget(owner, Qt::Tool) {
     white.setColor(QPalette::WindowText, twips::kWhite);
     lblStatus->setPalette(white);
 
-    picProgress1 = place(new QFrame(this), QStringLiteral("picProgress1"), twips::rect(0, 360, 5175, 255));
+    picProgress1 =
+        place(new QFrame(this), QStringLiteral("picProgress1"), twips::rect(0, 360, 5175, 255));
     picProgress1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     picProgress1->setLineWidth(2);
     formlayout::fillBackground(picProgress1, twips::kRed);
@@ -62,8 +63,8 @@ frmProgress::frmProgress(QWidget* owner) : QWidget(owner, Qt::Tool) {
     Shape1 = place(new Shape(this, QStringLiteral("Shape1"), Shape::Kind::Rectangle, twips::kWhite),
                    QStringLiteral("Shape1"), twips::rect(1680, 660, 1815, 375));
     // An invisible click area around the button, under its caption.
-    Image1 = place(new LabelButton(this, QStringLiteral("Image1"), QString()), QStringLiteral("Image1"),
-                   twips::rect(1680, 600, 1815, 495));
+    Image1 = place(new LabelButton(this, QStringLiteral("Image1"), QString()),
+                   QStringLiteral("Image1"), twips::rect(1680, 600, 1815, 495));
     Image1->unsetCursor();
     Label1 = place(new LabelButton(this, QStringLiteral("Label1"), QStringLiteral("Cancel")),
                    QStringLiteral("Label1"), twips::rect(1800, 720, 1575, 375));
@@ -72,7 +73,8 @@ frmProgress::frmProgress(QWidget* owner) : QWidget(owner, Qt::Tool) {
     const auto cancel = [] { mVariables::CancelRequested = true; };
     connect(Label1, &LabelButton::clicked, this, cancel);
     connect(Image1, &LabelButton::clicked, this, cancel);
-    connect(Label1, &LabelButton::pointerMoved, this, [this] { Shape1->setFillColor(twips::kRed); });
+    connect(Label1, &LabelButton::pointerMoved, this,
+            [this] { Shape1->setFillColor(twips::kRed); });
 
     repaintTimer_.setSingleShot(true);
     connect(&repaintTimer_, &QTimer::timeout, this, [this] {
@@ -82,8 +84,8 @@ frmProgress::frmProgress(QWidget* owner) : QWidget(owner, Qt::Tool) {
 }
 
 void frmProgress::ShowCentred() {
-    formlayout::centreOnScreen(
-        this, parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen());
+    formlayout::centreOnScreen(this, parentWidget() ? parentWidget()->screen()
+                                                    : QGuiApplication::primaryScreen());
     show();
 }
 

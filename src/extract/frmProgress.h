@@ -17,7 +17,7 @@ class Shape;
 
 class frmProgress : public QWidget, public ProgressWindow {
     Q_OBJECT
-public:
+  public:
     explicit frmProgress(QWidget* owner);
 
     // Caption "Progress NN.NN %" (the person's decimal mark), the bar at
@@ -26,11 +26,11 @@ public:
     // Shows the window centred on the screen.
     void ShowCentred();
 
-protected:
+  protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void HoldPaint();
 
     QLabel* lblStatus = nullptr;

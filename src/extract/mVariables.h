@@ -23,4 +23,4 @@ inline std::atomic<bool> RunInProgress = false;
 inline std::atomic<bool> StopRequested = false;
 static_assert(std::atomic<bool>::is_always_lock_free);
 
-}  // namespace mVariables
+} // namespace mVariables

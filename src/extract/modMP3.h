@@ -20,7 +20,8 @@ namespace modMP3 {
 // file is finished normally. When the module cannot be loaded, the stream
 // cannot be started or the file cannot be created or written, a box titled
 // "Critical error..." says why; a stream that fails to start creates no file.
-windowrun::RipOutcome RipTrackMp3(const QString& FileName, std::int32_t& StartLba, const std::int32_t& EndLba,
-                                 const lame_enc::BE_CONFIG& Config, ProgressHost& host, Dialogs& dialogs);
+windowrun::RipOutcome RipTrackMp3(const QString& FileName, std::int32_t& StartLba,
+                                  const std::int32_t& EndLba, const lame_enc::BE_CONFIG& Config,
+                                  ProgressHost& host, Dialogs& dialogs);
 
-}  // namespace modMP3
+} // namespace modMP3

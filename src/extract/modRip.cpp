@@ -3,9 +3,9 @@
 #include "cd/modAKRip32.h"
 #include "engine/RipEngine.h"
 #include "extract/mVariables.h"
-#include "output/modLAME.h"
 #include "general/Dialogs.h"
 #include "general/modGeneral.h"
+#include "output/modLAME.h"
 #include "settings/modSettings.h"
 #include "tracks/modNames.h"
 
@@ -84,10 +84,11 @@ struct RunFlag {
 
 // "name (2).ext": the name a later track with the same file name gets.
 QString Numbered(const QString& fileName, const QString& extension, int n) {
-    return fileName.left(fileName.size() - extension.size()) + QStringLiteral(" (%1)").arg(n) + extension;
+    return fileName.left(fileName.size() - extension.size()) + QStringLiteral(" (%1)").arg(n) +
+           extension;
 }
 
-}  // namespace
+} // namespace
 
 QString RenameClashes(std::vector<windowrun::Track>& tracks, const QString& extension) {
     QSet<QString> taken;
@@ -107,18 +108,22 @@ QString RenameClashes(std::vector<windowrun::Track>& tracks, const QString& exte
         t.fileName = Numbered(before, extension, n);
         taken.insert(t.fileName);
         seen.insert(t.fileName);
-        renamed << QStringLiteral("Track %1: \"%2\"").arg(t.number).arg(modNames::FileNameFromPath(t.fileName));
+        renamed << QStringLiteral("Track %1: \"%2\"")
+                       .arg(t.number)
+                       .arg(modNames::FileNameFromPath(t.fileName));
     }
     if (renamed.isEmpty())
         return {};
-    return QStringLiteral("Some ticked tracks have the same name, and one file would replace another. So that "
-                          "none is lost, these are saved under other names:\n\n") +
+    return QStringLiteral(
+               "Some ticked tracks have the same name, and one file would replace another. So that "
+               "none is lost, these are saved under other names:\n\n") +
            renamed.join(QLatin1Char('\n'));
 }
 
 int JobsSetting() {
     bool ok = false;
-    const int jobs = modSettings::ReadSetting(modSettings::kSection, kJobsKey, QString()).trimmed().toInt(&ok);
+    const int jobs =
+        modSettings::ReadSetting(modSettings::kSection, kJobsKey, QString()).trimmed().toInt(&ok);
     return ok && jobs >= 1 ? std::min(jobs, 256) : ripengine::DefaultJobs();
 }
 
@@ -141,7 +146,8 @@ void cmdRip_Click(RipSource& source, ProgressHost& host, Dialogs& dialogs) {
     const QString outPath = source.OutPath();
     if (outPath.isEmpty()) {
         for (qsizetype k = 0; k < ticked.size(); ++k) {
-            dialogs.MsgBox(kNoPathText, Dialogs::Buttons::Ok, Dialogs::Icon::Information, kNoPathTitle);
+            dialogs.MsgBox(kNoPathText, Dialogs::Buttons::Ok, Dialogs::Icon::Information,
+                           kNoPathTitle);
             source.ShowSettings();
         }
         return;
@@ -156,11 +162,13 @@ void cmdRip_Click(RipSource& source, ProgressHost& host, Dialogs& dialogs) {
     std::vector<windowrun::Track> tracks;
     for (int i : ticked)
         tracks.push_back({toc.tracks[i].trackNumber, modAKRip32::TrackStart(toc, i + 1),
-                          modAKRip32::TrackStart(toc, i + 2), OutputFileName(folder, source.ItemText(i), extension)});
+                          modAKRip32::TrackStart(toc, i + 2),
+                          OutputFileName(folder, source.ItemText(i), extension)});
     const QString clashes = RenameClashes(tracks, extension);
     if (!clashes.isEmpty())
-        dialogs.MsgBox(clashes, Dialogs::Buttons::Ok, Dialogs::Icon::Information, modGeneral::kAppTitle);
+        dialogs.MsgBox(clashes, Dialogs::Buttons::Ok, Dialogs::Icon::Information,
+                       modGeneral::kAppTitle);
     windowrun::Run(tracks, choices, host, dialogs);
 }
 
-}  // namespace modRip
+} // namespace modRip

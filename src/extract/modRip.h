@@ -31,7 +31,7 @@ struct EncoderChoices {
 // when Extract is clicked: tracks are encoded ahead, so a change made during
 // the run could not count for the later tracks alone.
 class RipSource {
-public:
+  public:
     virtual ~RipSource() = default;
     virtual int ItemCount() = 0;
     virtual bool IsChecked(int index) = 0;
@@ -73,4 +73,4 @@ QString RenameClashes(std::vector<windowrun::Track>& tracks, const QString& exte
 // nothing while a run is already in progress.
 void cmdRip_Click(RipSource& source, ProgressHost& host, Dialogs& dialogs);
 
-}  // namespace modRip
+} // namespace modRip

@@ -4,9 +4,10 @@
 
 namespace modWAV {
 
-windowrun::RipOutcome RipTrackWav(const QString& FileName, const std::int32_t StartLba, const std::int32_t EndLba,
-                                 ProgressHost& host, Dialogs& dialogs) {
-    return windowrun::Run({{windowrun::TrackNumberAt(StartLba), StartLba, EndLba, FileName}}, {}, host, dialogs);
+windowrun::RipOutcome RipTrackWav(const QString& FileName, const std::int32_t StartLba,
+                                  const std::int32_t EndLba, ProgressHost& host, Dialogs& dialogs) {
+    return windowrun::Run({{windowrun::TrackNumberAt(StartLba), StartLba, EndLba, FileName}}, {},
+                          host, dialogs);
 }
 
-}  // namespace modWAV
+} // namespace modWAV

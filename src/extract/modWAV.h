@@ -18,7 +18,7 @@ namespace modWAV {
 // cannot be read after three attempts ends the track with the CD library's
 // error text; a file that cannot be created or written is reported with the
 // system's reason. The header always states the audio the file holds.
-windowrun::RipOutcome RipTrackWav(const QString& FileName, std::int32_t StartLba, std::int32_t EndLba,
-                                 ProgressHost& host, Dialogs& dialogs);
+windowrun::RipOutcome RipTrackWav(const QString& FileName, std::int32_t StartLba,
+                                  std::int32_t EndLba, ProgressHost& host, Dialogs& dialogs);
 
-}  // namespace modWAV
+} // namespace modWAV

@@ -10,14 +10,15 @@ class QPrinter;
 class QWidget;
 
 class Dialogs {
-public:
+  public:
     enum class Icon { None, Information, Exclamation, Question, Critical };
     enum class Buttons { Ok, YesNo };
     enum class Answer { Ok, Yes, No };
 
     virtual ~Dialogs() = default;
 
-    virtual Answer MsgBox(const QString& text, Buttons buttons, Icon icon, const QString& title) = 0;
+    virtual Answer MsgBox(const QString& text, Buttons buttons, Icon icon,
+                          const QString& title) = 0;
     // A folder path, or empty text when the person cancelled.
     virtual QString BrowseForFolder(const QString& title) = 0;
     // A file name to save to, or empty text when cancelled. The dialog opens
@@ -34,7 +35,7 @@ public:
     // hand; false then.
     bool OpenWithShell(const QString& target);
 
-protected:
+  protected:
     // The desktop's "open" itself; false when no program took the target.
     // One that learns of the failure only later calls SayNotOpened then.
     virtual bool HandToDesktop(const QString& target) = 0;

@@ -37,4 +37,4 @@ QFont sansSerif(qreal pointSize) {
     return font;
 }
 
-}  // namespace formlayout
+} // namespace formlayout

@@ -14,8 +14,7 @@ namespace formlayout {
 // Names a control after its design name and puts it at its place. A label
 // shows its text as written: a track or file name that looks like HTML must
 // not turn bold or lose its tags.
-template <typename W>
-W* place(W* widget, const QString& name, const QRect& where) {
+template <typename W> W* place(W* widget, const QString& name, const QRect& where) {
     if constexpr (std::is_base_of_v<QLabel, W>)
         widget->setTextFormat(Qt::PlainText);
     widget->setObjectName(name);
@@ -40,4 +39,4 @@ void centreOnScreen(QWidget* window, const QScreen* screen = nullptr);
 // The design's MS Sans Serif at a point size.
 QFont sansSerif(qreal pointSize);
 
-}  // namespace formlayout
+} // namespace formlayout

@@ -10,36 +10,36 @@
 
 class Shape : public QWidget {
     Q_OBJECT
-public:
+  public:
     enum class Kind { Rectangle, RoundedRectangle };
     Shape(QWidget* parent, const QString& name, Kind kind, const QColor& fill);
 
     QColor fillColor() const { return fill_; }
     void setFillColor(const QColor& color);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     Kind kind_;
     QColor fill_;
 };
 
 class LabelButton : public QLabel {
     Q_OBJECT
-public:
+  public:
     LabelButton(QWidget* parent, const QString& name, const QString& caption);
 
-signals:
+  signals:
     void clicked();
     void pointerMoved();
 
-protected:
+  protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
 
-private:
+  private:
     bool pressed_ = false;
 };
 

@@ -9,7 +9,8 @@
 
 #include <utility>
 
-ListChoiceCombo::ListChoiceCombo(QWidget* parent, Typing typing) : QComboBox(parent), typing_(typing) {
+ListChoiceCombo::ListChoiceCombo(QWidget* parent, Typing typing)
+    : QComboBox(parent), typing_(typing) {
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert);
     // Inline completion would pick an entry while the person is still typing.
@@ -37,7 +38,9 @@ void ListChoiceCombo::hidePopup() {
     QTimer::singleShot(0, this, [this] { listClosing_ = false; });
 }
 
-void ListChoiceCombo::wheelEvent(QWheelEvent* event) { event->ignore(); }
+void ListChoiceCombo::wheelEvent(QWheelEvent* event) {
+    event->ignore();
+}
 
 void ListChoiceCombo::keyPressEvent(QKeyEvent* event) {
     // On the closed box these keys, with any modifier, would step to another

@@ -11,25 +11,25 @@
 
 class ListChoiceCombo : public QComboBox {
     Q_OBJECT
-public:
+  public:
     enum class Typing {
-        KeepsEntry,   // typed text leaves the current entry as it was
-        ClearsEntry,  // typed text leaves no entry selected (index -1)
+        KeepsEntry,  // typed text leaves the current entry as it was
+        ClearsEntry, // typed text leaves no entry selected (index -1)
     };
     ListChoiceCombo(QWidget* parent, Typing typing);
 
     void showPopup() override;
     void hidePopup() override;
 
-signals:
+  signals:
     // An entry was picked from the open list (a click, or Enter in the list).
     void chosen(int index);
 
-protected:
+  protected:
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
-private:
+  private:
     void TextEdited(const QString& text);
 
     Typing typing_;

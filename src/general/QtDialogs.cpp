@@ -12,8 +12,10 @@
 #include <QUrl>
 
 namespace {
-QWidget* activeOwner() { return QApplication::activeWindow(); }
-}  // namespace
+QWidget* activeOwner() {
+    return QApplication::activeWindow();
+}
+} // namespace
 
 Dialogs::Answer QtDialogs::MsgBox(const QString& text, Buttons buttons, Icon icon,
                                   const QString& title) {
@@ -23,11 +25,21 @@ Dialogs::Answer QtDialogs::MsgBox(const QString& text, Buttons buttons, Icon ico
     box.setTextFormat(Qt::PlainText);
     box.setText(text);
     switch (icon) {
-    case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
-    case Icon::Information: box.setIcon(QMessageBox::Information); break;
-    case Icon::Exclamation: box.setIcon(QMessageBox::Warning); break;
-    case Icon::Question: box.setIcon(QMessageBox::Question); break;
-    case Icon::Critical: box.setIcon(QMessageBox::Critical); break;
+    case Icon::None:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    case Icon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case Icon::Exclamation:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case Icon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case Icon::Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
     }
     if (buttons == Buttons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
@@ -40,9 +52,9 @@ Dialogs::Answer QtDialogs::MsgBox(const QString& text, Buttons buttons, Icon ico
 }
 
 QString QtDialogs::BrowseForFolder(const QString& title) {
-    return QFileDialog::getExistingDirectory(
-        activeOwner(), title.isEmpty() ? QStringLiteral("Directory") : title, QString(),
-        QFileDialog::ShowDirsOnly);
+    return QFileDialog::getExistingDirectory(activeOwner(),
+                                             title.isEmpty() ? QStringLiteral("Directory") : title,
+                                             QString(), QFileDialog::ShowDirsOnly);
 }
 
 QString QtDialogs::SaveFileName(const QString& title, const QString& folder, const QString& filter,
@@ -57,7 +69,8 @@ bool QtDialogs::ChoosePrinter(QPrinter& printer, const QString& title) {
 }
 
 bool QtDialogs::HandToDesktop(const QString& target) {
-    const QUrl url = QFileInfo::exists(target) ? QUrl::fromLocalFile(target) : QUrl::fromUserInput(target);
+    const QUrl url =
+        QFileInfo::exists(target) ? QUrl::fromLocalFile(target) : QUrl::fromUserInput(target);
     const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
     if (opener.isEmpty())
         return QDesktopServices::openUrl(url);
@@ -70,17 +83,20 @@ bool QtDialogs::HandToDesktop(const QString& target) {
         if (!alive.expired())
             SayNotOpened(target);
     };
-    QObject::connect(process, &QProcess::finished, process, [process, failed](int code, QProcess::ExitStatus how) {
-        process->deleteLater();
-        if (how == QProcess::NormalExit && code != 0)
-            failed();
-    });
-    QObject::connect(process, &QProcess::errorOccurred, process, [process, failed](QProcess::ProcessError error) {
-        if (error != QProcess::FailedToStart)
-            return;
-        process->deleteLater();
-        failed();
-    });
-    process->start(opener, {url.isLocalFile() ? url.toLocalFile() : url.toString(QUrl::FullyEncoded)});
+    QObject::connect(process, &QProcess::finished, process,
+                     [process, failed](int code, QProcess::ExitStatus how) {
+                         process->deleteLater();
+                         if (how == QProcess::NormalExit && code != 0)
+                             failed();
+                     });
+    QObject::connect(process, &QProcess::errorOccurred, process,
+                     [process, failed](QProcess::ProcessError error) {
+                         if (error != QProcess::FailedToStart)
+                             return;
+                         process->deleteLater();
+                         failed();
+                     });
+    process->start(opener,
+                   {url.isLocalFile() ? url.toLocalFile() : url.toString(QUrl::FullyEncoded)});
     return true;
 }

@@ -8,7 +8,9 @@
 
 namespace twips {
 
-constexpr int px(int tw) { return (tw + 7) / 15; }
+constexpr int px(int tw) {
+    return (tw + 7) / 15;
+}
 
 inline QRect rect(int left, int top, int width, int height) {
     return {px(left), px(top), px(width), px(height)};
@@ -24,4 +26,4 @@ inline const QColor kWhite = bgr(0xFFFFFF);
 inline const QColor kBlue = bgr(0xFF0000);
 inline const QColor kLightGrey(224, 224, 224);
 
-}  // namespace twips
+} // namespace twips

@@ -4,9 +4,9 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
 #include <limits.h>
 #include <memory>
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace modFiles {
@@ -16,7 +16,8 @@ namespace {
 // into place, so no error path has to remember it.
 struct TempFile {
     explicit TempFile(QByteArray pattern)
-        : name(std::move(pattern)), fd(::mkostemp(name.data(), O_CLOEXEC)), created(fd.get() >= 0) {}
+        : name(std::move(pattern)), fd(::mkostemp(name.data(), O_CLOEXEC)), created(fd.get() >= 0) {
+    }
     ~TempFile() {
         // The descriptor may be closed already (a rename that failed after it).
         if (created && !renamed)
@@ -50,14 +51,15 @@ int RewriteInPlace(const QByteArray& target, const QByteArray& bytes) {
     return 0;
 }
 
-}  // namespace
+} // namespace
 
 QByteArray PathBytes(const QString& path) {
     QByteArray out;
     out.reserve(path.size());
     for (qsizetype i = 0; i < path.size(); ++i) {
         const char16_t c = path.at(i).unicode();
-        if (QChar::isHighSurrogate(c) && i + 1 < path.size() && QChar::isLowSurrogate(path.at(i + 1).unicode())) {
+        if (QChar::isHighSurrogate(c) && i + 1 < path.size() &&
+            QChar::isLowSurrogate(path.at(i + 1).unicode())) {
             out += QStringView(path).mid(i, 2).toUtf8();
             ++i;
         } else if (c >= 0xDC80 && c <= 0xDCFF) {
@@ -78,8 +80,11 @@ QString PathFromBytes(const QByteArray& bytes) {
         // The length of a well-formed sequence at i, or 0: RFC 3629, so no
         // overlong forms, no surrogates, nothing past U+10FFFF.
         const unsigned lead = b[i];
-        qsizetype len = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
-                                        : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+        qsizetype len = lead < 0x80                    ? 1
+                        : lead >= 0xC2 && lead <= 0xDF ? 2
+                        : lead >= 0xE0 && lead <= 0xEF ? 3
+                        : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                       : 0;
         if (len > 1) {
             const unsigned lo = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
             const unsigned hi = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
@@ -101,11 +106,14 @@ QString PathFromBytes(const QByteArray& bytes) {
 }
 
 QByteArray ResolvedPath(const QByteArray& path) {
-    const std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.constData(), nullptr), &std::free);
+    const std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.constData(), nullptr),
+                                                           &std::free);
     return real ? QByteArray(real.get()) : path;
 }
 
-bool UniqueFd::Close() { return ::close(std::exchange(fd_, -1)) == 0; }
+bool UniqueFd::Close() {
+    return ::close(std::exchange(fd_, -1)) == 0;
+}
 
 bool WriteAll(int fd, const void* data, std::size_t size, std::size_t* written) {
     const auto* bytes = static_cast<const char*>(data);
@@ -138,8 +146,9 @@ int ReplaceWhole(const QByteArray& target, const QByteArray& bytes, const struct
     if (old && ::fchown(tmp.fd.get(), old->st_uid, old->st_gid) != 0) {
     }
     const mode_t mode = old ? (old->st_mode & 07777) : NewFileMode();
-    if (::fchmod(tmp.fd.get(), mode) != 0 || !WriteAll(tmp.fd.get(), bytes) || ::fsync(tmp.fd.get()) != 0 ||
-        !tmp.fd.Close() || ::rename(tmp.name.constData(), target.constData()) != 0)
+    if (::fchmod(tmp.fd.get(), mode) != 0 || !WriteAll(tmp.fd.get(), bytes) ||
+        ::fsync(tmp.fd.get()) != 0 || !tmp.fd.Close() ||
+        ::rename(tmp.name.constData(), target.constData()) != 0)
         return errno;
     tmp.renamed = true;
     // The rename itself lives in the folder; without this a crash may undo it.
@@ -149,4 +158,4 @@ int ReplaceWhole(const QByteArray& target, const QByteArray& bytes, const struct
     return 0;
 }
 
-}  // namespace modFiles
+} // namespace modFiles

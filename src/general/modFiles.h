@@ -26,7 +26,7 @@ QByteArray ResolvedPath(const QByteArray& path);
 
 // A file descriptor that closes itself.
 class UniqueFd {
-public:
+  public:
     explicit UniqueFd(int fd = -1) : fd_(fd) {}
     ~UniqueFd() {
         if (fd_ >= 0)
@@ -39,7 +39,7 @@ public:
     // close() reports late write errors (NFS, full disk); callers that care ask.
     bool Close();
 
-private:
+  private:
     int fd_;
 };
 
@@ -61,4 +61,4 @@ inline bool WriteAll(int fd, const QByteArray& bytes) {
 // in place. Returns 0 or the errno of the step that failed.
 int ReplaceWhole(const QByteArray& target, const QByteArray& bytes, const struct stat* old);
 
-}  // namespace modFiles
+} // namespace modFiles

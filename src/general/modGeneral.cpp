@@ -16,11 +16,17 @@ QString& overrideFolder() {
     static QString folder;
     return folder;
 }
-}  // namespace
+} // namespace
 
-int VersionMajor() { return DORVANE_VERSION_MAJOR; }
-int VersionMinor() { return DORVANE_VERSION_MINOR; }
-int VersionRevision() { return DORVANE_VERSION_REVISION; }
+int VersionMajor() {
+    return DORVANE_VERSION_MAJOR;
+}
+int VersionMinor() {
+    return DORVANE_VERSION_MINOR;
+}
+int VersionRevision() {
+    return DORVANE_VERSION_REVISION;
+}
 
 QString AppFolder() {
     if (!overrideFolder().isEmpty())
@@ -28,7 +34,9 @@ QString AppFolder() {
     if (QCoreApplication::instance())
         return QCoreApplication::applicationDirPath();
     // No application object yet (a logic test): ask the kernel.
-    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section(QLatin1Char('/'), 0, -2);
+    return QFileInfo(QStringLiteral("/proc/self/exe"))
+        .canonicalFilePath()
+        .section(QLatin1Char('/'), 0, -2);
 }
 
 QString PrivateModulePath(const QString& fileName) {
@@ -36,13 +44,16 @@ QString PrivateModulePath(const QString& fileName) {
     const QString installed = QDir::cleanPath(AppFolder() + QStringLiteral("/../lib/dorvane"));
     const auto is = [](const QString& path, mode_t type) {
         struct stat st {};
-        return ::stat(modFiles::PathBytes(path).constData(), &st) == 0 && (st.st_mode & S_IFMT) == type;
+        return ::stat(modFiles::PathBytes(path).constData(), &st) == 0 &&
+               (st.st_mode & S_IFMT) == type;
     };
     if (is(beside, S_IFREG))
         return beside;
     return is(installed, S_IFDIR) ? installed + QLatin1Char('/') + fileName : beside;
 }
 
-void SetAppFolderForTesting(const QString& folder) { overrideFolder() = folder; }
+void SetAppFolderForTesting(const QString& folder) {
+    overrideFolder() = folder;
+}
 
-}  // namespace modGeneral
+} // namespace modGeneral

@@ -27,4 +27,4 @@ QString PrivateModulePath(const QString& fileName);
 // folder at a temporary folder of its own. An empty path restores the real one.
 void SetAppFolderForTesting(const QString& folder);
 
-}  // namespace modGeneral
+} // namespace modGeneral

@@ -22,17 +22,20 @@ QPointer<frmAbout> g_open;
 QString Disclaimer() {
     const QString company = modHelp::CompanyName();
     return QStringLiteral(
-               "Dorvane is given away free of charge on the understanding that neither %1 nor any of its "
+               "Dorvane is given away free of charge on the understanding that neither %1 nor any "
+               "of its "
                "affiliates accepts responsibility for damage that results from its general use.\n\n"
-               "General use means the everyday use the software was made for: reading audio CDs and "
+               "General use means the everyday use the software was made for: reading audio CDs "
+               "and "
                "saving their tracks as files.\n\n"
-               "Any loss of data, fault of hardware, death or personal injury that results from using this "
+               "Any loss of data, fault of hardware, death or personal injury that results from "
+               "using this "
                "software is the sole responsibility of the user.\n\n"
                "Dorvane and all of its files: %2. All rights reserved.")
         .arg(company, modHelp::CopyrightNotice());
 }
 
-}  // namespace
+} // namespace
 
 frmAbout* frmAbout::Open(Dialogs& dialogs) {
     if (g_open) {
@@ -48,7 +51,9 @@ frmAbout* frmAbout::Open(Dialogs& dialogs) {
     return window;
 }
 
-frmAbout* frmAbout::Instance() { return g_open; }
+frmAbout* frmAbout::Instance() {
+    return g_open;
+}
 
 frmAbout::frmAbout(Dialogs& dialogs) : QWidget(nullptr), dialogs_(dialogs) {
     setObjectName(QStringLiteral("frmAbout"));
@@ -60,7 +65,8 @@ frmAbout::frmAbout(Dialogs& dialogs) : QWidget(nullptr), dialogs_(dialogs) {
     formlayout::fillBackground(this, twips::kLightGrey);
     setWindowIcon(AppIcon());
 
-    auto* image = place(new QLabel(this), QStringLiteral("Image1"), twips::rect(120, 120, 855, 735));
+    auto* image =
+        place(new QLabel(this), QStringLiteral("Image1"), twips::rect(120, 120, 855, 735));
     image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     image->setPixmap(AppIconPixmap(48));
 
@@ -119,7 +125,8 @@ frmAbout::frmAbout(Dialogs& dialogs) : QWidget(nullptr), dialogs_(dialogs) {
     blue.setColor(QPalette::WindowText, twips::kBlue);
     Label6->setPalette(blue);
     Label6->setToolTip(modHelp::HomePage());
-    connect(Label6, &LabelButton::clicked, this, [this] { dialogs_.OpenWithShell(modHelp::HomePage()); });
+    connect(Label6, &LabelButton::clicked, this,
+            [this] { dialogs_.OpenWithShell(modHelp::HomePage()); });
 
     Command1 = place(new QPushButton(QStringLiteral("&Close"), this), QStringLiteral("Command1"),
                      twips::rect(5400, 4200, 1095, 375));

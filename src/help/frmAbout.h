@@ -11,13 +11,13 @@ class QPushButton;
 
 class frmAbout : public QWidget {
     Q_OBJECT
-public:
+  public:
     // Shows the window, or brings the open one to the front.
     static frmAbout* Open(Dialogs& dialogs);
     // The open window, if any.
     static frmAbout* Instance();
 
-private:
+  private:
     explicit frmAbout(Dialogs& dialogs);
 
     Dialogs& dialogs_;

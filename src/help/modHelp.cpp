@@ -26,14 +26,28 @@ bool FileExists(const QString& path) {
            ::access(name.constData(), R_OK) == 0;
 }
 
-QString HelpFilePath() { return modGeneral::AppFolder() + QStringLiteral("/help.chm"); }
+QString HelpFilePath() {
+    return modGeneral::AppFolder() + QStringLiteral("/help.chm");
+}
 
-QString ProductPage() { return QStringLiteral(DORVANE_SUPPORT_SITE "?mode=Products&p=dorvane"); }
-QString DownloadPage() { return QStringLiteral(DORVANE_SUPPORT_SITE "?mode=Products&act=DL&p=dorvane"); }
-QString ContactPage() { return QStringLiteral(DORVANE_SUPPORT_SITE "?mode=Contact&sub-mode=csupport"); }
-QString HomePage() { return QStringLiteral(DORVANE_HOMEPAGE); }
-QString CompanyName() { return QStringLiteral(DORVANE_COMPANY); }
-QString CopyrightNotice() { return QString::fromUtf8(DORVANE_COPYRIGHT); }
+QString ProductPage() {
+    return QStringLiteral(DORVANE_SUPPORT_SITE "?mode=Products&p=dorvane");
+}
+QString DownloadPage() {
+    return QStringLiteral(DORVANE_SUPPORT_SITE "?mode=Products&act=DL&p=dorvane");
+}
+QString ContactPage() {
+    return QStringLiteral(DORVANE_SUPPORT_SITE "?mode=Contact&sub-mode=csupport");
+}
+QString HomePage() {
+    return QStringLiteral(DORVANE_HOMEPAGE);
+}
+QString CompanyName() {
+    return QStringLiteral(DORVANE_COMPANY);
+}
+QString CopyrightNotice() {
+    return QString::fromUtf8(DORVANE_COPYRIGHT);
+}
 
 void ShowHelp(Dialogs& dialogs) {
     const QString helpFile = HelpFilePath();
@@ -48,4 +62,4 @@ void ShowHelp(Dialogs& dialogs) {
         dialogs.OpenWithShell(ProductPage());
 }
 
-}  // namespace modHelp
+} // namespace modHelp

@@ -18,9 +18,9 @@ bool FileExists(const QString& path);
 QString HelpFilePath();
 
 // Pages of the product's support site, and the publisher's home page.
-QString ProductPage();   // Visit Homepage, and the online documentation
-QString DownloadPage();  // Check for new version
-QString ContactPage();   // Report Bug
+QString ProductPage();  // Visit Homepage, and the online documentation
+QString DownloadPage(); // Check for new version
+QString ContactPage();  // Report Bug
 QString HomePage();
 QString CompanyName();
 QString CopyrightNotice();
@@ -29,4 +29,4 @@ QString CopyrightNotice();
 // when there is none.
 void ShowHelp(Dialogs& dialogs);
 
-}  // namespace modHelp
+} // namespace modHelp

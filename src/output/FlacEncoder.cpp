@@ -159,8 +159,8 @@ class FlacEncoder final : public TrackEncoder {
     bool writeFailed_ = false;
     QString fault_;
     std::vector<FLAC__int32> samples_;
-    std::vector<unsigned char> pending_;  // written by libFLAC, not yet by the output
-    std::uint64_t position_ = 0;          // in the file, pending bytes included
+    std::vector<unsigned char> pending_; // written by libFLAC, not yet by the output
+    std::uint64_t position_ = 0;         // in the file, pending bytes included
     Metadata commentBlock_;
     Metadata padding_;
     // Declared last, so it is deleted first, while its metadata still lives.

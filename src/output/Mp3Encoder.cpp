@@ -8,11 +8,12 @@ namespace ripengine {
 
 namespace {
 
-constexpr std::uint32_t kSamplesPerSector = akrip::kSectorBytes / 2;  // 1176, both channels
+constexpr std::uint32_t kSamplesPerSector = akrip::kSectorBytes / 2; // 1176, both channels
 
 class Mp3Encoder final : public TrackEncoder {
-public:
-    Mp3Encoder(const modLAME::LameLibrary& lame, const lame_enc::BE_CONFIG& config, QByteArray prefix)
+  public:
+    Mp3Encoder(const modLAME::LameLibrary& lame, const lame_enc::BE_CONFIG& config,
+               QByteArray prefix)
         : lame_(lame), prefix_(std::move(prefix)) {
         lame_enc::BE_CONFIG c = config;
         std::uint32_t samples = 0;
@@ -38,15 +39,17 @@ public:
     QString FaultText() const override { return fault_; }
 
     bool Begin(TrackOutput& out, std::uint64_t) override {
-        return prefix_.isEmpty() || Write(out, prefix_.constData(), static_cast<std::size_t>(prefix_.size()));
+        return prefix_.isEmpty() ||
+               Write(out, prefix_.constData(), static_cast<std::size_t>(prefix_.size()));
     }
 
     bool Encode(TrackOutput& out, const unsigned char* pcm, std::int32_t sectors) override {
         for (std::int32_t i = 0; i < sectors; ++i) {
             std::uint32_t bytes = 0;
-            lame_.beEncodeChunk(stream_, kSamplesPerSector,
-                                reinterpret_cast<const std::int16_t*>(pcm + i * akrip::kSectorBytes),
-                                output_.data(), &bytes);
+            lame_.beEncodeChunk(
+                stream_, kSamplesPerSector,
+                reinterpret_cast<const std::int16_t*>(pcm + i * akrip::kSectorBytes),
+                output_.data(), &bytes);
             if (bytes > 0 && !Write(out, output_.data(), bytes))
                 return false;
         }
@@ -64,7 +67,7 @@ public:
         return bytes == 0 || Write(out, output_.data(), bytes);
     }
 
-private:
+  private:
     bool Write(TrackOutput& out, const void* data, std::size_t bytes) {
         failed_ = failed_ || !out.Write(data, bytes);
         return !failed_;
@@ -78,11 +81,11 @@ private:
     bool failed_ = false;
 };
 
-}  // namespace
+} // namespace
 
-std::unique_ptr<TrackEncoder> MakeMp3Encoder(const modLAME::LameLibrary& lame, const lame_enc::BE_CONFIG& config,
-                                             QByteArray prefix) {
+std::unique_ptr<TrackEncoder> MakeMp3Encoder(const modLAME::LameLibrary& lame,
+                                             const lame_enc::BE_CONFIG& config, QByteArray prefix) {
     return std::make_unique<Mp3Encoder>(lame, config, std::move(prefix));
 }
 
-}  // namespace ripengine
+} // namespace ripengine

@@ -14,7 +14,8 @@ namespace ripengine {
 
 // The module's stream for config; prefix (an ID3 tag, say) is written before
 // the first MP3 frame. The module must outlive the encoder.
-std::unique_ptr<TrackEncoder> MakeMp3Encoder(const modLAME::LameLibrary& lame, const lame_enc::BE_CONFIG& config,
+std::unique_ptr<TrackEncoder> MakeMp3Encoder(const modLAME::LameLibrary& lame,
+                                             const lame_enc::BE_CONFIG& config,
                                              QByteArray prefix = {});
 
-}  // namespace ripengine
+} // namespace ripengine

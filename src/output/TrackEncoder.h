@@ -11,7 +11,7 @@ namespace ripengine {
 
 // Where a track's encoder writes: its hidden output file.
 class TrackOutput {
-public:
+  public:
     virtual ~TrackOutput() = default;
     // Writes at the current position, all or nothing; false on failure (the
     // engine keeps the system's reason).
@@ -26,7 +26,7 @@ public:
 // Turns one track's audio into the bytes of its file. One object per track,
 // made and used by that track's job only.
 class TrackEncoder {
-public:
+  public:
     virtual ~TrackEncoder() = default;
     // Before the first block; pcmBytes is the whole track's audio. Writes what
     // goes before the audio (a WAV header, an ID3 tag). False on failure: a
@@ -44,4 +44,4 @@ public:
     virtual QString FaultText() const { return {}; }
 };
 
-}  // namespace ripengine
+} // namespace ripengine

@@ -7,12 +7,14 @@
 
 namespace ripengine {
 
-bool FitsWav(std::uint64_t pcmBytes) { return pcmBytes <= clsFileIo::kMaxWavAudioBytes; }
+bool FitsWav(std::uint64_t pcmBytes) {
+    return pcmBytes <= clsFileIo::kMaxWavAudioBytes;
+}
 
 namespace {
 
 class WavEncoder final : public TrackEncoder {
-public:
+  public:
     bool Begin(TrackOutput& out, std::uint64_t pcmBytes) override {
         // The header states the whole track; the file takes its name only once
         // End has made the header true, so nobody sees it claim more.
@@ -38,7 +40,8 @@ public:
         // What the file really holds: a failed write may have left part of a
         // block. Whole sample frames only: a partial one would be noise.
         const std::uint64_t end = out.Tell();
-        std::uint64_t held = end > clsFileIo::kWavHeaderBytes ? end - clsFileIo::kWavHeaderBytes : 0;
+        std::uint64_t held =
+            end > clsFileIo::kWavHeaderBytes ? end - clsFileIo::kWavHeaderBytes : 0;
         held = std::min(held, pcmBytes);
         held -= held % 4;
         if (held == planned_)
@@ -48,12 +51,14 @@ public:
         return out.Seek(0) && out.Write(header, sizeof header) && out.Seek(end);
     }
 
-private:
+  private:
     std::uint64_t planned_ = 0;
 };
 
-}  // namespace
+} // namespace
 
-std::unique_ptr<TrackEncoder> MakeWavEncoder() { return std::make_unique<WavEncoder>(); }
+std::unique_ptr<TrackEncoder> MakeWavEncoder() {
+    return std::make_unique<WavEncoder>();
+}
 
-}  // namespace ripengine
+} // namespace ripengine

@@ -16,4 +16,4 @@ bool FitsWav(std::uint64_t pcmBytes);
 // the file really holds.
 std::unique_ptr<TrackEncoder> MakeWavEncoder();
 
-}  // namespace ripengine
+} // namespace ripengine

@@ -19,7 +19,7 @@ void PutLe(unsigned char* at, std::uint32_t value, int bytes) {
         at[i] = static_cast<unsigned char>(value >> (8 * i));
 }
 
-}  // namespace
+} // namespace
 
 clsFileIo::~clsFileIo() {
     if (handle_ != -1)
@@ -31,7 +31,9 @@ namespace {
 
 QByteArray FolderOf(const QByteArray& path) {
     const auto slash = path.lastIndexOf('/');
-    return slash < 0 ? QByteArrayLiteral(".") : slash == 0 ? QByteArrayLiteral("/") : path.left(slash);
+    return slash < 0    ? QByteArrayLiteral(".")
+           : slash == 0 ? QByteArrayLiteral("/")
+                        : path.left(slash);
 }
 
 // A name in the file's own folder that no file browser shows and no other
@@ -39,8 +41,8 @@ QByteArray FolderOf(const QByteArray& path) {
 QByteArray HiddenNameFor(const QByteArray& path) {
     static std::atomic<unsigned> counter{0};
     const auto slash = path.lastIndexOf('/');
-    return path.left(slash + 1) + '.' + path.mid(slash + 1) + '.' + QByteArray::number(::getpid()) + '-' +
-           QByteArray::number(counter++) + ".part";
+    return path.left(slash + 1) + '.' + path.mid(slash + 1) + '.' + QByteArray::number(::getpid()) +
+           '-' + QByteArray::number(counter++) + ".part";
 }
 
 bool SyncFolder(const QByteArray& folder) {
@@ -48,7 +50,7 @@ bool SyncFolder(const QByteArray& folder) {
     return fd.get() >= 0 && (::fsync(fd.get()) == 0 || errno == EINVAL);
 }
 
-}  // namespace
+} // namespace
 
 void clsFileIo::ForgetHidden() {
     if (!hiddenName_.isEmpty())
@@ -103,7 +105,8 @@ std::int16_t clsFileIo::Land() {
         const QByteArray self = "/proc/self/fd/" + QByteArray::number(handle_);
         // Without /proc, linking the descriptor itself works for a privileged
         // process.
-        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) != 0 &&
+        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) !=
+                0 &&
             ::linkat(handle_, "", AT_FDCWD, name.constData(), AT_EMPTY_PATH) != 0) {
             lastError_ = errno;
             return False;
@@ -128,7 +131,8 @@ std::int16_t clsFileIo::Land() {
 std::int16_t clsFileIo::OpenFile(const QString& FileN) {
     if (handle_ != -1)
         CloseFile();
-    const int fd = ::open(modFiles::PathBytes(FileN).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    const int fd =
+        ::open(modFiles::PathBytes(FileN).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) {
         lastError_ = errno;
         return False;
@@ -190,7 +194,9 @@ std::int16_t clsFileIo::WriteBytes(const void* Pointer, std::int32_t Size) {
     return ok ? True : False;
 }
 
-std::int16_t clsFileIo::FlushBuffers() { return SyncData() ? True : False; }
+std::int16_t clsFileIo::FlushBuffers() {
+    return SyncData() ? True : False;
+}
 
 std::int32_t clsFileIo::ReadBytes(void* Pointer, std::int32_t bytes) {
     if (!IsOpen() || bytes < 0)
@@ -216,20 +222,22 @@ std::int64_t clsFileIo::Seek(std::int64_t offset) {
     return at;
 }
 
-std::int64_t clsFileIo::Tell() const { return IsOpen() ? ::lseek(handle_, 0, SEEK_CUR) : -1; }
+std::int64_t clsFileIo::Tell() const {
+    return IsOpen() ? ::lseek(handle_, 0, SEEK_CUR) : -1;
+}
 
 void clsFileIo::BuildWavHeader(std::uint32_t Lenght, unsigned char header[kWavHeaderBytes]) {
     std::memset(header, 0, kWavHeaderBytes);
     std::memcpy(header, "RIFF", 4);
     PutLe(header + 4, std::min(Lenght, kMaxWavAudioBytes) + 36, 4);
     std::memcpy(header + 8, "WAVEfmt ", 8);
-    PutLe(header + 16, 16, 4);      // size of the format block
-    PutLe(header + 20, 1, 2);       // PCM
-    PutLe(header + 22, 2, 2);       // channels
-    PutLe(header + 24, 44100, 4);   // samples per second
-    PutLe(header + 28, 176400, 4);  // bytes per second
-    PutLe(header + 32, 4, 2);       // bytes per sample frame
-    PutLe(header + 34, 16, 2);      // bits per sample
+    PutLe(header + 16, 16, 4);     // size of the format block
+    PutLe(header + 20, 1, 2);      // PCM
+    PutLe(header + 22, 2, 2);      // channels
+    PutLe(header + 24, 44100, 4);  // samples per second
+    PutLe(header + 28, 176400, 4); // bytes per second
+    PutLe(header + 32, 4, 2);      // bytes per sample frame
+    PutLe(header + 34, 16, 2);     // bits per sample
     std::memcpy(header + 36, "data", 4);
     PutLe(header + 40, std::min(Lenght, kMaxWavAudioBytes), 4);
 }

@@ -8,7 +8,7 @@
 #include <cstdint>
 
 class clsFileIo {
-public:
+  public:
     static constexpr std::int16_t True = -1;
     static constexpr std::int16_t False = 0;
     static constexpr int kWavHeaderBytes = 44;
@@ -69,7 +69,7 @@ public:
     // errno of the last operation that failed, 0 if none has.
     int LastError() const { return lastError_; }
 
-private:
+  private:
     bool WriteAll(const void* data, std::int32_t size, std::int32_t& written);
     bool SyncData();
 

@@ -13,16 +13,16 @@ namespace lame_enc {
 
 // 331 bytes, little-endian, fields back to back. Flags hold -1 for on.
 struct BE_CONFIG {
-    std::uint32_t dwConfig;         // kConfigLame: the extended layout below
-    std::uint32_t dwStructVersion;  // 1
-    std::uint32_t dwStructSize;     // 331
+    std::uint32_t dwConfig;        // kConfigLame: the extended layout below
+    std::uint32_t dwStructVersion; // 1
+    std::uint32_t dwStructSize;    // 331
     std::uint32_t dwSampleRate;
-    std::uint32_t dwReSampleRate;   // 0: no resampling
-    std::int32_t nMode;             // kModeStereo, kModeJointStereo or kModeMono
-    std::uint32_t dwBitrate;        // kbit/s
+    std::uint32_t dwReSampleRate; // 0: no resampling
+    std::int32_t nMode;           // kModeStereo, kModeJointStereo or kModeMono
+    std::uint32_t dwBitrate;      // kbit/s
     std::uint32_t dwMaxBitrate;
-    std::int32_t nPreset;           // a quality preset code (kPreset...)
-    std::uint32_t dwMpegVersion;    // 1: MPEG-1
+    std::int32_t nPreset;        // a quality preset code (kPreset...)
+    std::uint32_t dwMpegVersion; // 1: MPEG-1
     std::uint32_t dwPsyModel;
     std::uint32_t dwEmphasis;
     std::int32_t bPrivate;
@@ -33,7 +33,7 @@ struct BE_CONFIG {
     std::int32_t bEnableVBR;
     std::int32_t nVBRQuality;
     std::uint32_t dwVbrAbr_bps;
-    std::int32_t nVbrMethod;        // -1: constant bitrate
+    std::int32_t nVbrMethod; // -1: constant bitrate
     std::int32_t bNoRes;
     std::int32_t bStrictIso;
     std::uint16_t nQuality;
@@ -105,4 +105,4 @@ using BeDeinitStream = std::uint32_t (*)(HBE_STREAM stream, std::uint8_t* output
                                          std::uint32_t* outputBytes);
 using BeCloseStream = std::uint32_t (*)(HBE_STREAM stream);
 
-}  // namespace lame_enc
+} // namespace lame_enc

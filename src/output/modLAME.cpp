@@ -12,7 +12,7 @@ namespace modLAME {
 
 QString LameErrorText(std::uint32_t code) {
     static const std::array<const char*, 6> kTexts = {
-        "No Error", "Invalid format", "Invalid format parameters",
+        "No Error",        "Invalid format", "Invalid format parameters",
         "No more handles", "Invalid handle", "Buffer too small",
     };
     if (code >= kTexts.size())
@@ -31,22 +31,26 @@ std::int32_t PresetForQuality(int index) {
     return kByIndex[static_cast<std::size_t>(index)];
 }
 
-QString ModulePath() { return modGeneral::PrivateModulePath(QStringLiteral("lame_enc.so")); }
+QString ModulePath() {
+    return modGeneral::PrivateModulePath(QStringLiteral("lame_enc.so"));
+}
 
-void LameLibrary::Unload::operator()(void* module) const noexcept { ::dlclose(module); }
+void LameLibrary::Unload::operator()(void* module) const noexcept {
+    ::dlclose(module);
+}
 
 namespace {
 
 // The loader's own words first, then what the person can do about it.
 QString Explained(const QString& why) {
-    return why + QStringLiteral("\n\nMP3 files are made by the encoder module lame_enc.so, which "
-                                "belongs in %1. Install the program again, or choose WAV in Settings.")
-                     .arg(QFileInfo(ModulePath()).path());
+    return why +
+           QStringLiteral("\n\nMP3 files are made by the encoder module lame_enc.so, which "
+                          "belongs in %1. Install the program again, or choose WAV in Settings.")
+               .arg(QFileInfo(ModulePath()).path());
 }
 
 // dlsym's result as the function type it is known to have.
-template <typename F>
-bool Resolve(void* module, const char* name, F& function, QString& error) {
+template <typename F> bool Resolve(void* module, const char* name, F& function, QString& error) {
     ::dlerror();
     void* symbol = ::dlsym(module, name);
     if (!symbol) {
@@ -59,14 +63,16 @@ bool Resolve(void* module, const char* name, F& function, QString& error) {
     return true;
 }
 
-}  // namespace
+} // namespace
 
 std::optional<LameLibrary> LameLibrary::Load(QString& error) {
     LameLibrary library;
-    library.module_.reset(::dlopen(modFiles::PathBytes(ModulePath()).constData(), RTLD_NOW | RTLD_LOCAL));
+    library.module_.reset(
+        ::dlopen(modFiles::PathBytes(ModulePath()).constData(), RTLD_NOW | RTLD_LOCAL));
     if (!library.module_) {
         const char* why = ::dlerror();
-        error = Explained(why ? QString::fromLocal8Bit(why) : QStringLiteral("Cannot load %1").arg(ModulePath()));
+        error = Explained(why ? QString::fromLocal8Bit(why)
+                              : QStringLiteral("Cannot load %1").arg(ModulePath()));
         return std::nullopt;
     }
     void* m = library.module_.get();
@@ -78,4 +84,4 @@ std::optional<LameLibrary> LameLibrary::Load(QString& error) {
     return library;
 }
 
-}  // namespace modLAME
+} // namespace modLAME

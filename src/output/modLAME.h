@@ -27,7 +27,7 @@ QString ModulePath();
 
 // The loaded module and its four functions; unloaded when destroyed.
 class LameLibrary {
-public:
+  public:
     // Loads the module; on failure gives nothing, and in error the loader's
     // own message followed by what the person can do.
     static std::optional<LameLibrary> Load(QString& error);
@@ -37,11 +37,11 @@ public:
     lame_enc::BeDeinitStream beDeinitStream = nullptr;
     lame_enc::BeCloseStream beCloseStream = nullptr;
 
-private:
+  private:
     struct Unload {
         void operator()(void* module) const noexcept;
     };
     std::unique_ptr<void, Unload> module_;
 };
 
-}  // namespace modLAME
+} // namespace modLAME

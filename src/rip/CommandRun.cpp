@@ -147,12 +147,14 @@ ripengine::EncoderFactory MakeFactory(const RunContext& run,
     };
 }
 
-QString FileText(const QString& fileName) { return QDir::toNativeSeparators(fileName); }
+QString FileText(const QString& fileName) {
+    return QDir::toNativeSeparators(fileName);
+}
 
 // The command line's face of a run: the redrawn progress line and its
 // summary, and a line for every message.
 class CommandFace final : public trackrun::Face {
-public:
+  public:
     CommandFace(const std::vector<PlannedTrack>& planned, ProgressPrinter& printer)
         : planned_(planned), printer_(printer), started_(std::chrono::steady_clock::now()) {
         for (const PlannedTrack& p : planned) {
@@ -188,7 +190,7 @@ public:
 
     const ripcli::Progress& Current() const { return progress_; }
 
-private:
+  private:
     void Measure(std::size_t index, const ripengine::JobStatus& status) {
         done_[index] = status.sectorsDone;
         progress_.sectorsDone = status.sectorsDone;

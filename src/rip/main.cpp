@@ -5,8 +5,8 @@
 #include "engine/StopSignals.h"
 #include "general/modFiles.h"
 #include "general/modGeneral.h"
-#include "rip/RipOptions.h"
 #include "rip/CommandRun.h"
+#include "rip/RipOptions.h"
 
 #include <cstdio>
 

@@ -20,7 +20,7 @@ struct Loaded {
     enum { Missing, Ok, TooBig, Failed } state = Failed;
     QByteArray data;
     struct stat st {};
-    int error = 0;  // errno of a failed read; 0 for a file that is not a regular one
+    int error = 0; // errno of a failed read; 0 for a file that is not a regular one
 };
 
 Loaded Load(const QByteArray& path) {
@@ -69,7 +69,7 @@ struct Line {
 struct Doc {
     QByteArray bom;
     QList<Line> lines;
-    QByteArray eol = "\n";  // for lines we add: the file's own style
+    QByteArray eol = "\n"; // for lines we add: the file's own style
 };
 
 Doc Split(QByteArray data) {
@@ -95,7 +95,9 @@ Doc Split(QByteArray data) {
     return d;
 }
 
-bool IsComment(const QByteArray& trimmed) { return trimmed.startsWith(';') || trimmed.startsWith('#'); }
+bool IsComment(const QByteArray& trimmed) {
+    return trimmed.startsWith(';') || trimmed.startsWith('#');
+}
 
 // The name a header line opens; a missing "]" lets the name run to the line's end.
 std::optional<QString> SectionOf(const QByteArray& text) {
@@ -112,7 +114,8 @@ qsizetype ValueAt(const QByteArray& text, const QString& key) {
     if (eq < 0)
         return -1;
     const QByteArray name = text.left(eq).trimmed();
-    if (name.isEmpty() || IsComment(name) || QString::fromUtf8(name).compare(key, Qt::CaseInsensitive) != 0)
+    if (name.isEmpty() || IsComment(name) ||
+        QString::fromUtf8(name).compare(key, Qt::CaseInsensitive) != 0)
         return -1;
     qsizetype at = eq + 1;
     while (at < text.size() && (text.at(at) == ' ' || text.at(at) == '\t'))
@@ -123,12 +126,12 @@ qsizetype ValueAt(const QByteArray& text, const QString& key) {
 struct Spot {
     qsizetype keyLine = -1;
     qsizetype valueAt = -1;
-    qsizetype lastInSection = -1;  // header or last key/other line of the section
+    qsizetype lastInSection = -1; // header or last key/other line of the section
 };
 
 Spot Find(const Doc& d, const QString& section, const QString& key) {
     Spot s;
-    bool inside = false;  // lines before any header belong to no section
+    bool inside = false; // lines before any header belong to no section
     for (qsizetype i = 0; i < d.lines.size(); ++i) {
         const QByteArray& text = d.lines.at(i).text;
         if (const auto name = SectionOf(text)) {
@@ -162,7 +165,8 @@ void InsertLine(Doc& d, qsizetype at, QByteArray text) {
 // for byte, the way file names are handed to the system.
 QByteArray Encode(QString value) {
     // A line break would end the line early and turn the rest into garbage.
-    QByteArray v = modFiles::PathBytes(value.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' ')));
+    QByteArray v = modFiles::PathBytes(value.replace(QLatin1Char('\r'), QLatin1Char(' '))
+                                           .replace(QLatin1Char('\n'), QLatin1Char(' ')));
     // Reading trims blanks and strips one pair of quotes; quote what it would change.
     if (v != v.trimmed() || (v.size() >= 2 && v.startsWith('"') && v.endsWith('"')))
         v = '"' + v + '"';
@@ -171,7 +175,8 @@ QByteArray Encode(QString value) {
 
 // Names that would read back as something else (or break the line) are refused.
 bool Usable(const QString& name, QLatin1String forbidden) {
-    if (name.isEmpty() || name.trimmed() != name || name.contains(QLatin1Char('\n')) || name.contains(QLatin1Char('\r')))
+    if (name.isEmpty() || name.trimmed() != name || name.contains(QLatin1Char('\n')) ||
+        name.contains(QLatin1Char('\r')))
         return false;
     for (const char c : forbidden)
         if (name.contains(QLatin1Char(c)))
@@ -179,7 +184,7 @@ bool Usable(const QString& name, QLatin1String forbidden) {
     return true;
 }
 
-}  // namespace
+} // namespace
 
 IniFile::IniFile(QString path) : path_(std::move(path)) {}
 
@@ -197,7 +202,8 @@ QString IniFile::Read(const QString& section, const QString& key, const QString&
     return modFiles::PathFromBytes(v);
 }
 
-bool IniFile::Write(const QString& section, const QString& key, const QString& value, QString* why) const {
+bool IniFile::Write(const QString& section, const QString& key, const QString& value,
+                    QString* why) const {
     const auto fail = [why](const QString& reason) {
         if (why)
             *why = reason;
@@ -239,7 +245,8 @@ bool IniFile::Write(const QString& section, const QString& key, const QString& v
     QByteArray bytes = d.bom;
     for (const Line& l : std::as_const(d.lines))
         bytes.append(l.text).append(l.eol);
-    if (const int error = modFiles::ReplaceWhole(target, bytes, file.state == Loaded::Ok ? &file.st : nullptr))
+    if (const int error =
+            modFiles::ReplaceWhole(target, bytes, file.state == Loaded::Ok ? &file.st : nullptr))
         return fail(QString::fromLocal8Bit(std::strerror(error)));
     return true;
 }

@@ -6,7 +6,7 @@
 #include <QString>
 
 class IniFile {
-public:
+  public:
     // We never read more than this; a settings file is a few hundred bytes,
     // anything bigger is not ours and must not stall the program.
     static constexpr qint64 kMaxBytes = 4 * 1024 * 1024;
@@ -25,6 +25,6 @@ public:
     bool Write(const QString& section, const QString& key, const QString& value,
                QString* why = nullptr) const;
 
-private:
+  private:
     QString path_;
 };

@@ -1,12 +1,12 @@
 #include "settings/frmSettings.h"
 
-#include "settings/modSettings.h"
 #include "general/Dialogs.h"
 #include "general/FormLayout.h"
 #include "general/LabelButton.h"
 #include "general/ListChoiceCombo.h"
 #include "general/Twips.h"
 #include "general/modGeneral.h"
+#include "settings/modSettings.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -27,7 +27,7 @@ QLabel* caption(QWidget* parent, const QString& name, const QString& text, int x
 
 const QString kSelectDrive = QStringLiteral("Select Drive");
 
-}  // namespace
+} // namespace
 
 frmSettings::frmSettings(Dialogs& dialogs) : QWidget(nullptr), dialogs_(dialogs) {
     setObjectName(QStringLiteral("frmSettings"));
@@ -47,12 +47,14 @@ frmSettings::frmSettings(Dialogs& dialogs) : QWidget(nullptr), dialogs_(dialogs)
     DriveList->setEditText(kSelectDrive);
 
     caption(Frame1, QStringLiteral("Label1"), QStringLiteral("Folder:"), 120, 720, 600);
-    txtOutPath = place(new QLineEdit(Frame1), QStringLiteral("txtOutPath"), twips::rect(720, 720, 2895, 285));
+    txtOutPath = place(new QLineEdit(Frame1), QStringLiteral("txtOutPath"),
+                       twips::rect(720, 720, 2895, 285));
     txtOutPath->setToolTip(QStringLiteral(
         "Output folder must be specified, either via directly entering a folder path, or by "
         "clicking the Browse For Folder button"));
-    Shape2 = place(new Shape(Frame1, QStringLiteral("Shape2"), Shape::Kind::Rectangle, twips::kLightGrey),
-                   QStringLiteral("Shape2"), twips::rect(3720, 720, 255, 285));
+    Shape2 = place(
+        new Shape(Frame1, QStringLiteral("Shape2"), Shape::Kind::Rectangle, twips::kLightGrey),
+        QStringLiteral("Shape2"), twips::rect(3720, 720, 255, 285));
     Label6 = place(new LabelButton(Frame1, QStringLiteral("Label6"), QStringLiteral("...")),
                    QStringLiteral("Label6"), twips::rect(3720, 720, 255, 285));
     QFont browseFont(QStringLiteral("MS Sans Serif"));
@@ -75,7 +77,8 @@ frmSettings::frmSettings(Dialogs& dialogs) : QWidget(nullptr), dialogs_(dialogs)
     cmbQuality->addItems(modSettings::kQualityNames);
 
     caption(Frame1, QStringLiteral("Label3_1"), QStringLiteral("Bitrate"), 120, 1920, 600);
-    cmbBitrate = place(new QComboBox(Frame1), QStringLiteral("cmbBitrate"), twips::rect(720, 1920, 900, 315));
+    cmbBitrate = place(new QComboBox(Frame1), QStringLiteral("cmbBitrate"),
+                       twips::rect(720, 1920, 900, 315));
     cmbBitrate->setEditable(true);
     cmbBitrate->setInsertPolicy(QComboBox::NoInsert);
     for (int rate : modSettings::kBitrates)
@@ -84,16 +87,17 @@ frmSettings::frmSettings(Dialogs& dialogs) : QWidget(nullptr), dialogs_(dialogs)
     Frame4 = place(new QGroupBox(QStringLiteral("Optional"), this), QStringLiteral("Frame4"),
                    twips::rect(4320, 0, 1695, 1785));
     int y = 360;
-    for (auto [box, name, text] : {std::tuple{&chkCopyright, "chkCopyright", "Copyrighted"},
-                                   std::tuple{&chkCRC, "chkCRC", "CRC"},
-                                   std::tuple{&chkOriginal, "chkOriginal", "Original"},
-                                   std::tuple{&chkPrivate, "chkPrivate", "Private"}}) {
+    for (auto [box, name, text] :
+         {std::tuple{&chkCopyright, "chkCopyright", "Copyrighted"},
+          std::tuple{&chkCRC, "chkCRC", "CRC"}, std::tuple{&chkOriginal, "chkOriginal", "Original"},
+          std::tuple{&chkPrivate, "chkPrivate", "Private"}}) {
         *box = place(new QCheckBox(QString::fromLatin1(text), Frame4), QString::fromLatin1(name),
                      twips::rect(240, y, 1335, 255));
         y += 360;
     }
 
-    Shape1 = new Shape(this, QStringLiteral("Shape1"), Shape::Kind::RoundedRectangle, twips::kLightGrey);
+    Shape1 =
+        new Shape(this, QStringLiteral("Shape1"), Shape::Kind::RoundedRectangle, twips::kLightGrey);
     Shape1->setGeometry(twips::rect(4320, 1800, 1695, 495));
     Label4 = place(new LabelButton(this, QStringLiteral("Label4"), QStringLiteral("Save")),
                    QStringLiteral("Label4"), twips::rect(4320, 1800, 1695, 495));
@@ -105,14 +109,17 @@ frmSettings::frmSettings(Dialogs& dialogs) : QWidget(nullptr), dialogs_(dialogs)
     }
     connect(Label4, &LabelButton::clicked, this, &frmSettings::Label4_Click);
     connect(Label6, &LabelButton::clicked, this, &frmSettings::Label6_Click);
-    connect(Label4, &LabelButton::pointerMoved, this, [this] { Shape1->setFillColor(twips::kWhite); });
-    connect(Label6, &LabelButton::pointerMoved, this, [this] { Shape2->setFillColor(twips::kWhite); });
+    connect(Label4, &LabelButton::pointerMoved, this,
+            [this] { Shape1->setFillColor(twips::kWhite); });
+    connect(Label6, &LabelButton::pointerMoved, this,
+            [this] { Shape2->setFillColor(twips::kWhite); });
     // Only a choice from the open list switches the drive: not typing, the
     // wheel, or the start-up routine showing the saved drive.
     connect(driveList, &ListChoiceCombo::chosen, this, &frmSettings::driveChosen);
 
     // The dialog's own load: the saved output folder.
-    txtOutPath->setText(modSettings::ReadSetting(modSettings::kSection, modSettings::kOutpath, QString()));
+    txtOutPath->setText(
+        modSettings::ReadSetting(modSettings::kSection, modSettings::kOutpath, QString()));
 }
 
 void frmSettings::FillDriveList(const QStringList& drives) {
@@ -141,22 +148,25 @@ void frmSettings::Label4_Click() {
     QString why;
     const bool ok = modSettings::WriteSetting(modSettings::kSection, modSettings::kOutpath,
                                               txtOutPath->text(), &why) &&
-                    (placeholder ||
-                     modSettings::WriteSetting(modSettings::kSection, modSettings::kDrive, drive, &why));
+                    (placeholder || modSettings::WriteSetting(modSettings::kSection,
+                                                              modSettings::kDrive, drive, &why));
     if (!ok) {
         // The choices stay on screen so nothing is lost; the person can mend
         // the file or its folder and press Save again.
-        dialogs_.MsgBox(QStringLiteral("The settings could not be saved to %1: %2.\r\n\r\nCheck that "
-                                       "the file and its folder may be written, then click Save again.")
-                            .arg(modSettings::SettingsFilePath(), why),
-                        Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation, modGeneral::kAppTitle);
+        dialogs_.MsgBox(
+            QStringLiteral("The settings could not be saved to %1: %2.\r\n\r\nCheck that "
+                           "the file and its folder may be written, then click Save again.")
+                .arg(modSettings::SettingsFilePath(), why),
+            Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation, modGeneral::kAppTitle);
         return;
     }
     hide();
     emit saved();
 }
 
-void frmSettings::Label6_Click() { txtOutPath->setText(dialogs_.BrowseForFolder(QString())); }
+void frmSettings::Label6_Click() {
+    txtOutPath->setText(dialogs_.BrowseForFolder(QString()));
+}
 
 bool frmSettings::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseMove) {

@@ -17,7 +17,7 @@ class Shape;
 
 class frmSettings : public QWidget {
     Q_OBJECT
-public:
+  public:
     frmSettings(Dialogs& dialogs);
 
     QComboBox* DriveList = nullptr;
@@ -36,17 +36,17 @@ public:
     // Shows the dialog without an owner and without blocking the main window.
     void ShowSettings();
 
-signals:
+  signals:
     // A drive was chosen from the drive list (its position).
     void driveChosen(int position);
     // Save was pressed: the main window comes to the front.
     void saved();
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
 
-private:
+  private:
     void Label4_Click();
     void Label6_Click();
 

@@ -42,7 +42,7 @@ bool CanCreateIn(const QString& folder) {
     return true;
 }
 
-}  // namespace
+} // namespace
 
 QString SettingsFilePath() {
     QString folder = modGeneral::AppFolder();
@@ -52,8 +52,8 @@ QString SettingsFilePath() {
         return folder + FileName();
     // The same folder QStandardPaths::AppConfigLocation names for this program,
     // whether or not the application object has its name yet.
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/') +
-           modGeneral::kAppTitle + QLatin1Char('/') + FileName();
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QLatin1Char('/') + modGeneral::kAppTitle + QLatin1Char('/') + FileName();
 }
 
 QString ReadSetting(const QString& section, const QString& key, const QString& deflt) {
@@ -67,4 +67,4 @@ bool WriteSetting(const QString& section, const QString& key, const QString& val
     return IniFile(path).Write(section, key, value, why);
 }
 
-}  // namespace modSettings
+} // namespace modSettings

@@ -13,11 +13,13 @@ namespace modSettings {
 // The MP3 choices the settings window offers, which the command line takes
 // too: the qualities in the list's order (the index picks the encoder's
 // preset, modLAME::PresetForQuality) and the MPEG-1 bitrates in kbit/s.
-inline const QStringList kQualityNames = {
-    QStringLiteral("Low"),   QStringLiteral("Normal"), QStringLiteral("High"), QStringLiteral("Voice"),
-    QStringLiteral("Phone"), QStringLiteral("Radio"),  QStringLiteral("Tape"), QStringLiteral("Hifi"),
-    QStringLiteral("CD"),    QStringLiteral("Studio")};
-inline constexpr std::array<int, 14> kBitrates = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+inline const QStringList kQualityNames = {QStringLiteral("Low"),   QStringLiteral("Normal"),
+                                          QStringLiteral("High"),  QStringLiteral("Voice"),
+                                          QStringLiteral("Phone"), QStringLiteral("Radio"),
+                                          QStringLiteral("Tape"),  QStringLiteral("Hifi"),
+                                          QStringLiteral("CD"),    QStringLiteral("Studio")};
+inline constexpr std::array<int, 14> kBitrates = {32,  40,  48,  56,  64,  80,  96,
+                                                  112, 128, 160, 192, 224, 256, 320};
 
 inline const QString kSection = QStringLiteral("Settings");
 inline const QString kDrive = QStringLiteral("Drive");
@@ -42,4 +44,4 @@ QString ReadSetting(const QString& section, const QString& key, const QString& d
 bool WriteSetting(const QString& section, const QString& key, const QString& value,
                   QString* why = nullptr);
 
-}  // namespace modSettings
+} // namespace modSettings

@@ -6,16 +6,16 @@
 #include "extract/ProgressWindows.h"
 #include "extract/mVariables.h"
 #include "extract/modRip.h"
+#include "general/AppIcon.h"
+#include "general/Dialogs.h"
+#include "general/FormLayout.h"
+#include "general/LabelButton.h"
+#include "general/Twips.h"
+#include "general/modGeneral.h"
 #include "help/frmAbout.h"
 #include "help/modHelp.h"
 #include "settings/frmSettings.h"
 #include "settings/modSettings.h"
-#include "general/AppIcon.h"
-#include "general/FormLayout.h"
-#include "general/Dialogs.h"
-#include "general/LabelButton.h"
-#include "general/Twips.h"
-#include "general/modGeneral.h"
 #include "shell/modErrHandler.h"
 #include "shell/modStartup.h"
 #include "tracks/TrackListBox.h"
@@ -49,7 +49,7 @@ void separator(QMenu* menu, const char* name) {
     menu->addSeparator()->setObjectName(QString::fromLatin1(name));
 }
 
-}  // namespace
+} // namespace
 
 Dorvane::Dorvane(Dialogs& dialogs, QString startDrive)
     : QMainWindow(nullptr), dialogs_(dialogs), startDrive_(std::move(startDrive)) {
@@ -92,7 +92,9 @@ Dorvane::Dorvane(Dialogs& dialogs, QString startDrive)
     Form_Load();
 }
 
-Dorvane::~Dorvane() { delete settings_; }
+Dorvane::~Dorvane() {
+    delete settings_;
+}
 
 void Dorvane::BuildLabelButtons(QWidget* area) {
     struct Design {
@@ -113,7 +115,8 @@ void Dorvane::BuildLabelButtons(QWidget* area) {
         shapes_[i] = new Shape(area, QString::fromLatin1(d.shape), Shape::Kind::RoundedRectangle,
                                twips::kWhite);
         shapes_[i]->setGeometry(twips::rect(6720, d.top - 120, 1095, 615));
-        labels_[i] = new LabelButton(area, QString::fromLatin1(d.label), QString::fromLatin1(d.caption));
+        labels_[i] =
+            new LabelButton(area, QString::fromLatin1(d.label), QString::fromLatin1(d.caption));
         labels_[i]->setGeometry(twips::rect(6720, d.top, 1095, 345));
         labels_[i]->setFont(comic);
         labels_[i]->setToolTip(QString::fromLatin1(d.tip));
@@ -127,8 +130,10 @@ void Dorvane::BuildLabelButtons(QWidget* area) {
 void Dorvane::BuildMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
     file->setObjectName(QStringLiteral("mnuFile"));
-    connect(entry(file, "mnuSave", "Save Track list"), &QAction::triggered, this, &Dorvane::mnuSave_Click);
-    connect(entry(file, "mnuPrint", "Print track list"), &QAction::triggered, this, &Dorvane::mnuPrint_Click);
+    connect(entry(file, "mnuSave", "Save Track list"), &QAction::triggered, this,
+            &Dorvane::mnuSave_Click);
+    connect(entry(file, "mnuPrint", "Print track list"), &QAction::triggered, this,
+            &Dorvane::mnuPrint_Click);
     separator(file, "mnuFSep");
     QAction* exit = entry(file, "mnuFExit", "Exit", QKeySequence(Qt::CTRL | Qt::Key_X));
     connect(exit, &QAction::triggered, this, &QWidget::close);
@@ -140,7 +145,8 @@ void Dorvane::BuildMenus() {
     separator(mnuPopup, "mnuMnuSep");
     mnuClear = entry(mnuPopup, "mnuClear", "Clear", QKeySequence(Qt::CTRL | Qt::Key_W));
     mnurefresh = entry(mnuPopup, "mnurefresh", "Refresh", QKeySequence(Qt::Key_F5));
-    mnuSelectAll = entry(mnuPopup, "mnuSelectAll", "Select All", QKeySequence(Qt::CTRL | Qt::Key_A));
+    mnuSelectAll =
+        entry(mnuPopup, "mnuSelectAll", "Select All", QKeySequence(Qt::CTRL | Qt::Key_A));
     connect(mnuPopup, &QMenu::aboutToShow, this, &Dorvane::SetEditEntriesEnabled);
     connect(mnuChangeName, &QAction::triggered, this, &Dorvane::mnuChangeName_Click);
     connect(mnuRenAll, &QAction::triggered, this, &Dorvane::mnuRenAll_Click);
@@ -165,7 +171,8 @@ void Dorvane::BuildMenus() {
     QAction* hhelp = entry(help, "mnuHHelp", "Help", QKeySequence(Qt::Key_F1));
     connect(hhelp, &QAction::triggered, this, &Dorvane::mnuHHelp_Click);
     separator(help, "mnuHSep");
-    connect(entry(help, "mnuHAbout", "About"), &QAction::triggered, this, [this] { frmAbout::Open(dialogs_); });
+    connect(entry(help, "mnuHAbout", "About"), &QAction::triggered, this,
+            [this] { frmAbout::Open(dialogs_); });
     connect(entry(help, "mnuHRepBug", "Report Bug"), &QAction::triggered, this,
             [this] { dialogs_.OpenWithShell(modHelp::ContactPage()); });
     connect(entry(help, "mnuHHomepage", "Visit Homepage"), &QAction::triggered, this,
@@ -202,9 +209,10 @@ void Dorvane::Form_Load() {
     const QStringList drives = modAKRip32::DriveListTexts();
     settings_->FillDriveList(drives);
 
-    const QString savedDrive = !startDrive_.isEmpty()
-                                   ? startDrive_
-                                   : modSettings::ReadSetting(modSettings::kSection, modSettings::kDrive, QString());
+    const QString savedDrive =
+        !startDrive_.isEmpty()
+            ? startDrive_
+            : modSettings::ReadSetting(modSettings::kSection, modSettings::kDrive, QString());
     if (savedDrive.isEmpty() && TrackList->Count() == 0) {
         dialogs_.MsgBox(QStringLiteral("Either there is no cd in the drive, or you have not yet "
                                        "selected the drive you wish to use.\r\n\r\nPlease select a "
@@ -219,7 +227,8 @@ void Dorvane::Form_Load() {
                                    : modAKRip32::DriveIndexFor(drives, savedDrive);
         if (driveIndex >= 0)
             settings_->DriveList->setCurrentIndex(driveIndex);
-        settings_->DriveList->setEditText(savedDrive.isEmpty() ? drives.value(driveIndex) : savedDrive);
+        settings_->DriveList->setEditText(savedDrive.isEmpty() ? drives.value(driveIndex)
+                                                               : savedDrive);
 
         TrackList->clear();
         if (modAKRip32::Drive().CDHandle != 0)
@@ -229,7 +238,8 @@ void Dorvane::Form_Load() {
         FillTrackList();
     }
 
-    QString outPath = modSettings::ReadSetting(modSettings::kSection, modSettings::kOutpath, QString());
+    QString outPath =
+        modSettings::ReadSetting(modSettings::kSection, modSettings::kOutpath, QString());
     if (outPath.isEmpty())
         outPath = modStartup::DefaultOutputFolder();
     settings_->txtOutPath->setText(outPath);
@@ -251,7 +261,9 @@ void Dorvane::SwitchDrive(int position) {
     FillTrackList();
 }
 
-void Dorvane::ShowSettings() { settings_->ShowSettings(); }
+void Dorvane::ShowSettings() {
+    settings_->ShowSettings();
+}
 
 void Dorvane::showEvent(QShowEvent* event) {
     if (!centred_) {
@@ -319,13 +331,17 @@ void Dorvane::cmdRip_Click() {
         close();
 }
 
-void Dorvane::mnuHHelp_Click() { modHelp::ShowHelp(dialogs_); }
+void Dorvane::mnuHHelp_Click() {
+    modHelp::ShowHelp(dialogs_);
+}
 
 void Dorvane::mnuSave_Click() {
     modSave::SaveTrackList(dialogs_, settings_->txtOutPath->text(), TrackList->Texts());
 }
 
-void Dorvane::mnuPrint_Click() { PrintTrackList(dialogs_, TrackList->Texts()); }
+void Dorvane::mnuPrint_Click() {
+    PrintTrackList(dialogs_, TrackList->Texts());
+}
 
 void Dorvane::mnuChangeName_Click() {
     // With nothing current yet, Rename works on the first track, so on a list
@@ -359,8 +375,8 @@ void Dorvane::mnuClear_Click() {
     TrackList->clear();
     if (answer != Dialogs::Answer::Yes)
         return;
-    dialogs_.MsgBox(QStringLiteral("Please click ok after inserting another CD"), Dialogs::Buttons::Ok,
-                    Dialogs::Icon::Information, QStringLiteral("Insert CD"));
+    dialogs_.MsgBox(QStringLiteral("Please click ok after inserting another CD"),
+                    Dialogs::Buttons::Ok, Dialogs::Icon::Information, QStringLiteral("Insert CD"));
     Form_Load();
 }
 
@@ -371,8 +387,8 @@ void Dorvane::mnuTP_Click(bool checkedNow) {
     if (mVariables::RunInProgress)
         return;
     if (TrackList->Count() == 0) {
-        dialogs_.MsgBox(modNames::kNoTracksMessage, Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation,
-                        modGeneral::kAppTitle);
+        dialogs_.MsgBox(modNames::kNoTracksMessage, Dialogs::Buttons::Ok,
+                        Dialogs::Icon::Exclamation, modGeneral::kAppTitle);
         return;
     }
     if (wasChecked) {
@@ -381,12 +397,14 @@ void Dorvane::mnuTP_Click(bool checkedNow) {
                             Dialogs::Icon::Exclamation, modGeneral::kAppTitle);
             return;
         }
-        modSettings::WriteSetting(modSettings::kSection, modSettings::kIncludes, QStringLiteral("0"));
+        modSettings::WriteSetting(modSettings::kSection, modSettings::kIncludes,
+                                  QStringLiteral("0"));
         mnuTP->setChecked(false);
         for (int i = 0; i < TrackList->Count(); ++i)
             TrackList->SetItemText(i, modNames::BareName(TrackList->ItemText(i)));
     } else {
-        modSettings::WriteSetting(modSettings::kSection, modSettings::kIncludes, QStringLiteral("1"));
+        modSettings::WriteSetting(modSettings::kSection, modSettings::kIncludes,
+                                  QStringLiteral("1"));
         mnuTP->setChecked(true);
         for (int i = 0; i < TrackList->Count(); ++i)
             TrackList->SetItemText(i, modNames::NumberedName(TrackList->ItemText(i), i));

@@ -16,7 +16,7 @@ class frmSettings;
 
 class Dorvane : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     // startDrive: the drive text of a disc image named on the command line,
     // opened instead of the saved drive until Save stores a choice.
     explicit Dorvane(Dialogs& dialogs, QString startDrive = {});
@@ -29,11 +29,11 @@ public:
     // Recolours the label-buttons' shapes: 0 all white, 1 to 3 one of them blue.
     void DoColors(const int& valOpt);
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void BuildMenus();
     void BuildLabelButtons(QWidget* area);
     void SwitchDrive(int position);
@@ -67,8 +67,8 @@ private:
     QAction* mnuSelectAll = nullptr;
     QAction* mnuTP = nullptr;
     bool centred_ = false;
-    bool closePending_ = false;  // closed during an extraction run
+    bool closePending_ = false; // closed during an extraction run
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 };

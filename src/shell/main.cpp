@@ -39,12 +39,13 @@ int main(int argc, char** argv) {
     std::unique_ptr<QSocketNotifier> notifier;
     if (::pipe2(wake, O_CLOEXEC | O_NONBLOCK) == 0) {
         notifier = std::make_unique<QSocketNotifier>(wake[0], QSocketNotifier::Read);
-        QObject::connect(notifier.get(), &QSocketNotifier::activated, &window, [&window, fd = wake[0]] {
-            char bytes[16];
-            while (::read(fd, bytes, sizeof bytes) > 0) {
-            }
-            window.close();
-        });
+        QObject::connect(notifier.get(), &QSocketNotifier::activated, &window,
+                         [&window, fd = wake[0]] {
+                             char bytes[16];
+                             while (::read(fd, bytes, sizeof bytes) > 0) {
+                             }
+                             window.close();
+                         });
     }
     stopsignals::Install(wake[1]);
     window.show();

@@ -85,10 +85,9 @@ std::uintptr_t StackPointer(const void* context) {
     return static_cast<std::uintptr_t>(uc->uc_mcontext.sp);
 #else
     (void)uc;
-    return 0;  // no stack overflow told apart here
+    return 0; // no stack overflow told apart here
 #endif
 }
-
 
 // The program again, in report-only mode; waits until the box is closed.
 // A raw clone rather than fork(): fork runs the at-fork handlers, which take
@@ -123,9 +122,10 @@ void OnFault(int signal, siginfo_t* info, void* context) {
             ::pause();
     }
     FaultRecord record{};
-    record.ExceptionCode = FaultCodeFor(
-        signal, info->si_code, reinterpret_cast<std::uintptr_t>(info->si_addr), StackPointer(context));
-    record.ExceptionFlags = 1;  // not continuable
+    record.ExceptionCode =
+        FaultCodeFor(signal, info->si_code, reinterpret_cast<std::uintptr_t>(info->si_addr),
+                     StackPointer(context));
+    record.ExceptionFlags = 1; // not continuable
     record.ExceptionAddress = info->si_addr;
     const FaultText report = MyExceptionFilter({&record, context});
     modFiles::WriteAll(STDERR_FILENO, report.text, std::strlen(report.text));
@@ -142,7 +142,7 @@ void OnFault(int signal, siginfo_t* info, void* context) {
     ::raise(signal);
 }
 
-}  // namespace
+} // namespace
 
 FaultText ExceptionText(std::uint32_t code) {
     FaultText out{};
@@ -169,29 +169,42 @@ FaultText MyExceptionFilter(const FaultInfo& info) {
     return out;
 }
 
-std::uint32_t FaultCodeFor(int signal, int code, std::uintptr_t faultAddress, std::uintptr_t stackPointer) {
+std::uint32_t FaultCodeFor(int signal, int code, std::uintptr_t faultAddress,
+                           std::uintptr_t stackPointer) {
     switch (signal) {
     case SIGSEGV: {
         const bool nearStack = stackPointer != 0 && faultAddress + kStackReach >= stackPointer &&
                                faultAddress <= stackPointer + kStackReach;
         return nearStack ? kStackOverflow : kAccessViolation;
     }
-    case SIGBUS: return code == BUS_ADRALN ? kDatatypeMisalignment : kInPageError;
+    case SIGBUS:
+        return code == BUS_ADRALN ? kDatatypeMisalignment : kInPageError;
     case SIGFPE:
         switch (code) {
-        case FPE_INTDIV: return kIntDivideByZero;
-        case FPE_INTOVF: return kIntOverflow;
-        case FPE_FLTDIV: return kFltDivideByZero;
-        case FPE_FLTOVF: return kFltOverflow;
-        case FPE_FLTUND: return kFltUnderflow;
-        case FPE_FLTRES: return kFltInexactResult;
-        case FPE_FLTSUB: return kArrayBoundsExceeded;
-        default: return kFltInvalidOperation;
+        case FPE_INTDIV:
+            return kIntDivideByZero;
+        case FPE_INTOVF:
+            return kIntOverflow;
+        case FPE_FLTDIV:
+            return kFltDivideByZero;
+        case FPE_FLTOVF:
+            return kFltOverflow;
+        case FPE_FLTUND:
+            return kFltUnderflow;
+        case FPE_FLTRES:
+            return kFltInexactResult;
+        case FPE_FLTSUB:
+            return kArrayBoundsExceeded;
+        default:
+            return kFltInvalidOperation;
         }
     case SIGILL:
-        return code == ILL_PRVOPC || code == ILL_PRVREG ? kPrivilegedInstruction : kIllegalInstruction;
-    case SIGTRAP: return code == TRAP_TRACE ? kSingleStep : kBreakpoint;
-    default: return 0;
+        return code == ILL_PRVOPC || code == ILL_PRVREG ? kPrivilegedInstruction
+                                                        : kIllegalInstruction;
+    case SIGTRAP:
+        return code == TRAP_TRACE ? kSingleStep : kBreakpoint;
+    default:
+        return 0;
     }
 }
 
@@ -226,4 +239,4 @@ void RemoveFaultFilter() {
     g_saved.installed = false;
 }
 
-}  // namespace modErrHandler
+} // namespace modErrHandler

@@ -72,7 +72,8 @@ FaultText MyExceptionFilter(const FaultInfo& info);
 // The fault code for a signal, its si_code, the address it names and the
 // stack pointer at the fault: a SIGSEGV close to the stack pointer is the
 // stack running out, any other an access violation. 0 for other signals.
-std::uint32_t FaultCodeFor(int signal, int code, std::uintptr_t faultAddress, std::uintptr_t stackPointer);
+std::uint32_t FaultCodeFor(int signal, int code, std::uintptr_t faultAddress,
+                           std::uintptr_t stackPointer);
 
 // Installs the handlers (again: no change) on an alternate stack of their own,
 // so that a stack overflow is reported too; removing puts back what was there.
@@ -80,4 +81,4 @@ std::uint32_t FaultCodeFor(int signal, int code, std::uintptr_t faultAddress, st
 void InstallFaultFilter();
 void RemoveFaultFilter();
 
-}  // namespace modErrHandler
+} // namespace modErrHandler

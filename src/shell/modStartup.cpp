@@ -21,4 +21,4 @@ QString DefaultOutputFolder() {
     return QDir::homePath();
 }
 
-}  // namespace modStartup
+} // namespace modStartup

@@ -15,4 +15,4 @@ int DriveIndexForUnsaved(const QStringList& driveList, const QString& shownDrive
 // folder when there is none.
 QString DefaultOutputFolder();
 
-}  // namespace modStartup
+} // namespace modStartup

@@ -8,7 +8,7 @@
 
 class TrackListBox : public QListWidget {
     Q_OBJECT
-public:
+  public:
     explicit TrackListBox(QWidget* parent);
 
     int Count() const { return count(); }
@@ -24,13 +24,13 @@ public:
     int CurrentIndex() const { return currentRow(); }
     QStringList Texts() const;
 
-signals:
+  signals:
     // F3 pressed in the list while it holds at least one item.
     void renameKey();
     // Right button pressed; the position is global.
     void popupRequested(const QPoint& globalPos);
 
-protected:
+  protected:
     void focusInEvent(QFocusEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;

@@ -37,7 +37,7 @@ QComboBox* prefixList(QWidget* parent, const QString& name, const QRect& where) 
     return combo;
 }
 
-}  // namespace
+} // namespace
 
 frmChangeTrack* frmChangeTrack::Open(TrackListBox* trackList, const QAction* mnuTP) {
     if (g_open) {
@@ -56,7 +56,9 @@ frmChangeTrack* frmChangeTrack::Open(TrackListBox* trackList, const QAction* mnu
     return window;
 }
 
-frmChangeTrack* frmChangeTrack::Instance() { return g_open; }
+frmChangeTrack* frmChangeTrack::Instance() {
+    return g_open;
+}
 
 frmChangeTrack::frmChangeTrack(TrackListBox* trackList, const QAction* mnuTP)
     : QWidget(nullptr), trackList_(trackList), mnuTP_(mnuTP) {
@@ -72,8 +74,10 @@ frmChangeTrack::frmChangeTrack(TrackListBox* trackList, const QAction* mnuTP)
 
     Label1 = place(new QLabel(QStringLiteral("Current:"), this), QStringLiteral("Label1"),
                    twips::rect(120, 120, 615, 255));
-    txtCurrent = readOnlyField(this, QStringLiteral("txtCurrent"), twips::rect(840, 120, 2415, 285));
-    txtOldTrackNo = readOnlyField(this, QStringLiteral("txtOldTrackNo"), twips::rect(3360, 120, 375, 285));
+    txtCurrent =
+        readOnlyField(this, QStringLiteral("txtCurrent"), twips::rect(840, 120, 2415, 285));
+    txtOldTrackNo =
+        readOnlyField(this, QStringLiteral("txtOldTrackNo"), twips::rect(3360, 120, 375, 285));
     cboPrefix_0 = prefixList(this, QStringLiteral("cboPrefix_0"), twips::rect(3840, 120, 855, 315));
 
     Label2 = place(new QLabel(QStringLiteral("New:"), this), QStringLiteral("Label2"),
@@ -81,13 +85,15 @@ frmChangeTrack::frmChangeTrack(TrackListBox* trackList, const QAction* mnuTP)
     txtNew = place(new QLineEdit(this), QStringLiteral("txtNew"), twips::rect(840, 480, 3855, 285));
     // The number and prefix written on OK are the ones read at opening; they
     // are kept in hidden fields and never shown for editing.
-    txtTrackNo = readOnlyField(this, QStringLiteral("txtTrackNo"), twips::rect(3360, 480, 375, 285));
+    txtTrackNo =
+        readOnlyField(this, QStringLiteral("txtTrackNo"), twips::rect(3360, 480, 375, 285));
     txtTrackNo->hide();
     cboPrefix_1 = prefixList(this, QStringLiteral("cboPrefix_1"), twips::rect(3840, 480, 855, 315));
     cboPrefix_1->hide();
 
-    Shape1 = place(new Shape(this, QStringLiteral("Shape1"), Shape::Kind::RoundedRectangle, twips::kLightGrey),
-                   QStringLiteral("Shape1"), twips::rect(3840, 840, 855, 255));
+    Shape1 = place(
+        new Shape(this, QStringLiteral("Shape1"), Shape::Kind::RoundedRectangle, twips::kLightGrey),
+        QStringLiteral("Shape1"), twips::rect(3840, 840, 855, 255));
     Label3 = place(new LabelButton(this, QStringLiteral("Label3"), QStringLiteral("OK")),
                    QStringLiteral("Label3"), twips::rect(3840, 840, 855, 255));
     QFont okFont = sansSerif(9.75);
@@ -99,7 +105,8 @@ frmChangeTrack::frmChangeTrack(TrackListBox* trackList, const QAction* mnuTP)
 
     connect(Label3, &LabelButton::clicked, this, &frmChangeTrack::Label3_Click);
     connect(txtNew, &QLineEdit::returnPressed, this, &frmChangeTrack::Label3_Click);
-    connect(Label3, &LabelButton::pointerMoved, this, [this] { Shape1->setFillColor(twips::kWhite); });
+    connect(Label3, &LabelButton::pointerMoved, this,
+            [this] { Shape1->setFillColor(twips::kWhite); });
 }
 
 void frmChangeTrack::Fill(const QString& name) {
@@ -125,9 +132,10 @@ void frmChangeTrack::Label3_Click() {
     const int index = list ? list->CurrentIndex() : -1;
     if (index >= 0 && index < list->Count()) {
         const bool numbered = mnuTP_ && mnuTP_->isChecked();
-        list->SetItemText(index, numbered ? modNames::ComposeName(txtNew->text(), txtTrackNo->text(),
-                                                                  cboPrefix_1->currentText())
-                                          : txtNew->text());
+        list->SetItemText(index, numbered
+                                     ? modNames::ComposeName(txtNew->text(), txtTrackNo->text(),
+                                                             cboPrefix_1->currentText())
+                                     : txtNew->text());
     }
     close();
 }

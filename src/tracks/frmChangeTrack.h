@@ -17,7 +17,7 @@ class TrackListBox;
 
 class frmChangeTrack : public QWidget {
     Q_OBJECT
-public:
+  public:
     // Opens the window for the current item of trackList, or brings the open
     // one to the front unchanged. Nothing opens (nullptr) while the list has
     // no current item. mnuTP is the Track no/prefix option, read on OK.
@@ -25,11 +25,11 @@ public:
     // The open window, if any.
     static frmChangeTrack* Instance();
 
-protected:
+  protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     frmChangeTrack(TrackListBox* trackList, const QAction* mnuTP);
     void Fill(const QString& name);
     void Label3_Click();

@@ -23,9 +23,11 @@ using formlayout::sansSerif;
 
 enum Column { kTitle = 0, kTrack = 1, kPrefix = 2 };
 
-QString bare(QString text) { return text.remove(u' '); }
+QString bare(QString text) {
+    return text.remove(u' ');
+}
 
-}  // namespace
+} // namespace
 
 frmRenAll::frmRenAll(QWidget* owner, TrackListBox* trackList, const QAction* mnuTP)
     : QDialog(owner), trackList_(trackList), mnuTP_(mnuTP) {
@@ -42,7 +44,8 @@ frmRenAll::frmRenAll(QWidget* owner, TrackListBox* trackList, const QAction* mnu
     List1 = place(new QTreeWidget(this), QStringLiteral("List1"), twips::rect(0, 0, 5895, 2295));
     List1->setRootIsDecorated(false);
     List1->setItemsExpandable(false);
-    List1->setHeaderLabels({QStringLiteral("Filename"), QStringLiteral("Track"), QStringLiteral("Prefix")});
+    List1->setHeaderLabels(
+        {QStringLiteral("Filename"), QStringLiteral("Track"), QStringLiteral("Prefix")});
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
     List1->setSelectionBehavior(QAbstractItemView::SelectRows);
     List1->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -57,8 +60,8 @@ frmRenAll::frmRenAll(QWidget* owner, TrackListBox* trackList, const QAction* mnu
     // Only a choice from the list applies a prefix; typing in the field does not.
     auto* prefixList = new ListChoiceCombo(this, ListChoiceCombo::Typing::KeepsEntry);
     cboPrefix = place(prefixList, QStringLiteral("cboPrefix"), twips::rect(4800, 2400, 975, 315));
-    cboPrefix->addItems({QStringLiteral(" - CD1"), QStringLiteral(" - CD2"), QStringLiteral(" - CD3"),
-                         QStringLiteral(" - CD4")});
+    cboPrefix->addItems({QStringLiteral(" - CD1"), QStringLiteral(" - CD2"),
+                         QStringLiteral(" - CD3"), QStringLiteral(" - CD4")});
     cboPrefix->setEditText(QStringLiteral(" - CD1"));
 
     const QFont captionFont = [] {
@@ -66,12 +69,14 @@ frmRenAll::frmRenAll(QWidget* owner, TrackListBox* trackList, const QAction* mnu
         font.setPointSizeF(9.75);
         return font;
     }();
-    Shape1_1 = place(new Shape(this, QStringLiteral("Shape1_1"), Shape::Kind::RoundedRectangle, twips::kLightGrey),
+    Shape1_1 = place(new Shape(this, QStringLiteral("Shape1_1"), Shape::Kind::RoundedRectangle,
+                               twips::kLightGrey),
                      QStringLiteral("Shape1_1"), twips::rect(3720, 2880, 975, 255));
     Label2 = place(new LabelButton(this, QStringLiteral("Label2"), QStringLiteral("Cancel")),
                    QStringLiteral("Label2"), twips::rect(3720, 2880, 975, 255));
     Label2->setFont(captionFont);
-    Shape1_0 = place(new Shape(this, QStringLiteral("Shape1_0"), Shape::Kind::RoundedRectangle, twips::kLightGrey),
+    Shape1_0 = place(new Shape(this, QStringLiteral("Shape1_0"), Shape::Kind::RoundedRectangle,
+                               twips::kLightGrey),
                      QStringLiteral("Shape1_0"), twips::rect(4800, 2880, 975, 255));
     Label1 = place(new LabelButton(this, QStringLiteral("Label1"), QStringLiteral("OK")),
                    QStringLiteral("Label1"), twips::rect(4800, 2880, 975, 255));
@@ -149,9 +154,10 @@ void frmRenAll::Label1_Click() {
         trackList_->clear();
         for (int i = 0; i < List1->topLevelItemCount(); ++i) {
             const QTreeWidgetItem* row = List1->topLevelItem(i);
-            trackList_->AddItem(numbered ? modNames::ComposeName(row->text(kTitle), row->text(kTrack),
-                                                                 row->text(kPrefix))
-                                         : row->text(kTitle));
+            trackList_->AddItem(numbered
+                                    ? modNames::ComposeName(row->text(kTitle), row->text(kTrack),
+                                                            row->text(kPrefix))
+                                    : row->text(kTitle));
         }
     }
     accept();

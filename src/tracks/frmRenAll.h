@@ -18,17 +18,17 @@ class TrackListBox;
 
 class frmRenAll : public QDialog {
     Q_OBJECT
-public:
+  public:
     // mnuTP is the Track no/prefix option: it decides how the rows are read
     // from the names here and how names are written back on OK.
     frmRenAll(QWidget* owner, TrackListBox* trackList, const QAction* mnuTP);
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     void FillRows();
     void cboPrefix_Click(int index);
     void Label1_Click();

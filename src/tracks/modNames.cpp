@@ -18,7 +18,7 @@ QString PieceAt(const QStringList& pieces, qsizetype index) {
     return index >= 0 && index < pieces.size() ? pieces.at(index) : QString();
 }
 
-}  // namespace
+} // namespace
 
 QString TitleFromName(const QString& name) {
     return PieceAt(Pieces(name, QStringLiteral(" ")), 0);
@@ -50,13 +50,16 @@ QString ComposeName(const QString& title, const QString& trackNo, const QString&
 }
 
 bool ExcludeRefused(const QString& item0, const QString& item1) {
-    return item0.left(8) == QStringLiteral("Track 01") || item1.left(8) == QStringLiteral("Track 02");
+    return item0.left(8) == QStringLiteral("Track 01") ||
+           item1.left(8) == QStringLiteral("Track 02");
 }
 
-QString BareName(const QString& name) { return TitleFromName(name); }
+QString BareName(const QString& name) {
+    return TitleFromName(name);
+}
 
 QString NumberedName(const QString& text, int index) {
     return text + u' ' + QString::number(index + 1) + QStringLiteral(" - CD1");
 }
 
-}  // namespace modNames
+} // namespace modNames

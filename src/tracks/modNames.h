@@ -38,4 +38,4 @@ QString BareName(const QString& name);
 // number is written without leading zeros.
 QString NumberedName(const QString& text, int index);
 
-}  // namespace modNames
+} // namespace modNames

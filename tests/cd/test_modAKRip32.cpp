@@ -35,7 +35,7 @@ TEST(TableOfContents, AddressesTrackStartsAndCounts) {
         SetAddress(full, i, 150 + 1000 * static_cast<std::uint32_t>(i));
     EXPECT_EQ(TrackCount(full), 99);
     EXPECT_EQ(TrackStart(full, 1), 150);
-    EXPECT_EQ(TrackStart(full, 100), 99150);  // the lead-out: the end of track 99
+    EXPECT_EQ(TrackStart(full, 100), 99150); // the lead-out: the end of track 99
 
     // A zero entry ends the disc, whatever stands behind it.
     SetAddress(full, 5, 0);
@@ -44,4 +44,4 @@ TEST(TableOfContents, AddressesTrackStartsAndCounts) {
     EXPECT_EQ(TrackCount(full), 0);
 }
 
-}  // namespace
+} // namespace

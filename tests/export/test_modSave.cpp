@@ -7,10 +7,10 @@
 
 #include <csignal>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <gtest/gtest.h>
 
 using modSave::SaveTrackList;
 
@@ -22,14 +22,19 @@ const std::string kSecond = "Tom & Jerry <live> \"Caf\xC3\xA9\"";
 
 // The page; line 3 names the program that wrote it.
 std::string Page(bool asp, const std::string& rows) {
-    return std::string(asp ? "<%" : "<!--") + "\r\n'*************************\r\n"
-           "'Page created by: test_modSave 2.4\r\n'*************************" + (asp ? "%>" : "-->") +
+    return std::string(asp ? "<%" : "<!--") +
+           "\r\n'*************************\r\n"
+           "'Page created by: test_modSave 2.4\r\n'*************************" +
+           (asp ? "%>" : "-->") +
            "\r\n<html><head><title>Track list</title>\r\n<style>\r\n"
-           "body   {font-size: 11px; font-family: verdana; color: #000000}\r\n</style>\r\n</head>\r\n"
+           "body   {font-size: 11px; font-family: verdana; color: "
+           "#000000}\r\n</style>\r\n</head>\r\n"
            "<body bgcolor=\"#ffffff\">\r\n"
-           "<div align=center><font style=\"font-size: 18px; font-family: verdana; color: #000000\">Track List\r\n"
-           "<br><br><br>\r\n<table width=70% align=center border=0 cellpadding=5 cellspacing=0>\r\n" + rows +
-           "</table>\r\n</body></html>\r\n";
+           "<div align=center><font style=\"font-size: 18px; font-family: verdana; color: "
+           "#000000\">Track List\r\n"
+           "<br><br><br>\r\n<table width=70% align=center border=0 cellpadding=5 "
+           "cellspacing=0>\r\n" +
+           rows + "</table>\r\n</body></html>\r\n";
 }
 
 std::string Read(const std::string& path) {
@@ -37,19 +42,28 @@ std::string Read(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-}  // namespace
+} // namespace
 
 TEST(SaveTrackList, WritesWhatTheEndOfTheNameCallsForOverALongerFile) {
     const std::string txt = "Track 01 - CD1\r\n", own = "0 " + txt, second = kSecond + "\r\n";
     const std::string cell = "<tr><td width=100% align=left>", end = "</td></tr>\r\n";
     const std::string one = cell + "Track 01 - CD1" + end, two = one + cell + kSecond + end;
     const std::tuple<const char*, QStringList, std::string> cases[] = {
-        {"a.dv", {}, ""}, {"a.dv", kOne, own}, {"a.dv", kTwo, own + "1 " + second},
-        {"a.txt", {}, ""}, {"a.txt", kOne, txt}, {"a.txt", kTwo, txt + second},
-        {"a.html", {}, Page(false, "")}, {"a.html", kOne, Page(false, one)},
-        {"a.html", kTwo, Page(false, two)}, {"a.xhtml", kOne, Page(false, one)},
-        {"a.asp", {}, Page(true, "")}, {"a.asp", kOne, Page(true, one)}, {"a.asp", kTwo, Page(true, two)},
-        {"a.HTML", kOne, own}, {"a", kOne, own},  // the end of the name counts as it is written
+        {"a.dv", {}, ""},
+        {"a.dv", kOne, own},
+        {"a.dv", kTwo, own + "1 " + second},
+        {"a.txt", {}, ""},
+        {"a.txt", kOne, txt},
+        {"a.txt", kTwo, txt + second},
+        {"a.html", {}, Page(false, "")},
+        {"a.html", kOne, Page(false, one)},
+        {"a.html", kTwo, Page(false, two)},
+        {"a.xhtml", kOne, Page(false, one)},
+        {"a.asp", {}, Page(true, "")},
+        {"a.asp", kOne, Page(true, one)},
+        {"a.asp", kTwo, Page(true, two)},
+        {"a.HTML", kOne, own},
+        {"a", kOne, own}, // the end of the name counts as it is written
     };
     testsupport::TempFolder folder;
     for (const auto& [name, entries, expected] : cases) {
@@ -66,9 +80,10 @@ TEST(SaveTrackList, WritesWhatTheEndOfTheNameCallsForOverALongerFile) {
 
 TEST(SaveTrackList, AFileThatCannotBeWrittenIsNamedWithTheReason) {
     testsupport::TempFolder folder;
-    const QString gone = folder.qpath() + QStringLiteral("/gone/a.txt"), full = QStringLiteral("/dev/full");
+    const QString gone = folder.qpath() + QStringLiteral("/gone/a.txt"),
+                  full = QStringLiteral("/dev/full");
     ScriptedDialogs dialogs;
-    dialogs.saveNames = {gone, full};  // /dev/full opens, but every write fails
+    dialogs.saveNames = {gone, full}; // /dev/full opens, but every write fails
     SaveTrackList(dialogs, folder.qpath(), kTwo);
     SaveTrackList(dialogs, folder.qpath(), kTwo);
     ASSERT_EQ(dialogs.boxes.size(), 2u);
@@ -104,8 +119,10 @@ TEST(SaveTrackList, AFailedSaveKeepsTheOldFile) {
 // in place. Root may create files in any folder, so as root that case saves
 // as nobody.
 TEST(SaveTrackList, TheFilesPermissionsHoldNotTheFolders) {
-    const std::tuple<mode_t, mode_t, bool> cases[] = {  // folder, file, saved
-        {0755, 0444, false}, {0555, 0666, true}, {0555, 0444, false}};
+    const std::tuple<mode_t, mode_t, bool> cases[] = {// folder, file, saved
+                                                      {0755, 0444, false},
+                                                      {0555, 0666, true},
+                                                      {0555, 0444, false}};
     for (const auto& [folderMode, fileMode, saved] : cases) {
         testsupport::TempFolder folder;
         const std::string list = folder.file("a.txt");
@@ -120,9 +137,12 @@ TEST(SaveTrackList, TheFilesPermissionsHoldNotTheFolders) {
         ASSERT_TRUE(!drop || ::seteuid(0) == 0);
         ::chmod(folder.path().c_str(), 0700);
         const std::string what = std::to_string(folderMode) + " " + std::to_string(fileMode);
-        EXPECT_EQ(Read(list), saved ? "Track 01 - CD1\r\n" : "an old list, longer than the new one") << what;
+        EXPECT_EQ(Read(list), saved ? "Track 01 - CD1\r\n" : "an old list, longer than the new one")
+            << what;
         ASSERT_EQ(dialogs.boxes.size(), 1u);
-        EXPECT_EQ(dialogs.boxes[0].icon, saved ? Dialogs::Icon::Information : Dialogs::Icon::Exclamation) << what;
+        EXPECT_EQ(dialogs.boxes[0].icon,
+                  saved ? Dialogs::Icon::Information : Dialogs::Icon::Exclamation)
+            << what;
         struct stat st {};
         EXPECT_TRUE(::stat(list.c_str(), &st) == 0 && (st.st_mode & 07777) == fileMode) << what;
     }

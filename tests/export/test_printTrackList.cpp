@@ -20,8 +20,9 @@ QString PdfTexts(const QByteArray& pdf) {
     QString texts;
     for (const auto& m : QRegularExpression(QStringLiteral("(?s)stream\r?\n(.*?)endstream"))
                              .globalMatch(QString::fromLatin1(pdf))) {
-        if (m.captured(1).startsWith(QLatin1Char('\x78')))  // zlib: qUncompress wants a size first
-            pages << QString::fromLatin1(qUncompress(QByteArray("\0\0\1\0", 4) + m.captured(1).toLatin1()));
+        if (m.captured(1).startsWith(QLatin1Char('\x78'))) // zlib: qUncompress wants a size first
+            pages << QString::fromLatin1(
+                qUncompress(QByteArray("\0\0\1\0", 4) + m.captured(1).toLatin1()));
         QMap<uint, QChar>& map = maps.emplace_back();
         for (const auto& r : QRegularExpression(QStringLiteral("<(\\w+)> <\\w+> \\[([^\\]]*)\\]"))
                                  .globalMatch(m.captured(1))) {
@@ -32,18 +33,19 @@ QString PdfTexts(const QByteArray& pdf) {
     }
     for (const auto& map : maps)
         for (const QString& page : pages) {
-            for (const auto& g : QRegularExpression(QStringLiteral("<(\\w{4})> Tj")).globalMatch(page))
+            for (const auto& g :
+                 QRegularExpression(QStringLiteral("<(\\w{4})> Tj")).globalMatch(page))
                 texts += map.value(g.captured(1).toUInt(nullptr, 16));
             texts += QLatin1Char('|');
         }
-    return texts.replace(QLatin1Char('\t'), QLatin1Char(' '));  // Qt maps the space glyph to a tab
+    return texts.replace(QLatin1Char('\t'), QLatin1Char(' ')); // Qt maps the space glyph to a tab
 }
 
-}  // namespace
+} // namespace
 
 class PrintTrackListTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void printingToPdfHoldsTheList() {
         testsupport::FreshProgram fresh;
         ScriptedDialogs dialogs;
@@ -54,7 +56,7 @@ private slots:
         dialogs.printerChoices = {false, true};
         dialogs.onPrinter = [&](QPrinter& printer) { printer.setOutputFileName(pdf); };
         QAction* print = testsupport::child<QAction>(&w, "mnuPrint");
-        print->trigger();  // cancelled
+        print->trigger(); // cancelled
         QVERIFY(!QFile::exists(pdf));
         print->trigger();
         QCOMPARE(dialogs.printTitles, QStringList(2, QStringLiteral("Print Track List")));
@@ -62,7 +64,7 @@ private slots:
         QFile file(pdf);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray bytes = file.readAll();
-        QCOMPARE(bytes.count("/Type /Page\n"), 2);  // the list runs on to a second page
+        QCOMPARE(bytes.count("/Type /Page\n"), 2); // the list runs on to a second page
         const QString texts = PdfTexts(bytes);
         for (const QString& name : QStringList(QStringLiteral("Track List")) + w.TrackList->Texts())
             QVERIFY2(texts.contains(name), qPrintable(name));

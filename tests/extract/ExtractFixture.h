@@ -13,15 +13,15 @@
 
 #include <csignal>
 #include <fstream>
-#include <sys/resource.h>
 #include <functional>
 #include <iterator>
+#include <sys/resource.h>
 
 namespace extracttest {
 
 struct FakeProgress : ProgressHost {
     QStringList statuses;
-    std::vector<float> done;  // sectors done, at each update
+    std::vector<float> done; // sectors done, at each update
     int shown = 0, open = 0;
     std::function<void()> onEvents = [] {};
 
@@ -29,9 +29,13 @@ struct FakeProgress : ProgressHost {
         FakeProgress& host;
         explicit Window(FakeProgress& h) : host(h) { ++host.shown, ++host.open; }
         ~Window() override { --host.open; }
-        void ChangeProgress(const QString& s, float n, float) override { host.statuses << s, host.done.push_back(n); }
+        void ChangeProgress(const QString& s, float n, float) override {
+            host.statuses << s, host.done.push_back(n);
+        }
     };
-    std::unique_ptr<ProgressWindow> ShowProgress() override { return std::make_unique<Window>(*this); }
+    std::unique_ptr<ProgressWindow> ShowProgress() override {
+        return std::make_unique<Window>(*this);
+    }
     void DoEvents() override { onEvents(); }
 };
 
@@ -54,7 +58,8 @@ inline std::string ReadAll(const std::string& path) {
 
 // The 44-byte header for `bytes` of CD audio, spelt out so that it is checked.
 inline std::string WavHeader(std::int32_t bytes) {
-    std::string h("RIFF....WAVEfmt \x10\0\0\0\x01\0\x02\0\x44\xac\0\0\x10\xb1\x02\0\x04\0\x10\0data....", 44);
+    std::string h(
+        "RIFF....WAVEfmt \x10\0\0\0\x01\0\x02\0\x44\xac\0\0\x10\xb1\x02\0\x04\0\x10\0data....", 44);
     for (std::size_t i = 0; i < 4; ++i)
         h[4 + i] = char((bytes + 36) >> 8 * i), h[40 + i] = char(bytes >> 8 * i);
     return h;
@@ -69,9 +74,11 @@ struct OpenDisc {
     FakeProgress progress;
 
     explicit OpenDisc(std::vector<std::int32_t> lengths)
-        : plan{std::move(lengths), 7, false}, images({discmaker::WriteCueBin(folder.path(), "disc", plan)}) {
+        : plan{std::move(lengths), 7, false},
+          images({discmaker::WriteCueBin(folder.path(), "disc", plan)}) {
         Reset();
-        if (!modAKRip32::OpenCD(int(modAKRip32::DriveListTexts().indexOf(QStringLiteral("IMAGE disc.cue")))))
+        if (!modAKRip32::OpenCD(
+                int(modAKRip32::DriveListTexts().indexOf(QStringLiteral("IMAGE disc.cue")))))
             throw std::runtime_error("cannot open the test disc");
     }
     ~OpenDisc() { Reset(); }
@@ -85,11 +92,14 @@ struct OpenDisc {
     std::string Audio(std::int32_t from, std::int32_t to) const {
         std::string bytes(std::size_t(to - from) * 2352, '\0');
         for (std::int32_t s = from; s < to; ++s)
-            discmaker::FillSector(plan, s, reinterpret_cast<unsigned char*>(&bytes[std::size_t(s - from) * 2352]));
+            discmaker::FillSector(
+                plan, s, reinterpret_cast<unsigned char*>(&bytes[std::size_t(s - from) * 2352]));
         return bytes;
     }
-    std::string Wav(int from, int to) const { return WavHeader((to - from) * 2352) + Audio(from, to); }
+    std::string Wav(int from, int to) const {
+        return WavHeader((to - from) * 2352) + Audio(from, to);
+    }
     QString Out(const std::string& name) const { return QString::fromStdString(folder.file(name)); }
 };
 
-}  // namespace extracttest
+} // namespace extracttest

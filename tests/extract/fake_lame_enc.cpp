@@ -7,10 +7,16 @@
 
 using namespace lame_enc;
 
-FAKE_EXPORT std::uint32_t beInitStream(BE_CONFIG*, std::uint32_t*, std::uint32_t*, HBE_STREAM*) { return 7; }
-FAKE_EXPORT std::uint32_t beEncodeChunk(HBE_STREAM, std::uint32_t, const std::int16_t*, std::uint8_t*,
-                                        std::uint32_t*) {
+FAKE_EXPORT std::uint32_t beInitStream(BE_CONFIG*, std::uint32_t*, std::uint32_t*, HBE_STREAM*) {
+    return 7;
+}
+FAKE_EXPORT std::uint32_t beEncodeChunk(HBE_STREAM, std::uint32_t, const std::int16_t*,
+                                        std::uint8_t*, std::uint32_t*) {
     return 4;
 }
-FAKE_EXPORT std::uint32_t beDeinitStream(HBE_STREAM, std::uint8_t*, std::uint32_t*) { return 4; }
-FAKE_EXPORT std::uint32_t beCloseStream(HBE_STREAM) { return 4; }
+FAKE_EXPORT std::uint32_t beDeinitStream(HBE_STREAM, std::uint8_t*, std::uint32_t*) {
+    return 4;
+}
+FAKE_EXPORT std::uint32_t beCloseStream(HBE_STREAM) {
+    return 4;
+}

@@ -23,7 +23,7 @@ using testsupport::child;
 class ProgressTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     // The bar starts full, as designed, then covers the share done. Cancel,
     // by label, image or the frame's close, sets the flag; the window stays.
     void showsTheShareDoneAndTakesCancel() {
@@ -34,21 +34,32 @@ private slots:
         const int inner = child<QFrame>(&w, "picProgress1")->contentsRect().width();
         const QWidget* bar = child<QWidget>(&w, "picProgress2");
         QVERIFY(inner == twips::px(5115) && bar->width() == inner);
-        const struct { float cur, tot; const char *locale, *percent; int width; } rows[] = {
-            {26, 52, "C", "50.00", (inner + 1) / 2}, {5.5f, 100, "C", "05.50", qRound(inner * 0.055)},
-            {1, 3, "de_DE", "33,33", qRound(inner / 3.0)}, {1, 3, "C", "33.33", qRound(inner / 3.0)}};
-        for (const auto& r : rows) {  // C last, so that it stays the default
+        const struct {
+            float cur, tot;
+            const char *locale, *percent;
+            int width;
+        } rows[] = {{26, 52, "C", "50.00", (inner + 1) / 2},
+                    {5.5f, 100, "C", "05.50", qRound(inner * 0.055)},
+                    {1, 3, "de_DE", "33,33", qRound(inner / 3.0)},
+                    {1, 3, "C", "33.33", qRound(inner / 3.0)}};
+        for (const auto& r : rows) { // C last, so that it stays the default
             QLocale::setDefault(QLocale(QString::fromLatin1(r.locale)));
             w.ChangeProgress(QStringLiteral("Extracting: Song.wav"), r.cur, r.tot);
             const QString caption = QStringLiteral("Progress %1 %").arg(QLatin1String(r.percent));
-            QVERIFY2(w.windowTitle() == caption && bar->width() == r.width, qPrintable(w.windowTitle()));
+            QVERIFY2(w.windowTitle() == caption && bar->width() == r.width,
+                     qPrintable(w.windowTitle()));
         }
         QCOMPARE(child<QLabel>(&w, "lblStatus")->text(), QStringLiteral("Extracting: Song.wav"));
 
         auto* label = child<LabelButton>(&w, "Label1");
         const std::function<void()> cancels[] = {
-            [&] { QTest::mouseClick(label, Qt::LeftButton), QTest::mouseClick(label, Qt::LeftButton); },
-            [&] { QTest::mouseClick(child<LabelButton>(&w, "Image1"), Qt::LeftButton, {}, QPoint(3, 3)); },
+            [&] {
+                QTest::mouseClick(label, Qt::LeftButton), QTest::mouseClick(label, Qt::LeftButton);
+            },
+            [&] {
+                QTest::mouseClick(child<LabelButton>(&w, "Image1"), Qt::LeftButton, {},
+                                  QPoint(3, 3));
+            },
             [&] { w.close(); }};
         for (const auto& cancel : cancels) {
             mVariables::CancelRequested = false;
@@ -57,28 +68,31 @@ private slots:
         }
         QTest::mouseMove(label);
         const QColor over = child<Shape>(&w, "Shape1")->fillColor();
-        QTest::mouseMove(&w, QPoint(5, w.height() - 5));  // onto the bare window
+        QTest::mouseMove(&w, QPoint(5, w.height() - 5)); // onto the bare window
         QVERIFY(over == twips::kRed && child<Shape>(&w, "Shape1")->fillColor() == twips::kWhite);
     }
 
     void closingTheMainWindowEndsTheRunWithAValidFile() {
         testsupport::FreshProgram fresh;
         extracttest::OpenDisc disc({200, 100});
-        QVERIFY(modSettings::WriteSetting(modSettings::kSection, modSettings::kDrive, QStringLiteral("IMAGE disc.cue")));
+        QVERIFY(modSettings::WriteSetting(modSettings::kSection, modSettings::kDrive,
+                                          QStringLiteral("IMAGE disc.cue")));
         Dorvane w(disc.dialogs);
         w.show();
         w.Settings()->optWAV->setChecked(true);
         w.Settings()->txtOutPath->setText(disc.folder.qpath());
         for (int i : {0, 1})
             w.TrackList->SetChecked(i, true);
-        w.TrackList->SetItemText(1, QStringLiteral("Outro"));  // a reload would undo it
+        w.TrackList->SetItemText(1, QStringLiteral("Outro")); // a reload would undo it
         QTimer::singleShot(0, &w, [&] {
             for (const char* command : {"mnurefresh", "mnuClear", "mnuRenAll", "mnuTP"})
                 child<QAction>(&w, command)->trigger();
             emit w.Settings()->driveChosen(0);
-            QTest::mouseClick(child<LabelButton>(&w, "Label1"), Qt::LeftButton);  // a second Extract
-            QVERIFY(child<frmProgress>(&w, "frmProgress")->isVisible() && !w.Settings()->DriveList->isEnabled());
-            QCOMPARE(w.TrackList->Texts(), (QStringList{QStringLiteral("Track 01 - CD1"), QStringLiteral("Outro")}));
+            QTest::mouseClick(child<LabelButton>(&w, "Label1"), Qt::LeftButton); // a second Extract
+            QVERIFY(child<frmProgress>(&w, "frmProgress")->isVisible() &&
+                    !w.Settings()->DriveList->isEnabled());
+            QCOMPARE(w.TrackList->Texts(),
+                     (QStringList{QStringLiteral("Track 01 - CD1"), QStringLiteral("Outro")}));
             QVERIFY(child<QAction>(&w, "mnuTP")->isChecked() && disc.dialogs.boxes.empty() &&
                     w.findChildren<frmProgress*>().size() == 1);
             w.close();

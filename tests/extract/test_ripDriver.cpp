@@ -9,8 +9,8 @@
 #include "extract/modRip.h"
 #include "general/modFiles.h"
 
-#include <sys/stat.h>
 #include "tracks/modNames.h"
+#include <sys/stat.h>
 
 namespace {
 
@@ -33,8 +33,12 @@ struct Session : extracttest::OpenDisc, modRip::RipSource {
     modRip::EncoderChoices Encoder() override { return {QStringLiteral("160"), 1}; }
     void ShowSettings() override { ++settingsShown; }
     void Extract() { modRip::cmdRip_Click(*this, progress, dialogs); }
-    QStringList Files() const { return QDir(folder.qpath()).entryList({QStringLiteral("*.wav")}, QDir::Files); }
-    std::string File(int i) const { return extracttest::ReadAll(folder.file(names[i].toStdString() + ".wav")); }
+    QStringList Files() const {
+        return QDir(folder.qpath()).entryList({QStringLiteral("*.wav")}, QDir::Files);
+    }
+    std::string File(int i) const {
+        return extracttest::ReadAll(folder.file(names[i].toStdString() + ".wav"));
+    }
 };
 
 // Each ticked item, in list order, gets the sectors from its table entry to the
@@ -66,12 +70,16 @@ TEST(RipDriver, AnEmptyFolderIsToldPerTickedTrackAndCancelStopsTheRun) {
     ASSERT_EQ(run.dialogs.boxes.size(), 2u);
     for (const auto& box : run.dialogs.boxes)
         EXPECT_TRUE(box.text == QStringLiteral("Please select a valid output path") &&
-                    box.title == QStringLiteral("No output path specified") && box.icon == Dialogs::Icon::Information);
+                    box.title == QStringLiteral("No output path specified") &&
+                    box.icon == Dialogs::Icon::Information);
     EXPECT_TRUE(run.settingsShown == 2 && run.progress.shown == 0);
     run.outPath = run.folder.qpath();
-    run.progress.onEvents = [&run] { mVariables::CancelRequested = true, run.Extract(); };  // a second Extract waits
+    run.progress.onEvents = [&run] {
+        mVariables::CancelRequested = true, run.Extract();
+    }; // a second Extract waits
     run.Extract();
-    EXPECT_TRUE(run.Files() == QStringList{run.names[0] + QStringLiteral(".wav")} && run.File(0) == run.Wav(0, 30));
+    EXPECT_TRUE(run.Files() == QStringList{run.names[0] + QStringLiteral(".wav")} &&
+                run.File(0) == run.Wav(0, 30));
     run.progress.onEvents = [] {};
     run.Extract();
     EXPECT_EQ(run.Files().size(), 2);
@@ -87,7 +95,8 @@ TEST(RipDriver, WritesIntoAFolderWhoseNameIsNotUtf8) {
     run.outPath = modFiles::PathFromBytes(folder);
     run.Extract();
     EXPECT_TRUE(run.dialogs.boxes.empty() &&
-                extracttest::ReadAll((folder + "/Track 01 - CD1.wav").toStdString()) == run.Wav(0, 30));
+                extracttest::ReadAll((folder + "/Track 01 - CD1.wav").toStdString()) ==
+                    run.Wav(0, 30));
 }
 
-}  // namespace
+} // namespace

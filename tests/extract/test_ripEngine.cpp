@@ -14,13 +14,13 @@
 
 #include "ExtractFixture.h"
 #include "engine/RipEngine.h"
-#include "extract/WindowRun.h"
-#include "output/Mp3Encoder.h"
-#include "output/WavEncoder.h"
 #include "engine/StopSignals.h"
+#include "extract/WindowRun.h"
 #include "extract/modMP3.h"
 #include "extract/modRip.h"
 #include "extract/modWAV.h"
+#include "output/Mp3Encoder.h"
+#include "output/WavEncoder.h"
 
 namespace {
 
@@ -35,7 +35,8 @@ struct Rip : OpenDisc {
         std::vector<windowrun::Track> tracks;
         for (int i = 0; i < int(plan.trackSectors.size()); ++i)
             tracks.push_back({i + 1, Start(i), Start(i + 1),
-                              QString::fromStdString(folder.file(sub) + "/Track 0" + std::to_string(i + 1) + extension)});
+                              QString::fromStdString(folder.file(sub) + "/Track 0" +
+                                                     std::to_string(i + 1) + extension)});
         return tracks;
     }
     // Every entry of the folder, hidden ones too, with its bytes.
@@ -50,7 +51,8 @@ struct Rip : OpenDisc {
     QStringList Boxes(const std::string& sub) const {
         QStringList texts;
         for (const auto& box : dialogs.boxes)
-            texts << QString(box.text).replace(QString::fromStdString(folder.file(sub)), QStringLiteral("<out>"));
+            texts << QString(box.text).replace(QString::fromStdString(folder.file(sub)),
+                                               QStringLiteral("<out>"));
         return texts;
     }
 };
@@ -59,7 +61,8 @@ struct Rip : OpenDisc {
 // whose first progress update triggers it.
 std::function<void()> OnTrack(Rip& run, const char* when, std::function<void()> act) {
     return [&run, when, act] {
-        if (!run.progress.statuses.isEmpty() && run.progress.statuses.last().contains(QLatin1String(when)))
+        if (!run.progress.statuses.isEmpty() &&
+            run.progress.statuses.last().contains(QLatin1String(when)))
             act();
     };
 }
@@ -70,13 +73,19 @@ TEST(RipEngine, FourJobsLeaveTheFilesAndMessagesOfOne) {
     const struct Scenario {
         const char* name;
         bool mp3;
-        std::function<void(Rip&)> arm;  // run before each of the two runs
-        std::function<void(Rip&, const std::map<std::string, std::string>&, const QStringList&)> check;
+        std::function<void(Rip&)> arm; // run before each of the two runs
+        std::function<void(Rip&, const std::map<std::string, std::string>&, const QStringList&)>
+            check;
     } scenarios[] = {
         {"plain", true, [](Rip&) {},
-         [](Rip&, const auto& files, const QStringList& boxes) { EXPECT_TRUE(files.size() == 6 && boxes.empty()); }},
+         [](Rip&, const auto& files, const QStringList& boxes) {
+             EXPECT_TRUE(files.size() == 6 && boxes.empty());
+         }},
         {"cancel in track 3", true,
-         [](Rip& r) { r.progress.onEvents = OnTrack(r, "Track 03", [] { mVariables::CancelRequested = true; }); },
+         [](Rip& r) {
+             r.progress.onEvents =
+                 OnTrack(r, "Track 03", [] { mVariables::CancelRequested = true; });
+         },
          [](Rip& r, const auto& files, const QStringList& boxes) {
              // Nothing of 4 and 6, and the older 5 is kept. Track 3 may have
              // run ahead before it became current: it holds whole blocks, as
@@ -87,29 +96,34 @@ TEST(RipEngine, FourJobsLeaveTheFilesAndMessagesOfOne) {
              for (std::int32_t end = r.Start(2) + 26; end < r.Start(3) + 26 && !found; end += 26) {
                  std::int32_t start = r.Start(2);
                  r.progress.onEvents = [] {};
-                 modMP3::RipTrackMp3(r.Out("prefix.mp3"), start, std::min(end, r.Start(3)), modRip::MakeEncoderConfig({QStringLiteral("160"), 1}),
+                 modMP3::RipTrackMp3(r.Out("prefix.mp3"), start, std::min(end, r.Start(3)),
+                                     modRip::MakeEncoderConfig({QStringLiteral("160"), 1}),
                                      r.progress, r.dialogs);
                  found = ReadAll(r.folder.file("prefix.mp3")) == files.at("Track 03.mp3");
              }
              EXPECT_TRUE(found);
          }},
-        {"read failure ahead", true,
-         [](Rip& r) { akrip::testing::FailReads(r.Start(3) + 30, 3); },
+        {"read failure ahead", true, [](Rip& r) { akrip::testing::FailReads(r.Start(3) + 30, 3); },
          [](Rip& r, const auto& files, const QStringList& boxes) {
              EXPECT_EQ(files.size(), 6u);
              ASSERT_EQ(boxes.size(), 1);
-             const QString text = QStringLiteral("Track 4 could not be read at sector %1, so \"Track 04.mp3\"");
+             const QString text =
+                 QStringLiteral("Track 4 could not be read at sector %1, so \"Track 04.mp3\"");
              EXPECT_TRUE(boxes[0].startsWith(text.arg(r.Start(3) + 26))) << boxes[0].toStdString();
          }},
         {"full disk ahead", true, [](Rip&) {},
          [](Rip&, const auto& files, const QStringList& boxes) {
              // Track 4 keeps what was written, and nothing after it is left.
-             EXPECT_TRUE(files.size() == 5 && files.count("Track 04.mp3") == 1 && files.count("Track 06.mp3") == 0);
+             EXPECT_TRUE(files.size() == 5 && files.count("Track 04.mp3") == 1 &&
+                         files.count("Track 06.mp3") == 0);
              ASSERT_EQ(boxes.size(), 1);
-             EXPECT_TRUE(boxes[0].contains(QLatin1String("<out>/Track 04.mp3"))) << boxes[0].toStdString();
+             EXPECT_TRUE(boxes[0].contains(QLatin1String("<out>/Track 04.mp3")))
+                 << boxes[0].toStdString();
          }},
         {"window closed in track 2", false,
-         [](Rip& r) { r.progress.onEvents = OnTrack(r, "Track 02", [] { mVariables::StopRequested = true; }); },
+         [](Rip& r) {
+             r.progress.onEvents = OnTrack(r, "Track 02", [] { mVariables::StopRequested = true; });
+         },
          [](Rip& r, const auto& files, const QStringList& boxes) {
              // Track 2 ends after a block, with a header that says so.
              const std::string& wav = files.at("Track 02.wav");
@@ -124,14 +138,17 @@ TEST(RipEngine, FourJobsLeaveTheFilesAndMessagesOfOne) {
             Rip run(lengths);
             const std::string sub = "j" + std::to_string(jobs);
             QDir().mkpath(QString::fromStdString(run.folder.file(sub)));
-            std::ofstream(run.folder.file(sub + "/Track 05." + (s.mp3 ? "mp3" : "wav"))) << "an older file";
+            std::ofstream(run.folder.file(sub + "/Track 05." + (s.mp3 ? "mp3" : "wav")))
+                << "an older file";
             s.arm(run);
-            const windowrun::Choices choices{s.mp3, modRip::MakeEncoderConfig({QStringLiteral("160"), 1}), jobs};
+            const windowrun::Choices choices{
+                s.mp3, modRip::MakeEncoderConfig({QStringLiteral("160"), 1}), jobs};
             {
                 std::optional<extracttest::FileSizeLimit> limit;
                 if (std::string_view(s.name) == "full disk ahead")
                     limit.emplace(30000);
-                windowrun::Run(run.Tracks(sub, s.mp3 ? ".mp3" : ".wav"), choices, run.progress, run.dialogs);
+                windowrun::Run(run.Tracks(sub, s.mp3 ? ".mp3" : ".wav"), choices, run.progress,
+                               run.dialogs);
             }
             EXPECT_EQ(run.progress.open, 0);
             results[jobs == 4] = run.Files(sub);
@@ -140,7 +157,8 @@ TEST(RipEngine, FourJobsLeaveTheFilesAndMessagesOfOne) {
                 s.check(run, results[1], boxes[1]);
         }
         // Where the current track ends depends on how far it ran ahead.
-        const std::string cut = s.name == std::string_view("cancel in track 3") ? "Track 03.mp3" : "Track 02.wav";
+        const std::string cut =
+            s.name == std::string_view("cancel in track 3") ? "Track 03.mp3" : "Track 02.wav";
         results[0].erase(cut), results[1].erase(cut);
         EXPECT_TRUE(results[0] == results[1]) << s.name;
         EXPECT_EQ(boxes[0], boxes[1]) << s.name;
@@ -151,16 +169,18 @@ TEST(RipEngine, FourJobsLeaveTheFilesAndMessagesOfOne) {
 // name a third track has, and one box says so.
 TEST(RipEngine, ClashingNamesAreNumbered) {
     std::vector<windowrun::Track> tracks{{1, 0, 1, QStringLiteral("/o/Track.wav")},
-                                      {2, 1, 2, QStringLiteral("/o/Track (2).wav")},
-                                      {3, 2, 3, QStringLiteral("/o/Track.wav")},
-                                      {4, 3, 4, QStringLiteral("/o/Track.wav")}};
+                                         {2, 1, 2, QStringLiteral("/o/Track (2).wav")},
+                                         {3, 2, 3, QStringLiteral("/o/Track.wav")},
+                                         {4, 3, 4, QStringLiteral("/o/Track.wav")}};
     const QString text = modRip::RenameClashes(tracks, QStringLiteral(".wav"));
     QStringList names;
     for (const auto& t : tracks)
         names << t.fileName;
-    EXPECT_EQ(names, (QStringList{QStringLiteral("/o/Track.wav"), QStringLiteral("/o/Track (2).wav"),
-                                  QStringLiteral("/o/Track (3).wav"), QStringLiteral("/o/Track (4).wav")}));
-    EXPECT_TRUE(text.contains(QLatin1String("Track 3: \"Track (3).wav\"")) && text.contains(QLatin1String("Track 4")) &&
+    EXPECT_EQ(names, (QStringList{
+                         QStringLiteral("/o/Track.wav"), QStringLiteral("/o/Track (2).wav"),
+                         QStringLiteral("/o/Track (3).wav"), QStringLiteral("/o/Track (4).wav")}));
+    EXPECT_TRUE(text.contains(QLatin1String("Track 3: \"Track (3).wav\"")) &&
+                text.contains(QLatin1String("Track 4")) &&
                 !text.contains(QLatin1String("Track 2:")))
         << text.toStdString();
 }
@@ -187,7 +207,8 @@ TEST(RipEngine, ASignalNeverLeavesAFileThatClaimsMoreThanItHolds) {
                 for (int i = 0; i < 20000 && !mVariables::StopRequested; ++i)
                     usleep(500);
             };
-            windowrun::Run({{1, 0, 2000, QString::fromStdString(out)}}, choices, disc.progress, disc.dialogs);
+            windowrun::Run({{1, 0, 2000, QString::fromStdString(out)}}, choices, disc.progress,
+                           disc.dialogs);
             _exit(stopsignals::Received() == signal ? 0 : 1);
         }
         char byte = 0;
@@ -197,7 +218,7 @@ TEST(RipEngine, ASignalNeverLeavesAFileThatClaimsMoreThanItHolds) {
         waitpid(child, &status, 0);
         close(ready[0]), close(ready[1]);
         const QStringList entries = QDir(disc.folder.qpath()).entryList(QDir::Files | QDir::Hidden);
-        ASSERT_EQ(entries.size(), 3) << signal;  // the disc's sheet and BIN, and t.wav
+        ASSERT_EQ(entries.size(), 3) << signal; // the disc's sheet and BIN, and t.wav
         const std::string wav = ReadAll(out);
         if (signal == SIGKILL) {
             EXPECT_EQ(wav, "an older file");
@@ -219,23 +240,28 @@ TEST(RipEngine, OneReaderInTrackOrderLeavesTheSameFiles) {
         akrip::testing::FailReads(disc.Start(1) + 30, 3);
         std::vector<ripengine::Job> jobs;
         for (int i = 0; i < 3; ++i)
-            jobs.push_back({i + 1, disc.Start(i), disc.Start(i + 1), disc.Out(std::to_string(i) + ".wav")});
+            jobs.push_back(
+                {i + 1, disc.Start(i), disc.Start(i + 1), disc.Out(std::to_string(i) + ".wav")});
         ripengine::Options options;
         options.jobs = 3;
         options.handle = modAKRip32::Drive().CDHandle;
         options.oneReader = oneReader;
-        ripengine::RipEngine engine(jobs, [](const ripengine::Job&) { return ripengine::MakeWavEncoder(); }, options);
+        ripengine::RipEngine engine(
+            jobs, [](const ripengine::Job&) { return ripengine::MakeWavEncoder(); }, options);
         engine.Start();
         for (int i = 0; i < 3; ++i) {
             int error = 0;
             EXPECT_TRUE(engine.Land(i, error)) << error;
             const ripengine::JobStatus st = engine.Status(i);
-            EXPECT_EQ(st.outcome, i == 1 ? ripengine::Outcome::ReadFailed : ripengine::Outcome::Complete) << i;
+            EXPECT_EQ(st.outcome,
+                      i == 1 ? ripengine::Outcome::ReadFailed : ripengine::Outcome::Complete)
+                << i;
             const std::int32_t end = i == 1 ? disc.Start(1) + 26 : disc.Start(i + 1);
-            EXPECT_TRUE(ReadAll(disc.folder.file(std::to_string(i) + ".wav")) == disc.Wav(disc.Start(i), end))
+            EXPECT_TRUE(ReadAll(disc.folder.file(std::to_string(i) + ".wav")) ==
+                        disc.Wav(disc.Start(i), end))
                 << oneReader << " " << i;
         }
     }
 }
 
-}  // namespace
+} // namespace

@@ -11,19 +11,20 @@
 #include "extract/modMP3.h"
 #include "extract/modRip.h"
 
-#include <unistd.h>
 #include "general/modGeneral.h"
+#include <unistd.h>
 
 namespace {
 
 using extracttest::OpenDisc;
 using extracttest::ReadAll;
 
-lame_enc::BE_CONFIG Config(const char* bitrate = "160", int quality = 1) {  // 1 is "Normal"
+lame_enc::BE_CONFIG Config(const char* bitrate = "160", int quality = 1) { // 1 is "Normal"
     return modRip::MakeEncoderConfig({QString::fromLatin1(bitrate), quality});
 }
 
-std::string Encode(OpenDisc& disc, std::int32_t& start, std::int32_t end, const lame_enc::BE_CONFIG& config) {
+std::string Encode(OpenDisc& disc, std::int32_t& start, std::int32_t end,
+                   const lame_enc::BE_CONFIG& config) {
     modMP3::RipTrackMp3(disc.Out("t.mp3"), start, end, config, disc.progress, disc.dialogs);
     return ReadAll(disc.folder.file("t.mp3"));
 }
@@ -33,7 +34,10 @@ std::string Encode(OpenDisc& disc, std::int32_t& start, std::int32_t end, const 
 // audio back. A Cancel while the track's first block is on screen ends it
 // after that block (the job is held there until the window has seen it).
 TEST(RipTrackMp3, EncodesLikeTheLameCommandAndCancelEndsTheTrackAfterItsBlock) {
-    const struct { bool cancel; std::int32_t frames, encoded; } cases[] = {{false, 300, 300}, {true, 100, 26}};
+    const struct {
+        bool cancel;
+        std::int32_t frames, encoded;
+    } cases[] = {{false, 300, 300}, {true, 100, 26}};
     for (const auto& c : cases) {
         OpenDisc disc({50, c.frames});
         const std::int32_t from = disc.Start(1);
@@ -47,17 +51,23 @@ TEST(RipTrackMp3, EncodesLikeTheLameCommandAndCancelEndsTheTrackAfterItsBlock) {
                     usleep(500);
             };
             std::vector<std::int32_t> encoded;
-            windowrun::Run({{2, from, disc.Start(2), disc.Out("t.mp3")}}, choices, disc.progress, disc.dialogs, &encoded);
+            windowrun::Run({{2, from, disc.Start(2), disc.Out("t.mp3")}}, choices, disc.progress,
+                           disc.dialogs, &encoded);
             start += encoded.at(0);
             mp3 = ReadAll(disc.folder.file("t.mp3"));
         } else {
             mp3 = Encode(disc, start, disc.Start(2), Config());
         }
-        EXPECT_TRUE(start == from + c.encoded && disc.dialogs.boxes.empty() && disc.progress.open == 0) << start - from;
-        const std::string pcm = disc.Audio(from, from + c.encoded), raw = disc.folder.file("in.raw");
+        EXPECT_TRUE(start == from + c.encoded && disc.dialogs.boxes.empty() &&
+                    disc.progress.open == 0)
+            << start - from;
+        const std::string pcm = disc.Audio(from, from + c.encoded),
+                          raw = disc.folder.file("in.raw");
         std::ofstream(raw, std::ios::binary) << pcm;
-        const std::string lame = "lame --quiet -r -s 44.1 --bitwidth 16 --signed --little-endian -m j -b 160 -q 5 "
-                                 "-t --noreplaygain -o - '" + disc.folder.file("lame.mp3") + "' < '" + raw + "'";
+        const std::string lame =
+            "lame --quiet -r -s 44.1 --bitwidth 16 --signed --little-endian -m j -b 160 -q 5 "
+            "-t --noreplaygain -o - '" +
+            disc.folder.file("lame.mp3") + "' < '" + raw + "'";
         ASSERT_EQ(std::system(lame.c_str()), 0) << "is the lame command installed?";
         EXPECT_TRUE(mp3 == ReadAll(disc.folder.file("lame.mp3"))) << c.frames;
 
@@ -72,11 +82,13 @@ TEST(RipTrackMp3, EncodesLikeTheLameCommandAndCancelEndsTheTrackAfterItsBlock) {
             left.insert(left.end(), l, l + std::max(n, 0));
         hip_decode_exit(hip);
         const std::size_t delay = 576 + 529, samples = std::size_t(c.encoded) * 588;
-        ASSERT_TRUE(left.size() >= delay + samples && left.size() < delay + samples + 2 * 1152) << left.size();
+        ASSERT_TRUE(left.size() >= delay + samples && left.size() < delay + samples + 2 * 1152)
+            << left.size();
         const auto* source = reinterpret_cast<const short*>(pcm.data());
         double signal = 0, noise = 0;
         for (std::size_t i = 0; i < samples; ++i)
-            signal += std::pow(source[2 * i], 2), noise += std::pow(source[2 * i] - left[delay + i], 2);
+            signal += std::pow(source[2 * i], 2),
+                noise += std::pow(source[2 * i] - left[delay + i], 2);
         EXPECT_GT(10 * std::log10(signal / noise), 20.0);
     }
 }
@@ -85,21 +97,27 @@ TEST(RipTrackMp3, EncodesLikeTheLameCommandAndCancelEndsTheTrackAfterItsBlock) {
 // knows too), in a critical box; no file is made and the disc is not read.
 TEST(RipTrackMp3, FaultsBeforeTheFirstBlockLeaveNoFile) {
     enum Module { None, Real, Fake };
-    const struct { Module module; const char *bitrate, *text; } cases[] = {
+    const struct {
+        Module module;
+        const char *bitrate, *text;
+    } cases[] = {
         {None, "160", "lame_enc.so: cannot open shared object file: No such file or directory"},
         {Real, "0", "Invalid format parameters"},
         {Real, "100", "Invalid format parameters"},
         {Fake, "160", "Unknown error (7)"}};
     for (const auto& c : cases) {
         OpenDisc disc({30});
-        const QString folders[] = {disc.folder.qpath(), QString(), QStringLiteral(FAKE_MODULE_FOLDER)};
+        const QString folders[] = {disc.folder.qpath(), QString(),
+                                   QStringLiteral(FAKE_MODULE_FOLDER)};
         modGeneral::SetAppFolderForTesting(folders[c.module]);
         std::int32_t start = 0;
         Encode(disc, start, 30, Config(c.bitrate));
         modGeneral::SetAppFolderForTesting({});
         const auto& box = disc.dialogs.boxes.at(0);
-        EXPECT_TRUE(box.text.contains(QLatin1String(c.text)) && box.icon == Dialogs::Icon::Critical &&
-                    box.title == QStringLiteral("Critical error...")) << box.text.toStdString();
+        EXPECT_TRUE(box.text.contains(QLatin1String(c.text)) &&
+                    box.icon == Dialogs::Icon::Critical &&
+                    box.title == QStringLiteral("Critical error..."))
+            << box.text.toStdString();
         EXPECT_TRUE(disc.dialogs.boxes.size() == 1 && !std::ifstream(disc.folder.file("t.mp3")) &&
                     akrip::testing::ReadCallCount() == 0 && disc.progress.open == 0);
     }
@@ -111,28 +129,45 @@ TEST(RipTrackMp3, FaultsBeforeTheFirstBlockLeaveNoFile) {
 // the bitrate (0xa000 in the frame header is 160 kbit/s); rows 0 to 3 tick one
 // flag each, in the choices' order, which sets its own header bit alone.
 TEST(RipTrackMp3, ConfigurationReachesTheFrameHeader) {
-    for (const auto& [text, rate] : {std::pair{" 128 kbit/s", 128u}, {"161.5", 162u}, {"abc", 0u}, {"-64", 0u}})
+    for (const auto& [text, rate] :
+         {std::pair{" 128 kbit/s", 128u}, {"161.5", 162u}, {"abc", 0u}, {"-64", 0u}})
         EXPECT_EQ(Config(text).dwBitrate, rate) << text;
-    const auto config = modRip::MakeEncoderConfig({QStringLiteral("192.5"), 5, true, false, false, true});
-    std::vector<unsigned char> expected(331, 0);  // little-endian 32-bit values at their offsets
-    for (const auto& [at, v] : {std::pair{0, 256}, {4, 1}, {8, 331}, {12, 44100}, {20, 1}, {24, 192},
-                                {32, 6000}, {36, 1}, {48, -1}, {60, -1}, {80, -1}})
+    const auto config =
+        modRip::MakeEncoderConfig({QStringLiteral("192.5"), 5, true, false, false, true});
+    std::vector<unsigned char> expected(331, 0); // little-endian 32-bit values at their offsets
+    for (const auto& [at, v] : {std::pair{0, 256},
+                                {4, 1},
+                                {8, 331},
+                                {12, 44100},
+                                {20, 1},
+                                {24, 192},
+                                {32, 6000},
+                                {36, 1},
+                                {48, -1},
+                                {60, -1},
+                                {80, -1}})
         for (int i = 0; i < 4; ++i)
             expected[std::size_t(at + i)] = static_cast<unsigned char>(std::uint32_t(v) >> (8 * i));
     EXPECT_EQ(std::memcmp(&config, expected.data(), 331), 0);
 
     OpenDisc disc({26});
-    const std::int32_t presets[] = {0, 1, 0, 2, 3, 1000, 6000, 7000, 8000, 9000, 10000, 0};  // index -1 to 10
-    const int bits[] = {0x100, 0x10000, 0x8, 0x4};  // private, CRC (which clears its bit), copyright, original
+    const std::int32_t presets[] = {0,    1,    0,    2,    3,     1000,
+                                    6000, 7000, 8000, 9000, 10000, 0}; // index -1 to 10
+    const int bits[] = {0x100, 0x10000, 0x8,
+                        0x4}; // private, CRC (which clears its bit), copyright, original
     for (int index = -1; index <= 10; ++index) {
-        const modRip::EncoderChoices row{QStringLiteral("160"), index, index == 0, index == 1, index == 2, index == 3};
+        const modRip::EncoderChoices row{
+            QStringLiteral("160"), index, index == 0, index == 1, index == 2, index == 3};
         std::int32_t start = 0;
         const std::string mp3 = Encode(disc, start, 26, modRip::MakeEncoderConfig(row));
-        const int header = std::uint8_t(mp3.at(1)) << 16 | std::uint8_t(mp3.at(2)) << 8 | std::uint8_t(mp3.at(3));
+        const int header =
+            std::uint8_t(mp3.at(1)) << 16 | std::uint8_t(mp3.at(2)) << 8 | std::uint8_t(mp3.at(3));
         EXPECT_EQ(modRip::MakeEncoderConfig(row).nPreset, presets[index + 1]) << index;
-        EXPECT_EQ((header ^ 0x10000) & 0x1f10c, 0xa000 | (index >= 0 && index < 4 ? bits[index] : 0)) << index;
+        EXPECT_EQ((header ^ 0x10000) & 0x1f10c,
+                  0xa000 | (index >= 0 && index < 4 ? bits[index] : 0))
+            << index;
     }
     EXPECT_TRUE(disc.dialogs.boxes.empty());
 }
 
-}  // namespace
+} // namespace

@@ -10,9 +10,9 @@
 #include <unistd.h>
 
 #include "ExtractFixture.h"
-#include "output/clsFileIo.h"
-#include "output/WavEncoder.h"
 #include "extract/modWAV.h"
+#include "output/WavEncoder.h"
+#include "output/clsFileIo.h"
 
 namespace {
 
@@ -27,10 +27,12 @@ TEST(clsFileIo, TouchesOnlyTheFileItHolds) {
     testsupport::TempFolder folder;
     const QString name = QString::fromStdString(folder.file("a.wav"));
     clsFileIo first, second;
-    EXPECT_TRUE(!first.writeWavHeader(0) && !first.FlushBuffers() && !first.WriteBytes("x", 1) && !first.CloseFile());
+    EXPECT_TRUE(!first.writeWavHeader(0) && !first.FlushBuffers() && !first.WriteBytes("x", 1) &&
+                !first.CloseFile());
     ASSERT_TRUE(first.OpenFile(name) && first.WriteBytes("abc", 3));
     EXPECT_TRUE(!second.OpenFile(name) && ReadAll(folder.file("a.wav")) == "abc");
-    EXPECT_TRUE(first.CloseFile() && second.OpenFile(name) && !first.CloseFile() && second.WriteBytes("d", 1));
+    EXPECT_TRUE(first.CloseFile() && second.OpenFile(name) && !first.CloseFile() &&
+                second.WriteBytes("d", 1));
     EXPECT_EQ(ReadAll(folder.file("a.wav")), "d");
 }
 
@@ -40,30 +42,41 @@ TEST(clsFileIo, TouchesOnlyTheFileItHolds) {
 TEST(RipTrackWav, CopiesTheSectorsBehindTheHeader) {
     OpenDisc disc({1, 26, 27, 52});
     const QString name = disc.Out("t.wav");
-    const struct { std::int32_t from, to; int failures, reads; std::vector<float> done; } cases[] = {
-        {0, 0, 0, 0, {}}, {0, 1, 0, 1, {1}}, {1, 27, 0, 1, {26}}, {27, 54, 0, 2, {26, 27}}, {54, 106, 0, 2, {26, 52}},
-        {54, 106, 1, 3, {26, 52}}, {54, 106, 2, 4, {26, 52}}, {54, 106, 3, 4, {26}}};
+    const struct {
+        std::int32_t from, to;
+        int failures, reads;
+        std::vector<float> done;
+    } cases[] = {{0, 0, 0, 0, {}},          {0, 1, 0, 1, {1}},         {1, 27, 0, 1, {26}},
+                 {27, 54, 0, 2, {26, 27}},  {54, 106, 0, 2, {26, 52}}, {54, 106, 1, 3, {26, 52}},
+                 {54, 106, 2, 4, {26, 52}}, {54, 106, 3, 4, {26}}};
     for (const auto& c : cases) {
         disc.progress = {};
         disc.dialogs.boxes.clear();
         akrip::testing::ClearReadFailures();
         akrip::testing::FailReads(90, c.failures);
         std::ofstream(name.toStdString()) << std::string(1 << 20, 'x');
-        EXPECT_EQ(modWAV::RipTrackWav(name, c.from, c.to, disc.progress, disc.dialogs), RipOutcome::Continue);
-        const int written = c.done.empty() ? 0 : int(c.done.back());  // the file ends where the progress did
+        EXPECT_EQ(modWAV::RipTrackWav(name, c.from, c.to, disc.progress, disc.dialogs),
+                  RipOutcome::Continue);
+        const int written =
+            c.done.empty() ? 0 : int(c.done.back()); // the file ends where the progress did
         EXPECT_TRUE(ReadAll(name.toStdString()) == disc.Wav(c.from, c.from + written))
             << c.to - c.from << " sectors, " << c.failures << " failures";
         // The window shows whole blocks, up to the last the file holds.
         const auto& done = disc.progress.done;
-        EXPECT_TRUE(akrip::testing::ReadCallCount() == c.reads && (done.empty() ? 0 : int(done.back())) == written);
+        EXPECT_TRUE(akrip::testing::ReadCallCount() == c.reads &&
+                    (done.empty() ? 0 : int(done.back())) == written);
         for (float n : done)
             EXPECT_TRUE(n <= c.done.back() && (int(n) % 26 == 0 || n == c.done.back())) << n;
-        EXPECT_EQ(disc.progress.statuses, QStringList(qsizetype(done.size()), QStringLiteral("Extracting: t.wav")));
+        EXPECT_EQ(disc.progress.statuses,
+                  QStringList(qsizetype(done.size()), QStringLiteral("Extracting: t.wav")));
         EXPECT_TRUE(disc.progress.shown == 1 && disc.progress.open == 0);
         ASSERT_EQ(disc.dialogs.boxes.size(), std::size_t(c.failures / 3));
-        for (const auto& box : disc.dialogs.boxes)  // which track, which file, and the library's text
-            EXPECT_TRUE(box.text.startsWith(QStringLiteral("Track 4 could not be read at sector 80, so \"t.wav\"")) &&
-                        box.text.endsWith(QStringLiteral("\n\n") + modAKRip32::CDErrorText(akrip::E_ASPIERROR)) &&
+        for (const auto& box :
+             disc.dialogs.boxes) // which track, which file, and the library's text
+            EXPECT_TRUE(box.text.startsWith(QStringLiteral(
+                            "Track 4 could not be read at sector 80, so \"t.wav\"")) &&
+                        box.text.endsWith(QStringLiteral("\n\n") +
+                                          modAKRip32::CDErrorText(akrip::E_ASPIERROR)) &&
                         box.icon == Dialogs::Icon::None && box.title == QStringLiteral("Dorvane"))
                 << box.text.toStdString();
     }
@@ -73,21 +86,28 @@ TEST(RipTrackWav, CopiesTheSectorsBehindTheHeader) {
 // message names the file and the system's reason, and a file that could not
 // even take its header is not left behind.
 TEST(RipTrackWav, FileFaultsAreTold) {
-    const struct { const char* file; RipOutcome outcome; const char* reason; rlim_t sizeLimit; } cases[] = {
-        {"/nonexistent-folder/t.wav", RipOutcome::StopRun, "No such file or directory", RLIM_INFINITY},
-        {"/dev/full", RipOutcome::StopRun, "No space left on device", RLIM_INFINITY},
-        {"", RipOutcome::StopRun, "File too large", 20}};
+    const struct {
+        const char* file;
+        RipOutcome outcome;
+        const char* reason;
+        rlim_t sizeLimit;
+    } cases[] = {{"/nonexistent-folder/t.wav", RipOutcome::StopRun, "No such file or directory",
+                  RLIM_INFINITY},
+                 {"/dev/full", RipOutcome::StopRun, "No space left on device", RLIM_INFINITY},
+                 {"", RipOutcome::StopRun, "File too large", 20}};
     for (const auto& c : cases) {
         OpenDisc disc({100});
         const QString name = *c.file ? QString::fromLatin1(c.file) : disc.Out("t.wav");
         {
             const extracttest::FileSizeLimit limit(c.sizeLimit);
-            EXPECT_EQ(modWAV::RipTrackWav(name, 0, 100, disc.progress, disc.dialogs), c.outcome) << c.file;
+            EXPECT_EQ(modWAV::RipTrackWav(name, 0, 100, disc.progress, disc.dialogs), c.outcome)
+                << c.file;
         }
         EXPECT_FALSE(QFile::exists(disc.Out("t.wav")));
         ASSERT_TRUE(disc.dialogs.boxes.size() == 1 && akrip::testing::ReadCallCount() == 0);
         const QString text = disc.dialogs.boxes[0].text;
-        EXPECT_TRUE(text.contains(name) && text.contains(QLatin1String(c.reason))) << text.toStdString();
+        EXPECT_TRUE(text.contains(name) && text.contains(QLatin1String(c.reason)))
+            << text.toStdString();
     }
 }
 
@@ -104,29 +124,37 @@ TEST(RipTrackWav, RefusesTheDiscsOwnFilesAndTracksTooLongForAWav) {
     EXPECT_TRUE(ripengine::FitsWav(0xFFFFFFFFull - 36) && !ripengine::FitsWav(0xFFFFFFFFull - 35));
 
     testsupport::TempFolder folder;
-    const std::string cue = discmaker::WriteCueBin(folder.path(), "disc", {{30, 30}, 3, false, discmaker::FileType::Wave});
-    std::ofstream(folder.file("big.cue")) << "FILE \"big.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
+    const std::string cue = discmaker::WriteCueBin(folder.path(), "disc",
+                                                   {{30, 30}, 3, false, discmaker::FileType::Wave});
+    std::ofstream(folder.file("big.cue"))
+        << "FILE \"big.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
     const std::int32_t bigSectors = 1830000;
     std::ofstream(folder.file("big.bin")).close();
     ASSERT_EQ(truncate(folder.file("big.bin").c_str(), off_t{bigSectors} * 2352), 0);
     const testsupport::ScopedDiscImages images({cue, folder.file("big.cue")});
     const std::string source = ReadAll(folder.file("disc.wav"));
-    const struct { const char *drive, *out, *text; std::int32_t end; } cases[] = {
+    const struct {
+        const char *drive, *out, *text;
+        std::int32_t end;
+    } cases[] = {
         {"IMAGE disc.cue", "disc.wav", "is one of the files the disc is read from", 30},
         {"IMAGE big.cue", "big out.wav", "Track 1 is too long for a WAV file", bigSectors}};
     for (const auto& c : cases) {
         OpenDisc::Reset();
-        ASSERT_TRUE(modAKRip32::OpenCD(int(modAKRip32::DriveListTexts().indexOf(QLatin1String(c.drive)))));
+        ASSERT_TRUE(
+            modAKRip32::OpenCD(int(modAKRip32::DriveListTexts().indexOf(QLatin1String(c.drive)))));
         extracttest::FakeProgress progress;
         ScriptedDialogs dialogs;
         const QString out = QString::fromStdString(folder.file(c.out));
         EXPECT_EQ(modWAV::RipTrackWav(out, 0, c.end, progress, dialogs), RipOutcome::Continue);
         ASSERT_EQ(dialogs.boxes.size(), 1u);
-        EXPECT_TRUE(dialogs.boxes[0].text.contains(QLatin1String(c.text))) << dialogs.boxes[0].text.toStdString();
+        EXPECT_TRUE(dialogs.boxes[0].text.contains(QLatin1String(c.text)))
+            << dialogs.boxes[0].text.toStdString();
         EXPECT_EQ(akrip::testing::ReadCallCount(), 0);
     }
-    EXPECT_TRUE(ReadAll(folder.file("disc.wav")) == source && !QFile::exists(QString::fromStdString(folder.file("big out.wav"))));
+    EXPECT_TRUE(ReadAll(folder.file("disc.wav")) == source &&
+                !QFile::exists(QString::fromStdString(folder.file("big out.wav"))));
     OpenDisc::Reset();
 }
 
-}  // namespace
+} // namespace

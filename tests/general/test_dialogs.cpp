@@ -18,7 +18,7 @@ using testsupport::child;
 class DialogsTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void messageBoxShowsTagsAsWritten() {
         const QString text = QStringLiteral("Cannot create the file <b>Live</b>.wav");
         QString shown;
@@ -31,7 +31,8 @@ private slots:
             format = box->textFormat();
             box->accept();
         });
-        QtDialogs().MsgBox(text, Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation, QStringLiteral("Dorvane"));
+        QtDialogs().MsgBox(text, Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation,
+                           QStringLiteral("Dorvane"));
         QCOMPARE(shown, text);
         QCOMPARE(format, Qt::PlainText);
     }
@@ -58,9 +59,10 @@ private slots:
             }
         });
         watch.start(10);
-        const QString page = QStringLiteral("http://support.dorvane.example/?mode=Contact&sub-mode=csupport");
+        const QString page =
+            QStringLiteral("http://support.dorvane.example/?mode=Contact&sub-mode=csupport");
         QtDialogs dialogs;
-        QVERIFY(dialogs.OpenWithShell(page));  // xdg-open started
+        QVERIFY(dialogs.OpenWithShell(page)); // xdg-open started
         qputenv("PATH", path);
         QTRY_VERIFY_WITH_TIMEOUT(!shown.isEmpty(), 60000);
         QVERIFY2(shown.endsWith(QStringLiteral("\r\n\r\n") + page), qPrintable(shown));
@@ -82,7 +84,7 @@ private slots:
         int labels = 0;
         for (QWidget* window : std::as_const(windows))
             for (QLabel* label : window->findChildren<QLabel*>()) {
-                if (!label->pixmap().isNull())  // a picture shows no text
+                if (!label->pixmap().isNull()) // a picture shows no text
                     continue;
                 ++labels;
                 QVERIFY2(label->textFormat() == Qt::PlainText, qPrintable(label->objectName()));

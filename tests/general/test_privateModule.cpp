@@ -13,10 +13,13 @@
 namespace fs = std::filesystem;
 
 TEST(PrivateModulePath, BesideTheProgramFirstThenTheInstalledPlace) {
-    const struct { bool beside, installedFolder, installed; const char* found; } cases[] = {
+    const struct {
+        bool beside, installedFolder, installed;
+        const char* found;
+    } cases[] = {
         {true, true, true, "/bin/lame_enc.so"},
         {false, true, true, "/lib/dorvane/lame_enc.so"},
-        {false, true, false, "/lib/dorvane/lame_enc.so"},  // where it belongs, for the message
+        {false, true, false, "/lib/dorvane/lame_enc.so"}, // where it belongs, for the message
         {false, false, false, "/bin/lame_enc.so"},
     };
     for (const auto& c : cases) {

@@ -27,13 +27,13 @@ class HelpTest : public QObject {
     std::optional<testsupport::FreshProgram> fresh_;
     std::optional<Dorvane> w_;
 
-private slots:
+  private slots:
     void init() {
         w_.reset();
         fresh_.emplace();
         dialogs_ = ScriptedDialogs();
         w_.emplace(dialogs_);
-        dialogs_.boxes.clear();  // the first start's "no drive" message
+        dialogs_.boxes.clear(); // the first start's "no drive" message
     }
 
     void helpOpensTheFileOrOffersTheOnlinePages_data() {
@@ -55,35 +55,41 @@ private slots:
         QTest::mouseClick(child<LabelButton>(&*w_, "Label3"), Qt::LeftButton);
 
         const bool present = helpIs == QStringLiteral("file"), yes = answer == Dialogs::Answer::Yes;
-        const QString opened = present ? helpFile : kSite + QStringLiteral("?mode=Products&p=dorvane");
+        const QString opened =
+            present ? helpFile : kSite + QStringLiteral("?mode=Products&p=dorvane");
         QCOMPARE(dialogs_.opened, present || yes ? QStringList(2, opened) : QStringList());
         QCOMPARE(dialogs_.boxes.size(), size_t(present ? 0 : 2));
         for (const auto& box : dialogs_.boxes) {
-            QCOMPARE(box.text, QStringLiteral("Help files not present, would you like to view the online "
-                                              "documentation?"));
+            QCOMPARE(box.text,
+                     QStringLiteral("Help files not present, would you like to view the online "
+                                    "documentation?"));
             QVERIFY(box.title == QStringLiteral("Dorvane") && box.icon == Dialogs::Icon::Question);
         }
     }
 
     void linksOpenTheirPagesAndAboutShowsWhoMadeTheProgram() {
-        for (const char* entry : {"mnuHRepBug", "mnuHHomepage", "mnuUpdate", "mnuHAbout", "mnuHAbout"})
+        for (const char* entry :
+             {"mnuHRepBug", "mnuHHomepage", "mnuUpdate", "mnuHAbout", "mnuHAbout"})
             child<QAction>(&*w_, entry)->trigger();
         frmAbout* about = frmAbout::Instance();
         QTest::mouseClick(child<LabelButton>(about, "Label6"), Qt::LeftButton);
-        QCOMPARE(dialogs_.opened, QStringList({kSite + QStringLiteral("?mode=Contact&sub-mode=csupport"),
-                                               kSite + QStringLiteral("?mode=Products&p=dorvane"),
-                                               kSite + QStringLiteral("?mode=Products&act=DL&p=dorvane"),
-                                               QStringLiteral(DORVANE_HOMEPAGE)}));
+        QCOMPARE(dialogs_.opened,
+                 QStringList({kSite + QStringLiteral("?mode=Contact&sub-mode=csupport"),
+                              kSite + QStringLiteral("?mode=Products&p=dorvane"),
+                              kSite + QStringLiteral("?mode=Products&act=DL&p=dorvane"),
+                              QStringLiteral(DORVANE_HOMEPAGE)}));
         QVERIFY(about->isVisible() && !about->parentWidget() && !about->isModal());
         const char* values[] = {"2.4", "0", DORVANE_COMPANY, DORVANE_HOMEPAGE, "Freeware"};
         for (int i = 0; i < 5; ++i)
-            QCOMPARE(child<QLabel>(about, qPrintable(QStringLiteral("Label%1").arg(13 + i)))->text(),
-                     QString::fromUtf8(values[i]));
+            QCOMPARE(
+                child<QLabel>(about, qPrintable(QStringLiteral("Label%1").arg(13 + i)))->text(),
+                QString::fromUtf8(values[i]));
         // About twice made one window, which Close destroys.
         QTest::mouseClick(child<QPushButton>(about, "Command1"), Qt::LeftButton);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(std::ranges::none_of(QApplication::topLevelWidgets(),
-                                     [](QWidget* t) { return qobject_cast<frmAbout*>(t) != nullptr; }));
+        QVERIFY(std::ranges::none_of(QApplication::topLevelWidgets(), [](QWidget* t) {
+            return qobject_cast<frmAbout*>(t) != nullptr;
+        }));
     }
 
     // No browser: each page that does not open is named in a box; one that
@@ -96,12 +102,15 @@ private slots:
         const QString failed[] = {kSite + QStringLiteral("?mode=Contact&sub-mode=csupport"),
                                   kSite + QStringLiteral("?mode=Products&act=DL&p=dorvane"),
                                   kSite + QStringLiteral("?mode=Products&p=dorvane")};
-        QCOMPARE(dialogs_.boxes.size(), size_t(4));  // the third asks about the online pages
+        QCOMPARE(dialogs_.boxes.size(), size_t(4)); // the third asks about the online pages
         for (int i = 0; i < 3; ++i) {
             const auto& box = dialogs_.boxes[i < 2 ? i : 3];
-            QVERIFY2(box.text.endsWith(QStringLiteral("\r\n\r\n") + failed[i]), qPrintable(box.text));
-            QVERIFY(box.text.startsWith(QStringLiteral("The page could not be shown: no web browser")));
-            QVERIFY(box.icon == Dialogs::Icon::Exclamation && box.title == QStringLiteral("Dorvane"));
+            QVERIFY2(box.text.endsWith(QStringLiteral("\r\n\r\n") + failed[i]),
+                     qPrintable(box.text));
+            QVERIFY(
+                box.text.startsWith(QStringLiteral("The page could not be shown: no web browser")));
+            QVERIFY(box.icon == Dialogs::Icon::Exclamation &&
+                    box.title == QStringLiteral("Dorvane"));
         }
     }
 };

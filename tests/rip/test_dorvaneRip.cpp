@@ -69,7 +69,8 @@ struct Child {
     // Reads standard error until it holds text (never, for nullptr) or closes.
     bool ReadUntil(const char* text) {
         char buffer[4096];
-        for (ssize_t n; !text || err.find(text) == std::string::npos; err.append(buffer, std::size_t(n)))
+        for (ssize_t n; !text || err.find(text) == std::string::npos;
+             err.append(buffer, std::size_t(n)))
             if ((n = ::read(errPipe, buffer, sizeof buffer)) <= 0)
                 return false;
         return true;
@@ -101,25 +102,30 @@ std::string Command(const std::string& line) {
 }
 
 std::string FlacPcm(const std::string& file) {
-    return Command("flac -d -s -c --force-raw-format --endian=little --sign=signed '" + file + "' 2>/dev/null");
+    return Command("flac -d -s -c --force-raw-format --endian=little --sign=signed '" + file +
+                   "' 2>/dev/null");
 }
 
 // What the lame command makes of pcm at dorvane-rip's default settings.
 std::string LameMp3(const testsupport::TempFolder& folder, const std::string& pcm) {
     std::ofstream(folder.file("in.raw"), std::ios::binary) << pcm;
-    return Command("lame --quiet -r -s 44.1 --bitwidth 16 --signed --little-endian -m j -b 160 -q 5 -t "
-                   "--noreplaygain -o '" + folder.file("in.raw") + "' - 2>/dev/null");
+    return Command(
+        "lame --quiet -r -s 44.1 --bitwidth 16 --signed --little-endian -m j -b 160 -q 5 -t "
+        "--noreplaygain -o '" +
+        folder.file("in.raw") + "' - 2>/dev/null");
 }
 
 // The MP3 after its ID3v2 tag.
 std::string Mp3Audio(const std::string& file) {
     TagLib::MPEG::File mp3(file.c_str());
-    return mp3.hasID3v2Tag() ? ReadAll(file).substr(mp3.ID3v2Tag()->header()->completeTagSize()) : "no tag";
+    return mp3.hasID3v2Tag() ? ReadAll(file).substr(mp3.ID3v2Tag()->header()->completeTagSize())
+                             : "no tag";
 }
 
 // Long enough that the tag's size and its album frame's need the syncsafe form.
-const std::string kAlbum = "Álbum Uno, edición especial con todas las tomas alternativas, los ensayos de estudio y "
-                           "las versiones en directo de la gira de 1998";
+const std::string kAlbum =
+    "Álbum Uno, edición especial con todas las tomas alternativas, los ensayos de estudio y "
+    "las versiones en directo de la gira de 1998";
 
 // A disc image of these track lengths (sectors) with titles in its sheet, and
 // its audio, which is the BIN's bytes.
@@ -132,12 +138,16 @@ struct Disc {
         testsupport::MakeImage(folder, "disc", lengths, 3);
         pcm = ReadAll(folder.file("disc.bin"));
         std::ofstream sheet(cue);
-        sheet << "TITLE \"" << kAlbum << "\"\nPERFORMER \"Los Ejemplos\"\nFILE \"disc.bin\" BINARY\n";
+        sheet << "TITLE \"" << kAlbum
+              << "\"\nPERFORMER \"Los Ejemplos\"\nFILE \"disc.bin\" BINARY\n";
         for (std::size_t i = 0; i < lengths.size(); ++i) {
             const std::int32_t s = starts[i];
             char line[160];
-            std::snprintf(line, sizeof line, "  TRACK %02zu AUDIO\n%s    INDEX 01 %02d:%02d:%02d\n", i + 1,
-                          i == 0 ? "    TITLE \"Señal / Ruido\"\n" : i == 1 ? "    PERFORMER \"Guest\"\n" : "",
+            std::snprintf(line, sizeof line, "  TRACK %02zu AUDIO\n%s    INDEX 01 %02d:%02d:%02d\n",
+                          i + 1,
+                          i == 0   ? "    TITLE \"Señal / Ruido\"\n"
+                          : i == 1 ? "    PERFORMER \"Guest\"\n"
+                                   : "",
                           s / 75 / 60, s / 75 % 60, s % 75);
             sheet << line;
             starts.push_back(s + lengths[i]);
@@ -145,12 +155,15 @@ struct Disc {
     }
     std::string Track(int number, std::int32_t sectors = -1) const {
         const auto start = std::size_t(starts[std::size_t(number - 1)]);
-        const auto length = sectors >= 0 ? std::size_t(sectors) : starts[std::size_t(number)] - start;
+        const auto length =
+            sectors >= 0 ? std::size_t(sectors) : starts[std::size_t(number)] - start;
         return pcm.substr(start * 2352, length * 2352);
     }
 };
 
-std::string Line(const std::string& text) { return "dorvane-rip: " + text + "\n"; }
+std::string Line(const std::string& text) {
+    return "dorvane-rip: " + text + "\n";
+}
 
 // Usage errors and sources that cannot be used: status 2, nothing on
 // standard output, one line naming the argument or source and the reason
@@ -161,14 +174,31 @@ TEST(DorvaneRip, UsageErrorsAndUnusableSources) {
     const std::string broken = disc.folder.file("broken.cue"), out = disc.folder.file("out"),
                       help = "Try 'dorvane-rip --help' for more information.\n";
     std::ofstream(broken) << "FILE \"gone.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
-    const struct { std::vector<std::string> args; int status; std::string err; } cases[] = {
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string err;
+    } cases[] = {
         {{"-f", "ogg", disc.cue}, 2, Line("-f \"ogg\": the formats are wav, mp3 and flac") + help},
-        {{"--tracks=2-1", disc.cue}, 2, Line("--tracks \"2-1\": not a list of track numbers from 1 to 99, such as 1,3-5") + help},
-        {{"-o", out, disc.folder.file("none.cue")}, 2, Line(disc.folder.file("none.cue") + ": No such file or directory")},
-        {{"-o", out, disc.folder.path()}, 2, Line(disc.folder.path() + ": is a folder; name the disc image (the CUE sheet) in it")},
-        {{"-o", out, "-t", "2,5", disc.cue}, 2, Line(disc.cue + ": the disc has no track 5 (its tracks are 1 to 2)")},
-        {{"-o", out, broken}, 2, Line(broken + ": cannot find \"gone.bin\": looked for " + disc.folder.file("gone.bin") + ", in any letter case")},
-        {{"--quiet", "-o", disc.cue + "/sub", disc.cue}, 1, Line(disc.cue + "/sub: cannot create the folder: Not a directory")},
+        {{"--tracks=2-1", disc.cue},
+         2,
+         Line("--tracks \"2-1\": not a list of track numbers from 1 to 99, such as 1,3-5") + help},
+        {{"-o", out, disc.folder.file("none.cue")},
+         2,
+         Line(disc.folder.file("none.cue") + ": No such file or directory")},
+        {{"-o", out, disc.folder.path()},
+         2,
+         Line(disc.folder.path() + ": is a folder; name the disc image (the CUE sheet) in it")},
+        {{"-o", out, "-t", "2,5", disc.cue},
+         2,
+         Line(disc.cue + ": the disc has no track 5 (its tracks are 1 to 2)")},
+        {{"-o", out, broken},
+         2,
+         Line(broken + ": cannot find \"gone.bin\": looked for " + disc.folder.file("gone.bin") +
+              ", in any letter case")},
+        {{"--quiet", "-o", disc.cue + "/sub", disc.cue},
+         1,
+         Line(disc.cue + "/sub: cannot create the folder: Not a directory")},
     };
     for (const auto& c : cases) {
         const Child r(c.args);
@@ -177,7 +207,9 @@ TEST(DorvaneRip, UsageErrorsAndUnusableSources) {
         EXPECT_TRUE(r.out.empty() && !std::filesystem::exists(out)) << c.err;
     }
     const Child usage({"--help"});
-    EXPECT_TRUE(usage.status == 0 && usage.out.starts_with("Usage: dorvane-rip [OPTIONS] [SOURCE...]\n") && usage.err.empty());
+    EXPECT_TRUE(usage.status == 0 &&
+                usage.out.starts_with("Usage: dorvane-rip [OPTIONS] [SOURCE...]\n") &&
+                usage.err.empty());
 }
 
 // The table as text and as JSON (parsed and written again compact, so its keys
@@ -186,23 +218,28 @@ TEST(DorvaneRip, ListsTheTable) {
     const Disc disc({750, 1500, 600});
     const Child text({"-l", disc.cue}), json({"--list", "--json", disc.cue});
     EXPECT_TRUE(text.status == 0 && json.status == 0);
-    EXPECT_EQ(text.out, "Title: " + kAlbum + "\nPerformer: Los Ejemplos\n"
-                        " 1   0:00.00   0:10.00  Señal / Ruido\n"
-                        " 2   0:10.00   0:20.00  (Guest)\n"
-                        " 3   0:30.00   0:08.00\n");
-    EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).toJson(QJsonDocument::Compact).toStdString(),
-              R"({"performer":"Los Ejemplos","title":")" + kAlbum + R"(","tracks":[)"
-              R"({"audio":true,"length":750,"number":1,"start":0,"title":"Señal / Ruido"},)"
-              R"({"audio":true,"length":1500,"number":2,"performer":"Guest","start":750},)"
-              R"({"audio":true,"length":600,"number":3,"start":2250}]})")
+    EXPECT_EQ(text.out, "Title: " + kAlbum +
+                            "\nPerformer: Los Ejemplos\n"
+                            " 1   0:00.00   0:10.00  Señal / Ruido\n"
+                            " 2   0:10.00   0:20.00  (Guest)\n"
+                            " 3   0:30.00   0:08.00\n");
+    EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(json.out))
+                  .toJson(QJsonDocument::Compact)
+                  .toStdString(),
+              R"({"performer":"Los Ejemplos","title":")" + kAlbum +
+                  R"(","tracks":[)"
+                  R"({"audio":true,"length":750,"number":1,"start":0,"title":"Señal / Ruido"},)"
+                  R"({"audio":true,"length":1500,"number":2,"performer":"Guest","start":750},)"
+                  R"({"audio":true,"length":600,"number":3,"start":2250}]})")
         << json.out;
 }
 
 // Title, artist, album and track number as TagLib reads them.
 std::string Tags(const TagLib::File& file) {
     TagLib::PropertyMap tags = file.properties();
-    return (tags["TITLE"].toString() + "|" + tags["ARTIST"].toString() + "|" + tags["ALBUM"].toString() + "|" +
-            tags["TRACKNUMBER"].toString()).to8Bit(true);
+    return (tags["TITLE"].toString() + "|" + tags["ARTIST"].toString() + "|" +
+            tags["ALBUM"].toString() + "|" + tags["TRACKNUMBER"].toString())
+        .to8Bit(true);
 }
 
 // Every format, two jobs: WAV holds the exact audio, FLAC decodes to it, MP3
@@ -213,23 +250,30 @@ TEST(DorvaneRip, EveryFormatNamedTaggedAndExact) {
     const Disc disc({120, 260, 75});
     const std::string names[] = {"Señal _ Ruido 01 - CD1", "Track 02 - CD1", "Track 03 - CD1"};
     for (const std::string format : {"wav", "flac", "mp3"}) {
-        const Child r({"-f", format, "--titles", "-j", "2", "-o", disc.folder.file("out"), disc.cue});
+        const Child r(
+            {"-f", format, "--titles", "-j", "2", "-o", disc.folder.file("out"), disc.cue});
         EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(r.err.substr(0, r.err.rfind("[3/3]")),
-                  "[1/3] " + names[0] + "." + format + " (0:01.45)\n[2/3] " + names[1] + "." + format + " (0:03.35)\n");
-        EXPECT_TRUE(r.err.find_first_of("\r\x1b") == std::string::npos && r.err.ends_with(" real time)\n") &&
-                    std::count(r.err.begin(), r.err.end(), '\n') == 4) << r.err;
+        EXPECT_EQ(r.err.substr(0, r.err.rfind("[3/3]")), "[1/3] " + names[0] + "." + format +
+                                                             " (0:01.45)\n[2/3] " + names[1] + "." +
+                                                             format + " (0:03.35)\n");
+        EXPECT_TRUE(r.err.find_first_of("\r\x1b") == std::string::npos &&
+                    r.err.ends_with(" real time)\n") &&
+                    std::count(r.err.begin(), r.err.end(), '\n') == 4)
+            << r.err;
         for (int t = 1; t <= 3; ++t) {
-            const std::string file = disc.folder.file("out/" + names[t - 1] + "." + format), pcm = disc.Track(t);
+            const std::string file = disc.folder.file("out/" + names[t - 1] + "." + format),
+                              pcm = disc.Track(t);
             EXPECT_TRUE(format == "wav"    ? ReadAll(file).substr(44) == pcm
                         : format == "flac" ? FlacPcm(file) == pcm
-                                           : Mp3Audio(file) == LameMp3(disc.folder, pcm)) << file;
+                                           : Mp3Audio(file) == LameMp3(disc.folder, pcm))
+                << file;
         }
     }
     TagLib::MPEG::File mp3(disc.folder.file("out/" + names[1] + ".mp3").c_str());
     EXPECT_TRUE(mp3.ID3v2Tag() && mp3.ID3v2Tag()->header()->majorVersion() == 4);
     EXPECT_EQ(Tags(mp3), "Track 02 - CD1|Guest|" + kAlbum + "|2/3");
-    EXPECT_EQ(Tags(TagLib::FLAC::File(disc.folder.file("out/" + names[0] + ".flac").c_str())), "Señal / Ruido|Los Ejemplos|" + kAlbum + "|1/3");
+    EXPECT_EQ(Tags(TagLib::FLAC::File(disc.folder.file("out/" + names[0] + ".flac").c_str())),
+              "Señal / Ruido|Los Ejemplos|" + kAlbum + "|1/3");
 
     const Child quiet({"--quiet", "-t", "3", "-o", disc.folder.file("q"), disc.cue});
     EXPECT_TRUE(quiet.status == 0 && quiet.err.empty() && quiet.out.empty()) << quiet.err;
@@ -242,8 +286,11 @@ TEST(DorvaneRip, EveryFormatNamedTaggedAndExact) {
 // the track encoded ahead leaves no trace and an older file under its name
 // keeps its bytes; the status is 128 + the signal.
 TEST(DorvaneRip, ASignalLeavesAValidShorterFileAndNothingAhead) {
-    const Disc disc({150, 22500, 300});  // the second track: 5 minutes
-    const struct { int signal; std::string format, name; } cases[] = {
+    const Disc disc({150, 22500, 300}); // the second track: 5 minutes
+    const struct {
+        int signal;
+        std::string format, name;
+    } cases[] = {
         {SIGINT, "mp3", "SIGINT"}, {SIGTERM, "flac", "SIGTERM"}, {SIGHUP, "mp3", "SIGHUP"}};
     for (const auto& c : cases) {
         const std::string out = disc.folder.file("out" + c.format + c.name), ext = "." + c.format;
@@ -253,20 +300,27 @@ TEST(DorvaneRip, ASignalLeavesAValidShorterFileAndNothingAhead) {
         ASSERT_TRUE(child.ReadUntil("[1/3]")) << child.err;
         ::kill(child.pid, c.signal);
         EXPECT_EQ(child.Finish(), 128 + c.signal) << child.err;
-        const std::string first = out + "/Track 01 - CD1" + ext, second = out + "/Track 02 - CD1" + ext;
-        const std::string said = "dorvane-rip: " + second + ": stopped by " + c.name + "; the file holds the first ";
+        const std::string first = out + "/Track 01 - CD1" + ext,
+                          second = out + "/Track 02 - CD1" + ext;
+        const std::string said =
+            "dorvane-rip: " + second + ": stopped by " + c.name + "; the file holds the first ";
         const auto at = child.err.find(said);
         ASSERT_NE(at, std::string::npos) << child.err;
         int minutes = 0, seconds = 0, frames = 0;
-        ASSERT_EQ(std::sscanf(child.err.c_str() + at + said.size(), "%d:%d.%d", &minutes, &seconds, &frames), 3);
+        ASSERT_EQ(std::sscanf(child.err.c_str() + at + said.size(), "%d:%d.%d", &minutes, &seconds,
+                              &frames),
+                  3);
         const std::int32_t held = (minutes * 60 + seconds) * 75 + frames;
         EXPECT_TRUE(held > 0 && held < 22500) << held;
         if (c.format == "mp3")
             EXPECT_TRUE(Mp3Audio(first) == LameMp3(disc.folder, disc.Track(1)) &&
-                        Mp3Audio(second) == LameMp3(disc.folder, disc.Track(2, held))) << held;
+                        Mp3Audio(second) == LameMp3(disc.folder, disc.Track(2, held)))
+                << held;
         else
             EXPECT_TRUE(FlacPcm(first) == disc.Track(1) && FlacPcm(second) == disc.Track(2, held) &&
-                        Command("metaflac --show-total-samples '" + second + "'") == std::to_string(held * 588) + "\n") << held;
+                        Command("metaflac --show-total-samples '" + second + "'") ==
+                            std::to_string(held * 588) + "\n")
+                << held;
         EXPECT_EQ(ReadAll(out + "/Track 03 - CD1" + ext), "older");
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), {}), 3);
     }
@@ -279,21 +333,26 @@ TEST(DorvaneRip, SavedDriveAndAReadFailure) {
     const Disc disc({60, 80, 40});
     const testsupport::ScopedDiscImages images({disc.cue});
     modGeneral::SetAppFolderForTesting(disc.folder.qpath());
-    std::ofstream(disc.folder.file("Dorvane.ini")) << "[Settings]\nDrive=IMAGE album.cue\nOutpath=" << disc.folder.file("saved") << "\n";
-    akrip::testing::FailReads(60 + 30, 3);  // in the second block of track 2, which starts at 86
+    std::ofstream(disc.folder.file("Dorvane.ini"))
+        << "[Settings]\nDrive=IMAGE album.cue\nOutpath=" << disc.folder.file("saved") << "\n";
+    akrip::testing::FailReads(60 + 30, 3); // in the second block of track 2, which starts at 86
     ripcli::RipOptions options;
     options.jobs = 2;
     ::testing::internal::CaptureStderr();
     const int status = ripcli::Run(options);
-    const std::string err = ::testing::internal::GetCapturedStderr(), second = disc.folder.file("saved/Track 02 - CD1.wav");
+    const std::string err = ::testing::internal::GetCapturedStderr(),
+                      second = disc.folder.file("saved/Track 02 - CD1.wav");
     akrip::testing::ClearReadFailures();
     modGeneral::SetAppFolderForTesting({});
 
     EXPECT_EQ(status, 1) << err;
-    EXPECT_NE(err.find("dorvane-rip: " + second + ": cannot read the disc at sector 86, 0:00.26 into track 2"), std::string::npos) << err;
+    EXPECT_NE(err.find("dorvane-rip: " + second +
+                       ": cannot read the disc at sector 86, 0:00.26 into track 2"),
+              std::string::npos)
+        << err;
     EXPECT_TRUE(ReadAll(second).substr(44) == disc.Track(2, 26));
     EXPECT_TRUE(ReadAll(disc.folder.file("saved/Track 03 - CD1.wav")).substr(44) == disc.Track(3));
     EXPECT_TRUE(ReadAll(disc.folder.file("saved/Track 01 - CD1.wav")).substr(44) == disc.Track(1));
 }
 
-}  // namespace
+} // namespace

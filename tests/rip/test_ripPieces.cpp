@@ -26,7 +26,9 @@ ripcli::ParsedArguments Parse(const char* line) {
 // Each bad argument is named with its value and the reason; good ones land in
 // their fields. (The defaults show in test_dorvaneRip's files.)
 TEST(RipOptions, UsageErrorsNameTheArgumentAndGoodOnesAreRead) {
-    const struct { const char *line, *error; } bad[] = {
+    const struct {
+        const char *line, *error;
+    } bad[] = {
         {"--frobnicate", "--frobnicate: unknown option"},
         {"-x a.cue", "-x: unknown option"},
         {"-t", "-t: needs a value"},
@@ -43,20 +45,23 @@ TEST(RipOptions, UsageErrorsNameTheArgumentAndGoodOnesAreRead) {
         EXPECT_TRUE(Parse(c.line).error.startsWith(QString::fromUtf8(c.error)))
             << c.line << " gave " << Parse(c.line).error.toStdString();
 
-    const auto good = Parse("-t 7,3-5,4 --format=FLAC -b192 -q studio --crc -o out -j 3 --prefix CD2 "
-                            "--no-number --titles --quiet -l --json a.cue -- -b.cue");
+    const auto good =
+        Parse("-t 7,3-5,4 --format=FLAC -b192 -q studio --crc -o out -j 3 --prefix CD2 "
+              "--no-number --titles --quiet -l --json a.cue -- -b.cue");
     ASSERT_TRUE(good.error.isEmpty()) << good.error.toStdString();
     const ripcli::RipOptions& o = good.options;
     EXPECT_EQ(o.tracks, (std::vector<int>{3, 4, 5, 7}));
-    EXPECT_TRUE(o.format == ripcli::Format::Flac && o.bitrateText == u"192" && o.qualityIndex == 9 && o.crc &&
-                !o.privateFlag && o.output == u"out" && o.jobs == 3 && o.prefix == u"CD2" && o.noNumber &&
-                o.titles && o.quiet && o.list && o.json);
+    EXPECT_TRUE(o.format == ripcli::Format::Flac && o.bitrateText == u"192" &&
+                o.qualityIndex == 9 && o.crc && !o.privateFlag && o.output == u"out" &&
+                o.jobs == 3 && o.prefix == u"CD2" && o.noNumber && o.titles && o.quiet && o.list &&
+                o.json);
     EXPECT_EQ(o.sources, (QStringList{QStringLiteral("a.cue"), QStringLiteral("-b.cue")}));
-    EXPECT_EQ(Parse("a.cue").options.jobs, 0);  // one per core
+    EXPECT_EQ(Parse("a.cue").options.jobs, 0); // one per core
 }
 
 ripcli::DiscListing Disc() {
-    return {QStringLiteral("Álbum \"Uno\""), QStringLiteral("Los Ejemplos"),
+    return {QStringLiteral("Álbum \"Uno\""),
+            QStringLiteral("Los Ejemplos"),
             {{1, 0, 40, true, QStringLiteral("Señal / Ruido"), {}},
              {2, 40, 75, true, {}, QStringLiteral("Guest")},
              {3, 115, 4500, false, {}, {}}}};
@@ -66,24 +71,35 @@ ripcli::DiscListing Disc() {
 // tracks in one file are refused. (Tags and the other refusals are read back
 // in test_dorvaneRip.)
 TEST(TrackPlan, NamesRefusalsAndFolders) {
-    const struct { std::vector<int> wanted; ripcli::NameChoices choices; const char *files, *error; } cases[] = {
-        {{1, 2}, {true, QStringLiteral("Vol 2"), false}, "/o/Señal _ Ruido 01 - Vol 2.mp3|/o/Track 02 - Vol 2.mp3", ""},
+    const struct {
+        std::vector<int> wanted;
+        ripcli::NameChoices choices;
+        const char *files, *error;
+    } cases[] = {
+        {{1, 2},
+         {true, QStringLiteral("Vol 2"), false},
+         "/o/Señal _ Ruido 01 - Vol 2.mp3|/o/Track 02 - Vol 2.mp3",
+         ""},
         {{1}, {true, {}, true}, "/o/Señal _ Ruido.mp3", ""},
         {{}, {false, {}, true}, "", "tracks 1 and 2 would both be written to /o/Track.mp3"},
         {{3}, {}, "", "track 3 is a data track"},
     };
     for (const auto& c : cases) {
-        const auto plan = ripcli::PlanTracks(Disc(), c.wanted, c.choices, QStringLiteral("/o/"), QStringLiteral("mp3"));
-        EXPECT_TRUE(*c.error ? plan.error.startsWith(QString::fromUtf8(c.error)) : plan.error.isEmpty())
+        const auto plan = ripcli::PlanTracks(Disc(), c.wanted, c.choices, QStringLiteral("/o/"),
+                                             QStringLiteral("mp3"));
+        EXPECT_TRUE(*c.error ? plan.error.startsWith(QString::fromUtf8(c.error))
+                             : plan.error.isEmpty())
             << plan.error.toStdString();
         QStringList files;
         for (const auto& t : plan.tracks)
             files << t.fileName;
         EXPECT_EQ(files.join(u'|'), QString::fromUtf8(c.files)) << c.error;
     }
-    EXPECT_EQ(ripcli::SourceFolders(QStringLiteral("/o"), {QStringLiteral("a/x.cue")}), QStringList{QStringLiteral("/o")});
-    EXPECT_EQ(ripcli::SourceFolders(QStringLiteral("/o"), {QStringLiteral("a/x.cue"), QStringLiteral("b/x.cue"),
-                                                           QStringLiteral("/dev/sr0"), QStringLiteral("y.tar.toc")})
+    EXPECT_EQ(ripcli::SourceFolders(QStringLiteral("/o"), {QStringLiteral("a/x.cue")}),
+              QStringList{QStringLiteral("/o")});
+    EXPECT_EQ(ripcli::SourceFolders(QStringLiteral("/o"),
+                                    {QStringLiteral("a/x.cue"), QStringLiteral("b/x.cue"),
+                                     QStringLiteral("/dev/sr0"), QStringLiteral("y.tar.toc")})
                   .join(u'|'),
               u"/o/x|/o/x (2)|/o/sr0|/o/y.tar");
 }
@@ -95,8 +111,11 @@ TEST(DiscListing, JsonEscapesEveryTitle) {
     ripcli::DiscListing disc = Disc();
     disc.tracks[1].title = QStringLiteral("Tab\there \\ \"quoted\" \x01\x7f end\n");
     const QByteArray json = ripcli::ListingJson(disc);
-    EXPECT_TRUE(json.contains(R"({"number": 3, "start": 115, "length": 4500, "audio": false})")) << json.constData();
-    EXPECT_EQ(QJsonDocument::fromJson(json)[u"tracks"][1][u"title"].toString(), disc.tracks[1].title) << json.constData();
+    EXPECT_TRUE(json.contains(R"({"number": 3, "start": 115, "length": 4500, "audio": false})"))
+        << json.constData();
+    EXPECT_EQ(QJsonDocument::fromJson(json)[u"tracks"][1][u"title"].toString(),
+              disc.tracks[1].title)
+        << json.constData();
     EXPECT_EQ(ripcli::ListingJson({}), QByteArray("{\"tracks\": []}\n"));
     EXPECT_EQ(ripcli::SectorTime(4 * 60 * 75 + 7 * 75 + 3), u"4:07.03");
 }
@@ -106,11 +125,23 @@ TEST(DiscListing, JsonEscapesEveryTitle) {
 // into a pipe and quiet: test_dorvaneRip.
 TEST(ProgressPrinter, EachModeWritesItsOwnForm) {
     using Mode = ripcli::ProgressPrinter::Mode;
-    const ripcli::Progress p{QStringLiteral("A rather long track name that cannot fit 01 - CD1.flac"), 300, 600, 1, 3,
-                             900, 1800, 2.0};
-    const struct { Mode mode; bool colour; const char* expected; } cases[] = {
-        {Mode::Terminal, false, "\rA rather lo~ [##########----------]  50% 1/3 6.0x 0:02 left\x1b[K"
-                                "\rA rather lo~ [##########----------]  50% 1/3 6.0x 0:02 left\x1b[K\r\x1b[Kno\n"},
+    const ripcli::Progress p{
+        QStringLiteral("A rather long track name that cannot fit 01 - CD1.flac"),
+        300,
+        600,
+        1,
+        3,
+        900,
+        1800,
+        2.0};
+    const struct {
+        Mode mode;
+        bool colour;
+        const char* expected;
+    } cases[] = {
+        {Mode::Terminal, false,
+         "\rA rather lo~ [##########----------]  50% 1/3 6.0x 0:02 left\x1b[K"
+         "\rA rather lo~ [##########----------]  50% 1/3 6.0x 0:02 left\x1b[K\r\x1b[Kno\n"},
         {Mode::Terminal, true, "\x1b[32m##########\x1b[0m"},
     };
     for (const auto& c : cases) {
@@ -125,7 +156,9 @@ TEST(ProgressPrinter, EachModeWritesItsOwnForm) {
         std::fclose(out);
         const std::string written(text, size);
         std::free(text);
-        EXPECT_TRUE(c.colour ? written.find(c.expected) != std::string::npos : written == c.expected) << written;
+        EXPECT_TRUE(c.colour ? written.find(c.expected) != std::string::npos
+                             : written == c.expected)
+            << written;
     }
 }
 
@@ -137,12 +170,15 @@ TEST(FlacEncoder, AFailedWriteIsNoEncoderFault) {
         int fd;
         std::uint64_t limit;
         FailingOutput(const std::string& path, std::uint64_t bytes)
-            : fd(::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)), limit(bytes) {}
+            : fd(::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)), limit(bytes) {
+        }
         ~FailingOutput() override { ::close(fd); }
         bool Write(const void* data, std::size_t n) override {
             return Tell() + n <= limit && ::write(fd, data, n) == static_cast<ssize_t>(n);
         }
-        bool Seek(std::uint64_t offset) override { return ::lseek(fd, off_t(offset), SEEK_SET) >= 0; }
+        bool Seek(std::uint64_t offset) override {
+            return ::lseek(fd, off_t(offset), SEEK_SET) >= 0;
+        }
         std::uint64_t Tell() const override { return std::uint64_t(::lseek(fd, 0, SEEK_CUR)); }
         void RequestFlush() override {}
     };
@@ -150,7 +186,7 @@ TEST(FlacEncoder, AFailedWriteIsNoEncoderFault) {
     std::vector<unsigned char> pcm(52 * 2352);
     for (std::size_t i = 0; i < pcm.size(); ++i)
         pcm[i] = static_cast<unsigned char>(i * 7919 >> 3);
-    for (const std::uint64_t limit : {10u, 20000u}) {  // in the header, in the audio
+    for (const std::uint64_t limit : {10u, 20000u}) { // in the header, in the audio
         FailingOutput out(folder.file("t.flac"), limit);
         auto encoder = ripengine::MakeFlacEncoder({QStringLiteral("t"), {}, {}, 1, 1});
         bool ok = encoder->Begin(out, pcm.size());
@@ -161,4 +197,4 @@ TEST(FlacEncoder, AFailedWriteIsNoEncoderFault) {
     }
 }
 
-}  // namespace
+} // namespace

@@ -18,7 +18,7 @@ using testsupport::child;
 class SettingsWindowTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void aFolderNameThatIsNotUtf8KeepsItsBytes() {
         testsupport::FreshProgram fresh;
         const std::string folder = fresh.folder.file("caf\xE9");

@@ -18,10 +18,12 @@ using namespace modSettings;
 
 namespace {
 
-QString S(const char* text) { return QString::fromUtf8(text); }
+QString S(const char* text) {
+    return QString::fromUtf8(text);
+}
 
 class SettingsStore : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
         modGeneral::SetAppFolderForTesting(dir_.path());
@@ -45,16 +47,17 @@ protected:
 
 TEST_F(SettingsStore, ValuesReadBackAsWritten) {
     const QString cut(153, u'a');
-    const std::tuple<QString, QString, QString> values[] = {  // key, value written, value read
+    const std::tuple<QString, QString, QString> values[] = {
+        // key, value written, value read
         {kDrive, S("E"), S("E")},
         {kOutpath, S("/home/ann/Music/My CDs/"), S("/home/ann/Music/My CDs/")},
         {kIncludes, S("Björk – Homogenic ♫ 😀"), S("Björk – Homogenic ♫ 😀")},
-        {S("Padded"), S(" padded "), S(" padded ")},  // what reading strips is written quoted
+        {S("Padded"), S(" padded "), S(" padded ")}, // what reading strips is written quoted
         {S("Quoted"), S("\"quoted\""), S("\"quoted\"")},
         {S("Empty"), QString(), QString()},
         // Cut to 154 characters, never inside a surrogate pair.
         {S("Long"), cut + S("😀b"), cut},
-        {S("Lines"), S("a\nb\r\nc"), S("a b  c")},  // a line break would split the line
+        {S("Lines"), S("a\nb\r\nc"), S("a b  c")}, // a line break would split the line
     };
     for (const auto& [key, value, read] : values)
         EXPECT_TRUE(WriteSetting(kSection, key, value)) << key.toStdString();
@@ -64,12 +67,14 @@ TEST_F(SettingsStore, ValuesReadBackAsWritten) {
     // Updates keep the line order, and no temporary file is left behind.
     ASSERT_TRUE(WriteSetting(kSection, kDrive, S("F")));
     EXPECT_TRUE(Bytes(Ini()).startsWith("[Settings]\nDrive=F\nOutpath=/home/ann/Music/My CDs/\n"));
-    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden), QStringList{S("Dorvane.ini")});
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{S("Dorvane.ini")});
 }
 
 TEST_F(SettingsStore, HandEditedFileIsReadAndOnlyTheOneLineChanges) {
-    const QByteArray original = "\xEF\xBB\xBF; by hand\r\n\r\n[other]\r\nDrive = Z\r\n\r\n[SETTINGS]\r\n"
-                                "  drive  =  D \r\n# a remark\r\nOUTPATH=\"C:\\Music\\\"\r\n\r\n[Last]\r\nx=1\r\n";
+    const QByteArray original =
+        "\xEF\xBB\xBF; by hand\r\n\r\n[other]\r\nDrive = Z\r\n\r\n[SETTINGS]\r\n"
+        "  drive  =  D \r\n# a remark\r\nOUTPATH=\"C:\\Music\\\"\r\n\r\n[Last]\r\nx=1\r\n";
     Put(Ini(), original);
     EXPECT_EQ(ReadSetting(kSection, kDrive, QString()), S("D"));
     EXPECT_EQ(ReadSetting(kSection, kOutpath, QString()), S("C:\\Music\\"));
@@ -88,7 +93,7 @@ TEST_F(SettingsStore, DamagedFilesAreUsedAndFilesThatCannotBeRewrittenKept) {
         garbage.append(static_cast<char>(i * 131 + 7));
     const std::pair<QByteArray, const char*> files[] = {
         {garbage + "\n[Settings]\nDrive=G\n" + garbage, "G"},
-        {"Drive=A\n", ""},  // lines before any header belong to no section
+        {"Drive=A\n", ""}, // lines before any header belong to no section
         {"[Settings\nDrive=K", "K"},
     };
     for (const auto& [content, drive] : files) {
@@ -115,7 +120,7 @@ TEST_F(SettingsStore, DamagedFilesAreUsedAndFilesThatCannotBeRewrittenKept) {
 }
 
 TEST_F(SettingsStore, FileSitsBesideTheProgramUnlessThatFolderCannotBeWritten) {
-    modGeneral::SetAppFolderForTesting(dir_.path() + S("/"));  // a folder given with its "/"
+    modGeneral::SetAppFolderForTesting(dir_.path() + S("/")); // a folder given with its "/"
     EXPECT_EQ(SettingsFilePath(), Ini());
     const QString config = dir_.path() + S("/config/Dorvane/Dorvane.ini");
     // A folder that cannot take a file, even for root: a missing one, a file.
@@ -130,4 +135,4 @@ TEST_F(SettingsStore, FileSitsBesideTheProgramUnlessThatFolderCannotBeWritten) {
     EXPECT_FALSE(QFileInfo::exists(dir_.path() + S("/missing")));
 }
 
-}  // namespace
+} // namespace

@@ -20,12 +20,16 @@ namespace {
 
 volatile int* volatile g_null = nullptr;
 volatile int g_zero = 0, g_result = 0, g_never = -1;
-__attribute__((no_sanitize("undefined"))) void WriteThroughNull() { *g_null = 1; }
-__attribute__((no_sanitize("undefined"))) void DivideByZero() { g_result = 7 / g_zero; }
+__attribute__((no_sanitize("undefined"))) void WriteThroughNull() {
+    *g_null = 1;
+}
+__attribute__((no_sanitize("undefined"))) void DivideByZero() {
+    g_result = 7 / g_zero;
+}
 
 int Recurse(int depth) {
     volatile char frame[256] = {static_cast<char>(depth)};
-    return (depth == g_never ? 0 : Recurse(depth + 1)) + frame[0];  // read after the call: no loop
+    return (depth == g_never ? 0 : Recurse(depth + 1)) + frame[0]; // read after the call: no loop
 }
 
 // Runs fault in a child with the handlers installed twice, as every reload does: the signal
@@ -44,16 +48,18 @@ std::pair<int, std::string> RunFaulting(void (*fault)()) {
     int status = 0;
     EXPECT_EQ(::waitpid(pid, &status, 0), pid);
     std::ifstream written(folder.file("stderr"));
-    return {WIFSIGNALED(status) ? WTERMSIG(status) : 0, {std::istreambuf_iterator<char>(written), {}}};
+    return {WIFSIGNALED(status) ? WTERMSIG(status) : 0,
+            {std::istreambuf_iterator<char>(written), {}}};
 }
 
-}  // namespace
+} // namespace
 
 TEST(MyExceptionFilter, NamesTheFirstFaultOfTheChainAndShowsAnUnknownOneInHex) {
     const FaultRecord first{0x00C0FFEE, 0, nullptr, nullptr, 0, {}};
     const FaultRecord during{kIntDivideByZero, 1, &first, nullptr, 0, {}};
     const FaultRecord last{kAccessViolation, 1, &during, nullptr, 0, {}};
-    EXPECT_STREQ(MyExceptionFilter({&last, nullptr}).text, "Run-time error '10000': Unknown (&H00C0FFEE)");
+    EXPECT_STREQ(MyExceptionFilter({&last, nullptr}).text,
+                 "Run-time error '10000': Unknown (&H00C0FFEE)");
 }
 
 TEST(FaultReport, RealFaultsAreReportedAndEndWithTheirSignalUntilTheFilterIsRemoved) {
@@ -63,11 +69,17 @@ TEST(FaultReport, RealFaultsAreReportedAndEndWithTheirSignalUntilTheFilterIsRemo
         {[] { Recurse(0); }, SIGSEGV, "Stack Overflow"},
         {[] { __builtin_trap(); }, SIGILL, "Illegal Instruction"},
         // Removed: what was there before ends the child (AddressSanitizer leaves SIGILL alone).
-        {[] { RemoveFaultFilter(); __builtin_trap(); }, SIGILL, nullptr},
+        {[] {
+             RemoveFaultFilter();
+             __builtin_trap();
+         },
+         SIGILL, nullptr},
     };
     for (const auto& [fault, signal, text] : cases) {
-        const std::string report = std::string("Run-time error '10000': ") + (text ? text : "") + "\n";
-        EXPECT_EQ(RunFaulting(fault), std::make_pair(signal, text ? report + "Shown: " + report : ""));
+        const std::string report =
+            std::string("Run-time error '10000': ") + (text ? text : "") + "\n";
+        EXPECT_EQ(RunFaulting(fault),
+                  std::make_pair(signal, text ? report + "Shown: " + report : ""));
     }
 }
 

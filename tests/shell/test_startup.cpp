@@ -22,9 +22,11 @@ class StartupTest : public QObject {
     Q_OBJECT
 
     std::optional<testsupport::MainWindowRig> r_;
-    static void clickSave(frmSettings* s) { QTest::mouseClick(child<LabelButton>(s, "Label4"), Qt::LeftButton); }
+    static void clickSave(frmSettings* s) {
+        QTest::mouseClick(child<LabelButton>(s, "Label4"), Qt::LeftButton);
+    }
 
-private slots:
+  private slots:
     void init() { r_.emplace(); }
     void cleanup() { r_.reset(); }
 
@@ -39,9 +41,10 @@ private slots:
         QCOMPARE(r_->dialogs.boxes.size(), size_t(1));
         const auto& box = r_->dialogs.boxes[0];
         QVERIFY(box.title == QStringLiteral("Error") && box.icon == Dialogs::Icon::Exclamation);
-        QCOMPARE(box.text, QStringLiteral("Either there is no cd in the drive, or you have not yet "
-                                          "selected the drive you wish to use.\r\n\r\nPlease select "
-                                          "a drive in the Settings options, or insert a CD"));
+        QCOMPARE(box.text,
+                 QStringLiteral("Either there is no cd in the drive, or you have not yet "
+                                "selected the drive you wish to use.\r\n\r\nPlease select "
+                                "a drive in the Settings options, or insert a CD"));
         QCOMPARE(w.TrackList->Count(), 0);
         frmSettings* s = w.Settings();
         QCOMPARE(s->txtOutPath->text(), modStartup::DefaultOutputFolder());
@@ -114,15 +117,23 @@ private slots:
 
     void savedDriveOpensThatDrive_data() {
         QTest::addColumn<QString>("drive");
-        QTest::addColumn<QString>("commandLine");  // an image named on the command line
+        QTest::addColumn<QString>("commandLine"); // an image named on the command line
         QTest::addColumn<QString>("folder");
         QTest::addColumn<int>("tracks");
         QTest::addColumn<QString>("shownFolder");
-        QTest::newRow("second drive") << "IMAGE b.cue" << "" << "/srv/music" << 12 << "/srv/music";
-        QTest::newRow("empty folder gets the default") << "IMAGE a.cue" << "" << "" << 2 << "default";
+        QTest::newRow("second drive") << "IMAGE b.cue"
+                                      << ""
+                                      << "/srv/music" << 12 << "/srv/music";
+        QTest::newRow("empty folder gets the default") << "IMAGE a.cue"
+                                                       << ""
+                                                       << "" << 2 << "default";
         // A failed open skips the folder step: it keeps what the window loaded.
-        QTest::newRow("no such drive") << "IMAGE gone.cue" << "" << "" << 0 << "";
-        QTest::newRow("command line wins") << "IMAGE a.cue" << "IMAGE b.cue" << "/srv" << 12 << "/srv";
+        QTest::newRow("no such drive") << "IMAGE gone.cue"
+                                       << ""
+                                       << "" << 0 << "";
+        QTest::newRow("command line wins") << "IMAGE a.cue"
+                                           << "IMAGE b.cue"
+                                           << "/srv" << 12 << "/srv";
     }
     void savedDriveOpensThatDrive() {
         QFETCH(QString, drive);
@@ -133,7 +144,7 @@ private slots:
         QVERIFY(WriteSetting(kSection, kDrive, drive));
         QVERIFY(WriteSetting(kSection, kOutpath, folder));
         Dorvane& w = r_->open(commandLine);
-        QCOMPARE(r_->saved(kDrive), drive);  // nothing is stored until Save
+        QCOMPARE(r_->saved(kDrive), drive); // nothing is stored until Save
         QVERIFY(r_->dialogs.boxes.empty());
         QTEST(w.TrackList->Count(), "tracks");
         if (w.TrackList->Count() == 12) {
@@ -141,15 +152,18 @@ private slots:
             QCOMPARE(w.TrackList->ItemText(11), QStringLiteral("Track 12 - CD1"));
         }
         QCOMPARE(w.TrackList->CurrentIndex(), -1);
-        QCOMPARE(w.Settings()->DriveList->currentText(), commandLine.isEmpty() ? drive : commandLine);
-        QCOMPARE(w.Settings()->txtOutPath->text(),
-                 shownFolder == QStringLiteral("default") ? modStartup::DefaultOutputFolder() : shownFolder);
+        QCOMPARE(w.Settings()->DriveList->currentText(),
+                 commandLine.isEmpty() ? drive : commandLine);
+        QCOMPARE(w.Settings()->txtOutPath->text(), shownFolder == QStringLiteral("default")
+                                                       ? modStartup::DefaultOutputFolder()
+                                                       : shownFolder);
     }
 
     // Refresh runs the whole load again; in the window only a pick from the
     // open list chooses a quality or a drive.
     void settingsWindowAndRefresh() {
-        r_->discs({{"long", std::vector<std::int32_t>(20, 100)}, {"nodisc", {}}, {"short", {100, 100}}});
+        r_->discs(
+            {{"long", std::vector<std::int32_t>(20, 100)}, {"nodisc", {}}, {"short", {100, 100}}});
         QVERIFY(WriteSetting(kSection, kDrive, QStringLiteral("IMAGE long.cue")));
         Dorvane& w = r_->open();
         frmSettings* s = w.Settings();
@@ -163,7 +177,7 @@ private slots:
         QCOMPARE(s->DriveList->count(), 3);
         QCOMPARE(s->cmbQuality->currentText(), QStringLiteral("Normal"));
         QCOMPARE(s->cmbBitrate->currentText(), QStringLiteral("160"));
-        QVERIFY(s->optWAV->isChecked());  // the format is not reset
+        QVERIFY(s->optWAV->isChecked()); // the format is not reset
         QCOMPARE(w.TrackList->Count(), 20);
         QVERIFY(!w.TrackList->IsChecked(1));
 
@@ -190,11 +204,11 @@ private slots:
         s->DriveList->lineEdit()->selectAll();
         QTest::keyClicks(s->DriveList, QStringLiteral("IMAGE short.cue"));
         QTest::keyClick(s->DriveList, Qt::Key_Return);
-        QWheelEvent wheel(QPointF(5, 5), s->DriveList->mapToGlobal(QPointF(5, 5)), {}, QPoint(0, -120),
-                          Qt::NoButton, {}, Qt::NoScrollPhase, false);
+        QWheelEvent wheel(QPointF(5, 5), s->DriveList->mapToGlobal(QPointF(5, 5)), {},
+                          QPoint(0, -120), Qt::NoButton, {}, Qt::NoScrollPhase, false);
         QApplication::sendEvent(s->DriveList, &wheel);
         QTest::keyClick(s->DriveList, Qt::Key_Down, Qt::ShiftModifier);
-        QTest::keyClick(s->DriveList, Qt::Key_Down);  // opens the list, picks nothing
+        QTest::keyClick(s->DriveList, Qt::Key_Down); // opens the list, picks nothing
         QTest::keyClick(s->DriveList->view(), Qt::Key_Escape);
         QCOMPARE(s->DriveList->currentIndex(), shown);
         QCOMPARE(w.TrackList->ItemText(0), QStringLiteral("Renamed 01 - CD1"));
@@ -210,9 +224,12 @@ private slots:
         QVERIFY(r_->dialogs.boxes.empty());
 
         // The design's fonts land on free faces of the same widths.
-        for (auto [design, face] : {std::pair{"Comic Sans MS", "Comic Neue"}, {"MS Sans Serif", "Liberation Sans"},
-                                    {"Arial", "Liberation Sans"}, {"Verdana", "DejaVu Sans"}})
-            QCOMPARE(QFontInfo(QFont(QString::fromLatin1(design))).family(), QString::fromLatin1(face));
+        for (auto [design, face] : {std::pair{"Comic Sans MS", "Comic Neue"},
+                                    {"MS Sans Serif", "Liberation Sans"},
+                                    {"Arial", "Liberation Sans"},
+                                    {"Verdana", "DejaVu Sans"}})
+            QCOMPARE(QFontInfo(QFont(QString::fromLatin1(design))).family(),
+                     QString::fromLatin1(face));
     }
 };
 

@@ -19,8 +19,9 @@ inline int OpenDrive(int tgt, std::uint8_t ha = 1) {
 
 // The audio of `count` sectors from `start`, read into a block of maxLen bytes behind its header;
 // nothing when the read fails.
-inline std::optional<std::vector<unsigned char>> ReadSectors(int handle, std::int64_t start,
-    std::uint32_t count, std::uint32_t maxLen = 26 * akrip::kSectorBytes) {
+inline std::optional<std::vector<unsigned char>>
+ReadSectors(int handle, std::int64_t start, std::uint32_t count,
+            std::uint32_t maxLen = 26 * akrip::kSectorBytes) {
     std::vector<unsigned char> block(akrip::kTrackBufHeader + maxLen);
     auto* header = reinterpret_cast<akrip::TRACKBUF*>(block.data());
     *header = {static_cast<std::uint32_t>(start), count, maxLen, 0, 0, 0, {}};
@@ -28,7 +29,8 @@ inline std::optional<std::vector<unsigned char>> ReadSectors(int handle, std::in
         return std::nullopt;
     // Never past the block, even if the layer wrongly reported more than it holds.
     const auto audio = block.begin() + akrip::kTrackBufHeader;
-    return std::vector(audio, audio + std::min<std::size_t>(std::size_t{count} * akrip::kSectorBytes, maxLen));
+    return std::vector(
+        audio, audio + std::min<std::size_t>(std::size_t{count} * akrip::kSectorBytes, maxLen));
 }
 
 inline std::uint32_t Address(const akrip::TOCTRACK& e) {
@@ -36,4 +38,4 @@ inline std::uint32_t Address(const akrip::TOCTRACK& e) {
            std::uint32_t{e.addr[2]} << 8 | e.addr[3];
 }
 
-}  // namespace testsupport
+} // namespace testsupport

@@ -24,8 +24,8 @@ QString ScriptedDialogs::BrowseForFolder(const QString& title) {
     return folder;
 }
 
-QString ScriptedDialogs::SaveFileName(const QString& title, const QString& folder, const QString& filter,
-                                      QString* selectedFilter) {
+QString ScriptedDialogs::SaveFileName(const QString& title, const QString& folder,
+                                      const QString& filter, QString* selectedFilter) {
     saveDialogs.push_back({title, folder, filter, selectedFilter ? *selectedFilter : QString()});
     if (saveNames.empty())
         return {};

@@ -12,7 +12,7 @@
 #include <vector>
 
 class ScriptedDialogs : public Dialogs {
-public:
+  public:
     struct Box {
         QString text;
         Buttons buttons;
@@ -57,6 +57,6 @@ public:
                          QString* selectedFilter) override;
     bool ChoosePrinter(QPrinter& printer, const QString& title) override;
 
-protected:
+  protected:
     bool HandToDesktop(const QString& target) override;
 };

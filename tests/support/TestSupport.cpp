@@ -14,17 +14,18 @@ namespace testsupport {
 TempFolder::TempFolder() {
     std::string pattern = "/tmp/dorvane-test-XXXXXX";
     if (!::mkdtemp(pattern.data()))
-        throw std::runtime_error(std::string("cannot make a temporary folder: ") + std::strerror(errno));
+        throw std::runtime_error(std::string("cannot make a temporary folder: ") +
+                                 std::strerror(errno));
     path_ = pattern;
 }
 
 TempFolder::~TempFolder() {
-    std::error_code ignored;  // a destructor must not throw; /tmp is cleaned anyway
+    std::error_code ignored; // a destructor must not throw; /tmp is cleaned anyway
     std::filesystem::remove_all(path_, ignored);
 }
 
-std::string MakeImage(const TempFolder& folder, const std::string& name, std::vector<std::int32_t> lengths,
-                      std::uint32_t seed, bool pregap) {
+std::string MakeImage(const TempFolder& folder, const std::string& name,
+                      std::vector<std::int32_t> lengths, std::uint32_t seed, bool pregap) {
     discmaker::DiscPlan plan;
     plan.trackSectors = std::move(lengths);
     plan.seed = seed;
@@ -48,4 +49,4 @@ ScopedDiscImages::~ScopedDiscImages() {
         ::unsetenv("DORVANE_DISC_IMAGES");
 }
 
-}  // namespace testsupport
+} // namespace testsupport

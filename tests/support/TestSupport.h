@@ -13,7 +13,7 @@ namespace testsupport {
 
 // A fresh folder under /tmp, removed with everything in it on destruction.
 class TempFolder {
-public:
+  public:
     TempFolder();
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
@@ -24,27 +24,28 @@ public:
     // path() + "/" + name
     std::string file(const std::string& name) const { return path_ + "/" + name; }
 
-private:
+  private:
     std::string path_;
 };
 
 // Writes <folder>/<name>.cue and <name>.bin (name without extension) with
 // tracks of the given lengths in sectors, and returns the .cue path. With
 // pregap, track 1 starts at sector 150. Throws when the image cannot be made.
-std::string MakeImage(const TempFolder& folder, const std::string& name, std::vector<std::int32_t> lengths,
-                      std::uint32_t seed = 1, bool pregap = false);
+std::string MakeImage(const TempFolder& folder, const std::string& name,
+                      std::vector<std::int32_t> lengths, std::uint32_t seed = 1,
+                      bool pregap = false);
 
 // Sets DORVANE_DISC_IMAGES to the paths joined by ":" for its lifetime and
 // then puts back the old value (or unsets it, if it was unset).
 class ScopedDiscImages {
-public:
+  public:
     explicit ScopedDiscImages(const std::vector<std::string>& paths);
     ~ScopedDiscImages();
     ScopedDiscImages(const ScopedDiscImages&) = delete;
     ScopedDiscImages& operator=(const ScopedDiscImages&) = delete;
 
-private:
+  private:
     std::optional<std::string> old_;
 };
 
-}  // namespace testsupport
+} // namespace testsupport

@@ -42,4 +42,4 @@ ListOwner::ListOwner(const QStringList& names, bool numbered, int current) {
     option.setChecked(numbered);
 }
 
-}  // namespace testsupport
+} // namespace testsupport

@@ -22,8 +22,7 @@ namespace testsupport {
 
 // The control of that name inside window; a test that names a control the
 // window lacks stops at once rather than crash later on a null pointer.
-template <typename T>
-T* child(const QObject* window, const char* name) {
+template <typename T> T* child(const QObject* window, const char* name) {
     T* found = window->findChild<T*>(QString::fromLatin1(name));
     if (!found)
         qFatal("no control %s", name);
@@ -33,7 +32,7 @@ T* child(const QObject* window, const char* name) {
 // Its own application folder (so its own Dorvane.ini), its own
 // configuration folder and no drive open, for the lifetime of one test.
 class FreshProgram {
-public:
+  public:
     FreshProgram();
     ~FreshProgram();
     FreshProgram(const FreshProgram&) = delete;
@@ -41,7 +40,7 @@ public:
 
     TempFolder folder;
 
-private:
+  private:
     QByteArray config_;
 };
 
@@ -58,7 +57,8 @@ struct MainWindowRig : FreshProgram {
     void discs(const std::vector<std::pair<std::string, std::vector<std::int32_t>>>& plan) {
         std::vector<std::string> paths;
         for (const auto& [name, lengths] : plan)
-            paths.push_back(lengths.empty() ? folder.file(name + ".cue") : MakeImage(folder, name, lengths));
+            paths.push_back(lengths.empty() ? folder.file(name + ".cue")
+                                            : MakeImage(folder, name, lengths));
         images.emplace(paths);
     }
     // A new main window (startDrive: an image named on the command line),
@@ -91,4 +91,4 @@ struct ListOwner {
     ListOwner(const QStringList& names, bool numbered, int current = -1);
 };
 
-}  // namespace testsupport
+} // namespace testsupport

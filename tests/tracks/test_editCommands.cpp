@@ -32,7 +32,7 @@ class EditCommandsTest : public QObject {
         return m;
     }
 
-private slots:
+  private slots:
     void init() { r_.emplace(); }
     void cleanup() { r_.reset(); }
 
@@ -45,8 +45,9 @@ private slots:
              {"mnuSave|Save Track list|", "mnuPrint|Print track list|", "mnuFExit|Exit|Ctrl+X",
               "mnuChangeName|Rename|F3", "mnuRenAll|Rename All|F4", "mnuClear|Clear|Ctrl+W",
               "mnurefresh|Refresh|F5", "mnuSelectAll|Select All|Ctrl+A", "mnuSettings|Setings|",
-              "mnuTP|Track no/prefix|", "mnuHHelp|Help|F1", "mnuHAbout|About|", "mnuHRepBug|Report Bug|",
-              "mnuHHomepage|Visit Homepage|", "mnuUpdate|Check for new version|"}) {
+              "mnuTP|Track no/prefix|", "mnuHHelp|Help|F1", "mnuHAbout|About|",
+              "mnuHRepBug|Report Bug|", "mnuHHomepage|Visit Homepage|",
+              "mnuUpdate|Check for new version|"}) {
             const QStringList e = QString::fromLatin1(entry).split(u'|');
             QCOMPARE(action(qPrintable(e[0]))->text(), e[1]);
             QCOMPARE(action(qPrintable(e[0]))->shortcut(), QKeySequence(e[2]));
@@ -56,7 +57,8 @@ private slots:
         w_->TrackList->SetChecked(2, true);
         QTest::keyClick(w_, Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(marks(), (QList<bool>{false, true, false}));
-        QCOMPARE(action("mnuSelectAll")->text(), QStringLiteral("Select All"));  // the last one ends unticked
+        QCOMPARE(action("mnuSelectAll")->text(),
+                 QStringLiteral("Select All")); // the last one ends unticked
         action("mnuSelectAll")->trigger();
         QCOMPARE(marks(), (QList<bool>{true, false, true}));
         QCOMPARE(action("mnuSelectAll")->text(), QStringLiteral("De-select All"));
@@ -88,7 +90,7 @@ private slots:
         QTest::keyClick(w_, Qt::Key_F5);
         QTest::keyClick(w_, Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(marks(), (QList<bool>{false, false, false}));
-        edit->popup(w_->mapToGlobal(QPoint(40, 10)));  // as from the menu bar
+        edit->popup(w_->mapToGlobal(QPoint(40, 10))); // as from the menu bar
         QVERIFY(QTest::qWaitForWindowExposed(edit));
         edit->close();
         QTest::keyClick(w_, Qt::Key_A, Qt::ControlModifier);
@@ -126,10 +128,11 @@ private slots:
         QCOMPARE(w_->TrackList->Count(), 6);
         const auto& boxes = r_->dialogs.boxes;
         QCOMPARE(boxes.size(), size_t(2));
-        QVERIFY(boxes[0].title == QStringLiteral("Confirm") && boxes[0].buttons == Dialogs::Buttons::YesNo);
+        QVERIFY(boxes[0].title == QStringLiteral("Confirm") &&
+                boxes[0].buttons == Dialogs::Buttons::YesNo);
         QCOMPARE(boxes[0].text, QStringLiteral("Would you like to rip another CD?"));
         QCOMPARE(boxes[1].text, QStringLiteral("Please click ok after inserting another CD"));
-        QTest::keyClick(w_, Qt::Key_W, Qt::ControlModifier);  // No: the list is only emptied
+        QTest::keyClick(w_, Qt::Key_W, Qt::ControlModifier); // No: the list is only emptied
         QCOMPARE(boxes.size(), size_t(3));
         QCOMPARE(w_->TrackList->Count(), 0);
         QTest::keyClick(w_->TrackList, Qt::Key_F3);
@@ -138,15 +141,19 @@ private slots:
 
     void hoverColoursFollowThePointer() {
         start(1);
-        auto shape = [this](int i) { return w_->findChild<Shape*>(QStringLiteral("Shape%1").arg(i))->fillColor(); };
-        auto label = [this](int i) { return w_->findChild<LabelButton*>(QStringLiteral("Label%1").arg(i)); };
+        auto shape = [this](int i) {
+            return w_->findChild<Shape*>(QStringLiteral("Shape%1").arg(i))->fillColor();
+        };
+        auto label = [this](int i) {
+            return w_->findChild<LabelButton*>(QStringLiteral("Label%1").arg(i));
+        };
         QTest::mouseMove(label(1));
         QCOMPARE(shape(1), twips::kBlue);
         QTest::mouseMove(label(2));
         QCOMPARE(shape(1), twips::kWhite);
         QCOMPARE(shape(2), twips::kBlue);
         QTest::mouseMove(w_->TrackList->viewport(), QPoint(10, 10));
-        w_->DoColors(7);  // neither the list nor a value out of range changes a colour
+        w_->DoColors(7); // neither the list nor a value out of range changes a colour
         QCOMPARE(shape(2), twips::kBlue);
         QTest::mouseMove(w_->centralWidget(), QPoint(w_->centralWidget()->width() - 3, 140));
         for (int i = 1; i <= 3; ++i)
@@ -159,8 +166,9 @@ private slots:
         start(12);
         QAction* option = action("mnuTP");
         option->trigger();
-        QCOMPARE(r_->dialogs.boxes.back().text,
-                 QStringLiteral("Track number and prefix cannot be excluded until tracks are re-named"));
+        QCOMPARE(
+            r_->dialogs.boxes.back().text,
+            QStringLiteral("Track number and prefix cannot be excluded until tracks are re-named"));
         QCOMPARE(r_->dialogs.boxes.back().title, QStringLiteral("Dorvane"));
         QCOMPARE(r_->saved(modSettings::kIncludes), QStringLiteral("unset"));
 
@@ -177,8 +185,9 @@ private slots:
 
         w_->TrackList->clear();
         option->trigger();
-        QCOMPARE(r_->dialogs.boxes.back().text,
-                 QStringLiteral("Cannot change this option because there are no tracks in the list"));
+        QCOMPARE(
+            r_->dialogs.boxes.back().text,
+            QStringLiteral("Cannot change this option because there are no tracks in the list"));
         QCOMPARE(r_->dialogs.boxes.size(), size_t(2));
         QVERIFY(option->isChecked());
     }

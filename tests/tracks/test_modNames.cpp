@@ -6,10 +6,14 @@ using namespace modNames;
 
 namespace {
 
-QString S(const char* text) { return QString::fromUtf8(text); }
+QString S(const char* text) {
+    return QString::fromUtf8(text);
+}
 
 TEST(NameParts, TitleNumberAndPrefix) {
-    struct Row { const char *name, *title, *trackNo, *prefix; };
+    struct Row {
+        const char *name, *title, *trackNo, *prefix;
+    };
     const Row rows[] = {
         {"Track 01 - CD1", "Track", "01", " CD1"},
         {"Intro", "Intro", "Intro", "Intro"},
@@ -31,7 +35,10 @@ TEST(NameParts, TitleNumberAndPrefix) {
 
 TEST(NameParts, FileNameFromPathTakesTheLastPiece) {
     const std::pair<const char*, const char*> rows[] = {
-        {"/music/Track 01 - CD1.wav", "Track 01 - CD1.wav"}, {"a.wav", "a.wav"}, {"/music/", ""}, {"", ""},
+        {"/music/Track 01 - CD1.wav", "Track 01 - CD1.wav"},
+        {"a.wav", "a.wav"},
+        {"/music/", ""},
+        {"", ""},
         {"C:\\music\\a.wav", "C:\\music\\a.wav"}};
     for (const auto& [path, name] : rows)
         EXPECT_EQ(FileNameFromPath(S(path)), S(name)) << path;
@@ -47,15 +54,19 @@ TEST(BuildingNames, DefaultComposedAndNumberedNamesReadBack) {
 
 TEST(OptionSwitch, ExcludeRefusedWhileDefaultNamesRemain) {
     const std::tuple<const char*, const char*, bool> rows[] = {
-        {"Track 01 - CD1", "Track 02 - CD1", true}, {"Intro 01 - CD1", "Track 02 - CD1", true},
-        {"Track 01 - CD1", "Song 02 - CD1", true},  {"Track 01", "", true},
-        {"Intro 01 - CD1", "Song 02 - CD1", false}, {"Song 01 - CD1", "", false},
+        {"Track 01 - CD1", "Track 02 - CD1", true},
+        {"Intro 01 - CD1", "Track 02 - CD1", true},
+        {"Track 01 - CD1", "Song 02 - CD1", true},
+        {"Track 01", "", true},
+        {"Intro 01 - CD1", "Song 02 - CD1", false},
+        {"Song 01 - CD1", "", false},
         {"", "", false},
         // The comparison is exact: case, position and the number matter.
-        {"track 01 - CD1", "TRACK 02 - CD1", false}, {"Track 02 - CD1", "Track 01 - CD1", false},
+        {"track 01 - CD1", "TRACK 02 - CD1", false},
+        {"Track 02 - CD1", "Track 01 - CD1", false},
     };
     for (const auto& [a, b, refused] : rows)
         EXPECT_EQ(ExcludeRefused(S(a), S(b)), refused) << a << " / " << b;
 }
 
-}  // namespace
+} // namespace

@@ -19,16 +19,28 @@ using testsupport::child;
 using testsupport::ListOwner;
 
 // Deleted windows go away at the next turn of the event loop; take that turn now.
-void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+void flushDeletes() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
 
 // "a|b" is {"a", "b"}.
-QStringList list(const char* texts) { return QString::fromUtf8(texts).split(u'|'); }
+QStringList list(const char* texts) {
+    return QString::fromUtf8(texts).split(u'|');
+}
 const QStringList kNames = list("Track 01 - CD1|Track 02 - CD1|Track 03 - CD1");
 
-QLineEdit* txtNew(QWidget* w) { return child<QLineEdit>(w, "txtNew"); }
-QString text(QWidget* w, const char* field) { return child<QLineEdit>(w, field)->text(); }
-QString prefix(QWidget* w, const char* box) { return child<QComboBox>(w, box)->currentText(); }
-void ok(QWidget* w) { QTest::mouseClick(child<LabelButton>(w, "Label3"), Qt::LeftButton); }
+QLineEdit* txtNew(QWidget* w) {
+    return child<QLineEdit>(w, "txtNew");
+}
+QString text(QWidget* w, const char* field) {
+    return child<QLineEdit>(w, field)->text();
+}
+QString prefix(QWidget* w, const char* box) {
+    return child<QComboBox>(w, box)->currentText();
+}
+void ok(QWidget* w) {
+    QTest::mouseClick(child<LabelButton>(w, "Label3"), Qt::LeftButton);
+}
 
 // The main window's list and option, and the dialog over them, on screen.
 struct Session : ListOwner {
@@ -39,7 +51,8 @@ struct Session : ListOwner {
 
     Session(const QStringList& names, bool numbered)
         : ListOwner(names, numbered), dlg(std::make_unique<frmRenAll>(&owner, list, &option)),
-          List1(child<QTreeWidget>(dlg.get(), "List1")), Text1(child<QLineEdit>(dlg.get(), "Text1")),
+          List1(child<QTreeWidget>(dlg.get(), "List1")),
+          Text1(child<QLineEdit>(dlg.get(), "Text1")),
           cboPrefix(child<QComboBox>(dlg.get(), "cboPrefix")) {
         dlg->show();
         QVERIFY(QTest::qWaitForWindowActive(dlg.get()));
@@ -54,14 +67,16 @@ struct Session : ListOwner {
         const QRect where = List1->visualItemRect(List1->topLevelItem(row));
         QTest::mouseClick(List1->viewport(), Qt::LeftButton, {}, where.center());
     }
-    void click(const char* label) const { QTest::mouseClick(child<LabelButton>(dlg.get(), label), Qt::LeftButton); }
+    void click(const char* label) const {
+        QTest::mouseClick(child<LabelButton>(dlg.get(), label), Qt::LeftButton);
+    }
 };
 
-}  // namespace
+} // namespace
 
 class TestRenameWindows : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void cleanup() {
         if (frmChangeTrack* open = frmChangeTrack::Instance())
             open->close();
@@ -72,17 +87,25 @@ private slots:
     // written into the current item with the option as it stands at OK.
     void renameOneTrack_data() {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("fields");  // title|number|prefix
+        QTest::addColumn<QString>("fields"); // title|number|prefix
         QTest::addColumn<bool>("numberedAtOpening");
         QTest::addColumn<bool>("numberedAtOk");
         QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("written");
-        QTest::newRow("numbered") << "Track 03 - CD1" << "Track|03|CD1" << true << true << "OK" << "Intro 03 - CD1";
-        QTest::newRow("bare") << "Song" << "Song|Song|Song" << false << false << "OK" << "Intro";
-        QTest::newRow("spaced prefix") << "Intro 07 - C D 3" << "Intro|07|CD3" << true << true << "Return"
+        QTest::newRow("numbered") << "Track 03 - CD1"
+                                  << "Track|03|CD1" << true << true << "OK"
+                                  << "Intro 03 - CD1";
+        QTest::newRow("bare") << "Song"
+                              << "Song|Song|Song" << false << false << "OK"
+                              << "Intro";
+        QTest::newRow("spaced prefix") << "Intro 07 - C D 3"
+                                       << "Intro|07|CD3" << true << true << "Return"
                                        << "Intro 07 - CD3";
-        QTest::newRow("Enter") << "Track 03 - CD2" << "Track|03|CD2" << true << true << "Enter" << "Intro 03 - CD2";
-        QTest::newRow("switched on while open") << "Track 03 - CD2" << "Track|03|CD2" << false << true << "OK"
+        QTest::newRow("Enter") << "Track 03 - CD2"
+                               << "Track|03|CD2" << true << true << "Enter"
+                               << "Intro 03 - CD2";
+        QTest::newRow("switched on while open") << "Track 03 - CD2"
+                                                << "Track|03|CD2" << false << true << "OK"
                                                 << "Intro 03 - CD2";
     }
     void renameOneTrack() {
@@ -90,12 +113,15 @@ private slots:
         QFETCH(bool, numberedAtOpening);
         QFETCH(bool, numberedAtOk);
         QFETCH(QString, how);
-        ListOwner main({QStringLiteral("A 01 - CD1"), QStringLiteral("B 02 - CD1"), name}, numberedAtOpening, 2);
+        ListOwner main({QStringLiteral("A 01 - CD1"), QStringLiteral("B 02 - CD1"), name},
+                       numberedAtOpening, 2);
         QPointer<frmChangeTrack> w = frmChangeTrack::Open(main.list, &main.option);
         QVERIFY(w && QTest::qWaitForWindowActive(w));
         QVERIFY(!w->isModal() && !w->parentWidget());
-        QTEST(QStringList({text(w, "txtCurrent"), text(w, "txtOldTrackNo"), prefix(w, "cboPrefix_0")}).join(u'|'),
-              "fields");
+        QTEST(
+            QStringList({text(w, "txtCurrent"), text(w, "txtOldTrackNo"), prefix(w, "cboPrefix_0")})
+                .join(u'|'),
+            "fields");
         QCOMPARE(text(w, "txtTrackNo"), text(w, "txtOldTrackNo"));
         QCOMPARE(prefix(w, "cboPrefix_1"), prefix(w, "cboPrefix_0"));
         QVERIFY(txtNew(w)->text().isEmpty());
@@ -105,7 +131,8 @@ private slots:
         if (how == QStringLiteral("OK"))
             ok(w);
         else
-            QTest::keyClick(txtNew(w), how == QStringLiteral("Enter") ? Qt::Key_Enter : Qt::Key_Return);
+            QTest::keyClick(txtNew(w),
+                            how == QStringLiteral("Enter") ? Qt::Key_Enter : Qt::Key_Return);
         QTEST(main.list->ItemText(2), "written");
         QCOMPARE(main.list->ItemText(1), QStringLiteral("B 02 - CD1"));
         flushDeletes();
@@ -165,10 +192,11 @@ private slots:
     void rowsAtOpening_data() {
         QTest::addColumn<bool>("numbered");
         QTest::addColumn<QStringList>("names");
-        QTest::addColumn<QStringList>("cells");  // the titles, then the numbers, then the prefixes
+        QTest::addColumn<QStringList>("cells"); // the titles, then the numbers, then the prefixes
         QTest::newRow("numbered") << true << list("Track 01 - CD1|Intro 02 - C D3|Song")
                                   << list("Track|Intro|Song|01|02|Song|CD1|CD3|Song");
-        QTest::newRow("bare") << false << list("Intro|Song|My Song 07 - CD2") << list("Intro|Song|My|1|2|3|||");
+        QTest::newRow("bare") << false << list("Intro|Song|My Song 07 - CD2")
+                              << list("Intro|Song|My|1|2|3|||");
     }
     void rowsAtOpening() {
         QFETCH(bool, numbered);
@@ -216,7 +244,8 @@ private slots:
         QTest::addColumn<bool>("numberedAtOk");
         QTest::addColumn<QStringList>("written");
         QTest::newRow("OK") << "Label1" << false << list("Intro|Song");
-        QTest::newRow("OK, option on meanwhile") << "Label1" << true << list("Intro 1 - CD3|Song 2 - CD3");
+        QTest::newRow("OK, option on meanwhile")
+            << "Label1" << true << list("Intro 1 - CD3|Song 2 - CD3");
         QTest::newRow("Cancel") << "Label2" << true << list("Intro|Song");
         QTest::newRow("close box") << "" << true << list("Intro|Song");
     }

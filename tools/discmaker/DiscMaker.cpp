@@ -18,7 +18,7 @@
 namespace discmaker {
 namespace {
 
-constexpr int kFramesPerSector = kSectorBytes / 4;  // stereo, 16 bit
+constexpr int kFramesPerSector = kSectorBytes / 4; // stereo, 16 bit
 constexpr int kSampleRate = 44100;
 constexpr int kMaxPartials = 4;
 constexpr int kTableBits = 12;
@@ -29,7 +29,7 @@ constexpr std::int64_t kMaxSectors = 100 * 60 * kSectorsPerSecond;
 // position and the seed: FillSector of one sector and WriteCueBin of a whole
 // disc then agree to the bit, whatever the compiler does with the loops.
 
-std::uint64_t Mix(std::uint64_t x) {  // splitmix64's finaliser
+std::uint64_t Mix(std::uint64_t x) { // splitmix64's finaliser
     x += 0x9e3779b97f4a7c15ULL;
     x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
     x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
@@ -61,7 +61,9 @@ const std::array<std::int16_t, 1 << kTableBits>& SineTable() {
     return table;
 }
 
-int Sine(std::uint32_t phase) { return SineTable()[phase >> (32 - kTableBits)]; }
+int Sine(std::uint32_t phase) {
+    return SineTable()[phase >> (32 - kTableBits)];
+}
 
 std::uint32_t PhaseStep(double hertz) {
     return static_cast<std::uint32_t>(std::llround(hertz / kSampleRate * 4294967296.0));
@@ -72,10 +74,10 @@ std::uint32_t PhaseStep(double hertz) {
 struct Voice {
     std::uint64_t key = 0;
     int partials = 0;
-    std::array<int, kMaxPartials> ratioTimes4{};   // partial frequency / note frequency, times 4
-    std::array<std::int32_t, kMaxPartials> ampLeft{};  // Q15
+    std::array<int, kMaxPartials> ratioTimes4{};      // partial frequency / note frequency, times 4
+    std::array<std::int32_t, kMaxPartials> ampLeft{}; // Q15
     std::array<std::int32_t, kMaxPartials> ampRight{};
-    int baseNote = 0;            // MIDI number
+    int baseNote = 0; // MIDI number
     std::int32_t noteFrames = 0;
     std::int32_t attackFrames = 0;
     std::uint32_t levelStep = 0;
@@ -100,15 +102,18 @@ Voice MakeVoice(std::uint32_t seed, int track) {
     int weightSum = 0;
     std::array<int, kMaxPartials> weight{};
     for (int k = 0; k < v.partials; ++k) {
-        v.ratioTimes4[static_cast<std::size_t>(k)] = k == 0 ? 4 : kRatios[Pick(v.key + 10 + static_cast<std::uint64_t>(k), 1, 6)];
-        weight[static_cast<std::size_t>(k)] = Pick(v.key + 20 + static_cast<std::uint64_t>(k), 20, 100) / (k + 1);
+        v.ratioTimes4[static_cast<std::size_t>(k)] =
+            k == 0 ? 4 : kRatios[Pick(v.key + 10 + static_cast<std::uint64_t>(k), 1, 6)];
+        weight[static_cast<std::size_t>(k)] =
+            Pick(v.key + 20 + static_cast<std::uint64_t>(k), 20, 100) / (k + 1);
         weightSum += weight[static_cast<std::size_t>(k)];
     }
     for (int k = 0; k < v.partials; ++k) {
         const auto i = static_cast<std::size_t>(k);
         // The partials together stay below 85% of full scale, so nothing clips.
         const std::int32_t amp = 27800 * weight[i] / weightSum;
-        const int pan = Pick(v.key + 30 + static_cast<std::uint64_t>(k), 20, 80);  // percent to the right
+        const int pan =
+            Pick(v.key + 30 + static_cast<std::uint64_t>(k), 20, 80); // percent to the right
         v.ampLeft[i] = amp * (100 - pan) / 80;
         v.ampRight[i] = amp * pan / 80;
     }
@@ -116,7 +121,7 @@ Voice MakeVoice(std::uint32_t seed, int track) {
 }
 
 Note MakeNote(const Voice& v, std::int64_t index) {
-    static constexpr int kScale[] = {0, 2, 4, 7, 9, 12, 14, 16};  // pentatonic
+    static constexpr int kScale[] = {0, 2, 4, 7, 9, 12, 14, 16}; // pentatonic
     const std::uint64_t key = Mix(v.key ^ (static_cast<std::uint64_t>(index) * 0x100000001b3ULL));
     const int midi = v.baseNote + kScale[key % 8];
     const double hertz = 440.0 * std::pow(2.0, (midi - 69) / 12.0);
@@ -132,17 +137,19 @@ Note MakeNote(const Voice& v, std::int64_t index) {
 }
 
 struct Layout {
-    std::vector<std::int32_t> starts;  // track starts, then the lead-out
+    std::vector<std::int32_t> starts; // track starts, then the lead-out
 };
 
 Layout MakeLayout(const DiscPlan& plan) {
     if (plan.trackSectors.empty() || plan.trackSectors.size() > kMaxTracks)
-        throw std::invalid_argument("a disc needs 1 to 99 tracks, not " + std::to_string(plan.trackSectors.size()));
+        throw std::invalid_argument("a disc needs 1 to 99 tracks, not " +
+                                    std::to_string(plan.trackSectors.size()));
     Layout layout;
     std::int64_t at = plan.pregap ? kPregapSectors : 0;
     for (std::int32_t length : plan.trackSectors) {
         if (length < 1)
-            throw std::invalid_argument("track length " + std::to_string(length) + " is not a positive number of sectors");
+            throw std::invalid_argument("track length " + std::to_string(length) +
+                                        " is not a positive number of sectors");
         layout.starts.push_back(static_cast<std::int32_t>(at));
         at += length;
         if (at > kMaxSectors)
@@ -160,16 +167,18 @@ void PutSample(unsigned char*& out, std::int32_t value) {
 }
 
 // Renders `count` sectors from `first` into out (count * 2352 bytes).
-void Render(const DiscPlan& plan, const Layout& layout, std::int32_t first, std::int32_t count, unsigned char* out) {
+void Render(const DiscPlan& plan, const Layout& layout, std::int32_t first, std::int32_t count,
+            unsigned char* out) {
     const std::uint32_t noiseKey = static_cast<std::uint32_t>(Mix(plan.seed));
     std::size_t track = 0;
     Voice voice;
     bool haveVoice = false;
     for (std::int32_t sector = first; sector < first + count; ++sector) {
         const std::int64_t frame0 = std::int64_t{sector} * kFramesPerSector;
-        if (sector < layout.starts.front()) {  // pregap: a quiet hiss only
+        if (sector < layout.starts.front()) { // pregap: a quiet hiss only
             for (int i = 0; i < kFramesPerSector; ++i) {
-                const std::uint32_t noise = Mix32(static_cast<std::uint32_t>(frame0 + i) ^ noiseKey);
+                const std::uint32_t noise =
+                    Mix32(static_cast<std::uint32_t>(frame0 + i) ^ noiseKey);
                 PutSample(out, static_cast<std::int16_t>(noise & 0xffff) >> 12);
                 PutSample(out, static_cast<std::int16_t>(noise >> 16) >> 12);
             }
@@ -196,7 +205,8 @@ void Render(const DiscPlan& plan, const Layout& layout, std::int32_t first, std:
             std::int32_t right = 0;
             for (int k = 0; k < voice.partials; ++k) {
                 const auto p = static_cast<std::size_t>(k);
-                const int s = Sine(note.phase[p] + note.step[p] * static_cast<std::uint32_t>(inNote));
+                const int s =
+                    Sine(note.phase[p] + note.step[p] * static_cast<std::uint32_t>(inNote));
                 left += (s * voice.ampLeft[p]) >> 15;
                 right += (s * voice.ampRight[p]) >> 15;
             }
@@ -205,14 +215,17 @@ void Render(const DiscPlan& plan, const Layout& layout, std::int32_t first, std:
             if (inNote < voice.attackFrames) {
                 env = 32767 * inNote / voice.attackFrames;
             } else {
-                env = static_cast<std::int32_t>(((voice.noteFrames - inNote) * note.decayScale) >> 16);
+                env = static_cast<std::int32_t>(((voice.noteFrames - inNote) * note.decayScale) >>
+                                                16);
             }
             env = (env * note.velocity) >> 15;
             const std::uint32_t r = static_cast<std::uint32_t>(r0 + i);
-            const std::int32_t level = 22937 + ((Sine(r * voice.levelStep) * 9830) >> 15);  // 0.4 .. 1.0
+            const std::int32_t level =
+                22937 + ((Sine(r * voice.levelStep) * 9830) >> 15); // 0.4 .. 1.0
             const std::int32_t gain = (env * level) >> 15;
             const std::uint32_t noise = Mix32(static_cast<std::uint32_t>(frame0 + i) ^ noiseKey);
-            PutSample(out, ((left * gain) >> 15) + (static_cast<std::int16_t>(noise & 0xffff) >> 9));
+            PutSample(out,
+                      ((left * gain) >> 15) + (static_cast<std::int16_t>(noise & 0xffff) >> 9));
             PutSample(out, ((right * gain) >> 15) + (static_cast<std::int16_t>(noise >> 16) >> 9));
         }
     }
@@ -230,8 +243,9 @@ std::runtime_error SystemError(const std::string& what, const std::string& path)
 // Writes the whole file, or throws; a failed close counts as a failed write
 // (that is where a full disk may show).
 class OutFile {
-public:
-    explicit OutFile(std::string path) : path_(std::move(path)), file_(std::fopen(path_.c_str(), "wbe")) {
+  public:
+    explicit OutFile(std::string path)
+        : path_(std::move(path)), file_(std::fopen(path_.c_str(), "wbe")) {
         if (!file_)
             throw SystemError("cannot create", path_);
     }
@@ -244,7 +258,7 @@ public:
             throw SystemError("cannot write", path_);
     }
 
-private:
+  private:
     std::string path_;
     FilePtr file_;
 };
@@ -256,14 +270,18 @@ using SndfilePtr = std::unique_ptr<SNDFILE, SndfileCloser>;
 
 // One sink for rendered stereo frames, raw or through libsndfile.
 class AudioSink {
-public:
+  public:
     AudioSink(const std::string& path, FileType type, SoundForm form) : type_(type), form_(form) {
         if (type == FileType::Binary || type == FileType::Motorola) {
             raw_.emplace(path);
             return;
         }
-        const int container = type == FileType::Wave ? SF_FORMAT_WAV : type == FileType::Aiff ? SF_FORMAT_AIFF : SF_FORMAT_FLAC;
-        const int samples = form.bits == 8 ? SF_FORMAT_PCM_S8 : form.bits == 24 ? SF_FORMAT_PCM_24 : SF_FORMAT_PCM_16;
+        const int container = type == FileType::Wave   ? SF_FORMAT_WAV
+                              : type == FileType::Aiff ? SF_FORMAT_AIFF
+                                                       : SF_FORMAT_FLAC;
+        const int samples = form.bits == 8    ? SF_FORMAT_PCM_S8
+                            : form.bits == 24 ? SF_FORMAT_PCM_24
+                                              : SF_FORMAT_PCM_16;
         SF_INFO info{};
         info.samplerate = form.rate;
         info.channels = form.channels;
@@ -283,10 +301,12 @@ public:
             raw_->Write(data, bytes);
             return;
         }
-        samples_.resize(static_cast<std::size_t>(frames) * static_cast<std::size_t>(form_.channels));
+        samples_.resize(static_cast<std::size_t>(frames) *
+                        static_cast<std::size_t>(form_.channels));
         for (std::int64_t f = 0; f < frames; ++f)
             for (int c = 0; c < form_.channels; ++c) {
-                const std::size_t at = static_cast<std::size_t>(f) * 4 + static_cast<std::size_t>(c) * 2;
+                const std::size_t at =
+                    static_cast<std::size_t>(f) * 4 + static_cast<std::size_t>(c) * 2;
                 samples_[static_cast<std::size_t>(f * form_.channels + c)] =
                     static_cast<short>(data[at] | data[at + 1] << 8);
             }
@@ -301,7 +321,7 @@ public:
         }
     }
 
-private:
+  private:
     FileType type_;
     SoundForm form_;
     std::optional<OutFile> raw_;
@@ -313,10 +333,14 @@ private:
 const char* Extension(FileType type) {
     switch (type) {
     case FileType::Binary:
-    case FileType::Motorola: return ".bin";
-    case FileType::Wave: return ".wav";
-    case FileType::Aiff: return ".aiff";
-    case FileType::Flac: return ".flac";
+    case FileType::Motorola:
+        return ".bin";
+    case FileType::Wave:
+        return ".wav";
+    case FileType::Aiff:
+        return ".aiff";
+    case FileType::Flac:
+        return ".flac";
     }
     return ".bin";
 }
@@ -324,11 +348,15 @@ const char* Extension(FileType type) {
 // Rippers name a FLAC file WAVE in the sheet, so that is what we write too.
 const char* Keyword(FileType type) {
     switch (type) {
-    case FileType::Binary: return "BINARY";
-    case FileType::Motorola: return "MOTOROLA";
-    case FileType::Aiff: return "AIFF";
+    case FileType::Binary:
+        return "BINARY";
+    case FileType::Motorola:
+        return "MOTOROLA";
+    case FileType::Aiff:
+        return "AIFF";
     case FileType::Wave:
-    case FileType::Flac: return "WAVE";
+    case FileType::Flac:
+        return "WAVE";
     }
     return "BINARY";
 }
@@ -340,7 +368,7 @@ std::string Msf(std::int32_t sector) {
     return text;
 }
 
-}  // namespace
+} // namespace
 
 std::int32_t TrackStart(const DiscPlan& plan, int index) {
     const Layout layout = MakeLayout(plan);
@@ -349,9 +377,12 @@ std::int32_t TrackStart(const DiscPlan& plan, int index) {
     return layout.starts[static_cast<std::size_t>(index)];
 }
 
-std::int32_t TotalSectors(const DiscPlan& plan) { return MakeLayout(plan).starts.back(); }
+std::int32_t TotalSectors(const DiscPlan& plan) {
+    return MakeLayout(plan).starts.back();
+}
 
-std::string WriteCueBin(const std::string& folder, const std::string& baseName, const DiscPlan& plan) {
+std::string WriteCueBin(const std::string& folder, const std::string& baseName,
+                        const DiscPlan& plan) {
     if (baseName.empty() || baseName.find_first_of("/\"\n\r") != std::string::npos)
         throw std::invalid_argument("\"" + baseName + "\" cannot name a disc image");
     const Layout layout = MakeLayout(plan);
@@ -375,8 +406,8 @@ std::string WriteCueBin(const std::string& folder, const std::string& baseName, 
     return stem + ".cue";
 }
 
-std::string WriteWindowsRip(const std::string& folder, const std::string& baseName, const DiscPlan& plan,
-                            bool dataTrack) {
+std::string WriteWindowsRip(const std::string& folder, const std::string& baseName,
+                            const DiscPlan& plan, bool dataTrack) {
     if (baseName.empty() || baseName.find_first_of("/\\\"\n\r") != std::string::npos)
         throw std::invalid_argument("\"" + baseName + "\" cannot name a disc image");
     if (plan.type == FileType::Binary || plan.type == FileType::Motorola)
@@ -401,7 +432,8 @@ std::string WriteWindowsRip(const std::string& folder, const std::string& baseNa
         const std::int32_t first = t == 0 ? 0 : layout.starts[t];
         WriteAudioFile(base + "/" + number + " - track " + n + Extension(plan.type), plan, first,
                        layout.starts[t + 1] - first, plan.type);
-        const std::string file = "FILE \"" + baseName + "\\" + number + " - Track " + n + ".wav\" WAVE\r\n";
+        const std::string file =
+            "FILE \"" + baseName + "\\" + number + " - Track " + n + ".wav\" WAVE\r\n";
         if (t == 0)
             sheet += file;
         sheet += "  TRACK " + number + " AUDIO\r\n    TITLE \"Track " + n + "\"\r\n";
@@ -409,13 +441,15 @@ std::string WriteWindowsRip(const std::string& folder, const std::string& baseNa
             sheet += "    INDEX 00 " + Msf(0) + "\r\n";
         if (t > 0) {
             const std::int32_t previous = t == 1 ? 0 : layout.starts[t - 1];
-            const std::int32_t gap = std::min(kPregapSectors, layout.starts[t] - layout.starts[t - 1] - 1);
+            const std::int32_t gap =
+                std::min(kPregapSectors, layout.starts[t] - layout.starts[t - 1] - 1);
             sheet += "    INDEX 00 " + Msf(layout.starts[t] - gap - previous) + "\r\n" + file;
         }
         sheet += "    INDEX 01 " + Msf(layout.starts[t] - first) + "\r\n";
     }
     if (dataTrack) {
-        const std::int32_t lastFile = layout.starts[tracks] - (tracks == 1 ? 0 : layout.starts[tracks - 1]);
+        const std::int32_t lastFile =
+            layout.starts[tracks] - (tracks == 1 ? 0 : layout.starts[tracks - 1]);
         sheet += "  TRACK " + std::string(tracks < 9 ? "0" : "") + std::to_string(tracks + 1) +
                  " MODE1/2352\r\n    INDEX 00 " + Msf(lastFile) + "\r\n";
     }
@@ -425,22 +459,25 @@ std::string WriteWindowsRip(const std::string& folder, const std::string& baseNa
     return base + ".cue";
 }
 
-void WriteAudioFile(const std::string& path, const DiscPlan& plan, std::int32_t first, std::int32_t count,
-                    FileType type, std::int32_t cutFrames, SoundForm form) {
+void WriteAudioFile(const std::string& path, const DiscPlan& plan, std::int32_t first,
+                    std::int32_t count, FileType type, std::int32_t cutFrames, SoundForm form) {
     const Layout layout = MakeLayout(plan);
     if (first < 0 || count < 0 || count > layout.starts.back() - first || cutFrames < 0 ||
         std::int64_t{cutFrames} > std::int64_t{count} * kFramesPerSector)
-        throw std::out_of_range("sectors " + std::to_string(first) + " + " + std::to_string(count) + " are not on the disc");
-    if (form.channels < 1 || form.channels > 2 || (form.bits != 8 && form.bits != 16 && form.bits != 24))
+        throw std::out_of_range("sectors " + std::to_string(first) + " + " + std::to_string(count) +
+                                " are not on the disc");
+    if (form.channels < 1 || form.channels > 2 ||
+        (form.bits != 8 && form.bits != 16 && form.bits != 24))
         throw std::invalid_argument("no such sound form");
     AudioSink sink(path, type, form);
-    constexpr std::int32_t kBlock = 1024;  // sectors per write: 2.4 MB
+    constexpr std::int32_t kBlock = 1024; // sectors per write: 2.4 MB
     std::vector<unsigned char> buffer(static_cast<std::size_t>(kBlock) * kSectorBytes);
     std::int64_t framesLeft = std::int64_t{count} * kFramesPerSector - cutFrames;
     for (std::int32_t at = first; at < first + count && framesLeft > 0; at += kBlock) {
         const std::int32_t sectors = std::min(kBlock, first + count - at);
         Render(plan, layout, at, sectors, buffer.data());
-        const std::int64_t frames = std::min<std::int64_t>(framesLeft, std::int64_t{sectors} * kFramesPerSector);
+        const std::int64_t frames =
+            std::min<std::int64_t>(framesLeft, std::int64_t{sectors} * kFramesPerSector);
         sink.Write(buffer.data(), frames);
         framesLeft -= frames;
     }
@@ -454,4 +491,4 @@ void FillSector(const DiscPlan& plan, std::int32_t sector, unsigned char out[kSe
     Render(plan, layout, sector, 1, out);
 }
 
-}  // namespace discmaker
+} // namespace discmaker

@@ -29,14 +29,14 @@ enum class FileType { Binary, Motorola, Wave, Aiff, Flac };
 struct SoundForm {
     int rate = 44100;
     int channels = 2;
-    int bits = 16;  // 8, 16 or 24
+    int bits = 16; // 8, 16 or 24
 };
 
 struct DiscPlan {
-    std::vector<std::int32_t> trackSectors;  // length of each track, at least 1 sector
-    std::uint32_t seed = 1;                  // same seed, same audio
-    bool pregap = false;  // 150 quiet sectors before track 1, which then starts at 150
-    FileType type = FileType::Binary;        // the one file WriteCueBin writes
+    std::vector<std::int32_t> trackSectors; // length of each track, at least 1 sector
+    std::uint32_t seed = 1;                 // same seed, same audio
+    bool pregap = false;              // 150 quiet sectors before track 1, which then starts at 150
+    FileType type = FileType::Binary; // the one file WriteCueBin writes
 };
 
 // First sector of track `index` (0-based); index == track count gives the
@@ -49,7 +49,8 @@ std::int32_t TotalSectors(const DiscPlan& plan);
 // and MOTOROLA), .wav, .aiff or .flac, and returns the .cue path. Throws
 // std::invalid_argument for a plan or name that cannot make a disc and
 // std::runtime_error when a file cannot be written.
-std::string WriteCueBin(const std::string& folder, const std::string& baseName, const DiscPlan& plan);
+std::string WriteCueBin(const std::string& folder, const std::string& baseName,
+                        const DiscPlan& plan);
 
 // Writes what a Windows ripper leaves, as copied to Linux: one sound file of
 // the plan's type (WAVE, AIFF or FLAC) per track in <folder>/<baseName>/,
@@ -61,19 +62,20 @@ std::string WriteCueBin(const std::string& folder, const std::string& baseName, 
 // Enhanced CD's data track that was never ripped: only an INDEX 00, at the
 // end of the audio. The disc's tracks are the plan's. Returns the .cue
 // path; throws like WriteCueBin.
-std::string WriteWindowsRip(const std::string& folder, const std::string& baseName, const DiscPlan& plan,
-                            bool dataTrack);
+std::string WriteWindowsRip(const std::string& folder, const std::string& baseName,
+                            const DiscPlan& plan, bool dataTrack);
 
 // Writes sectors [first, first + count) of the plan's audio into one file,
 // leaving out the last cutFrames stereo frames (so the file need not hold a
 // whole number of sectors). A mono form keeps the left channel; another rate
 // only labels the same samples. Throws like WriteCueBin.
-void WriteAudioFile(const std::string& path, const DiscPlan& plan, std::int32_t first, std::int32_t count,
-                    FileType type, std::int32_t cutFrames = 0, SoundForm form = {});
+void WriteAudioFile(const std::string& path, const DiscPlan& plan, std::int32_t first,
+                    std::int32_t count, FileType type, std::int32_t cutFrames = 0,
+                    SoundForm form = {});
 
 // The 2352 bytes of `sector` exactly as the BIN holds them (16-bit
 // little-endian stereo), so tests can compare what was read. Throws
 // std::out_of_range for a sector outside [0, TotalSectors).
 void FillSector(const DiscPlan& plan, std::int32_t sector, unsigned char out[kSectorBytes]);
 
-}  // namespace discmaker
+} // namespace discmaker

@@ -3,8 +3,8 @@
 // shape a Windows ripper leaves (DiscMaker.h). Prints the path of the .cue
 // it wrote.
 //
-//   makedisc [--pregap] [--seed N] [--type T] [--windows [--data-track]] OUT_FOLDER BASENAME LEN1 [LEN2 ...]
-//   makedisc --demo OUT_FOLDER
+//   makedisc [--pregap] [--seed N] [--type T] [--windows [--data-track]] OUT_FOLDER BASENAME LEN1
+//   [LEN2 ...] makedisc --demo OUT_FOLDER
 
 #include <cstdio>
 #include <exception>
@@ -46,13 +46,14 @@ bool ParseType(const std::string& text, discmaker::FileType& type) {
 
 // Whole numbers only: "12abc" or "-3" would otherwise slip through stoul.
 bool ParseNumber(const std::string& text, unsigned long long max, unsigned long long& value) {
-    if (text.empty() || text.size() > 19 || text.find_first_not_of("0123456789") != std::string::npos)
+    if (text.empty() || text.size() > 19 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
         return false;
     value = std::stoull(text);
     return value <= max;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -80,10 +81,12 @@ int main(int argc, char** argv) {
                     windows = true;
                 } else if (args[i] == "--data-track") {
                     dataTrack = true;
-                } else if (args[i] == "--seed" && i + 1 < args.size() && ParseNumber(args[i + 1], 0xffffffffULL, seed)) {
+                } else if (args[i] == "--seed" && i + 1 < args.size() &&
+                           ParseNumber(args[i + 1], 0xffffffffULL, seed)) {
                     plan.seed = static_cast<std::uint32_t>(seed);
                     ++i;
-                } else if (args[i] == "--type" && i + 1 < args.size() && ParseType(args[i + 1], plan.type)) {
+                } else if (args[i] == "--type" && i + 1 < args.size() &&
+                           ParseType(args[i + 1], plan.type)) {
                     ++i;
                 } else {
                     return Usage();
@@ -96,13 +99,15 @@ int main(int argc, char** argv) {
             for (std::size_t j = i + 2; j < args.size(); ++j) {
                 unsigned long long length = 0;
                 if (!ParseNumber(args[j], 0x7fffffffULL, length) || length == 0) {
-                    std::fprintf(stderr, "makedisc: \"%s\" is not a track length in sectors\n", args[j].c_str());
+                    std::fprintf(stderr, "makedisc: \"%s\" is not a track length in sectors\n",
+                                 args[j].c_str());
                     return 2;
                 }
                 plan.trackSectors.push_back(static_cast<std::int32_t>(length));
             }
         }
-        if (windows && (plan.type == discmaker::FileType::Binary || plan.type == discmaker::FileType::Motorola))
+        if (windows && (plan.type == discmaker::FileType::Binary ||
+                        plan.type == discmaker::FileType::Motorola))
             plan.type = discmaker::FileType::Wave;
         std::puts((windows ? discmaker::WriteWindowsRip(folder, name, plan, dataTrack)
                            : discmaker::WriteCueBin(folder, name, plan))

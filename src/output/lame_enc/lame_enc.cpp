@@ -29,14 +29,14 @@ struct PresetSetting {
     int lowpassHz;
 };
 constexpr std::array<PresetSetting, 10> kPresets = {{
-    {kPresetNormal, 5, 0},   // LAME's usual balance of speed and quality
-    {kPresetLow, 7, 0},      // faster
-    {kPresetHigh, 2, 0},     // slower, better
+    {kPresetNormal, 5, 0}, // LAME's usual balance of speed and quality
+    {kPresetLow, 7, 0},    // faster
+    {kPresetHigh, 2, 0},   // slower, better
     {kPresetVoice, 5, 10000},
     {kPresetPhone, 5, 3400},  // the telephone band
-    {kPresetRadio, 5, 15000},  // what FM broadcasts carry
+    {kPresetRadio, 5, 15000}, // what FM broadcasts carry
     {kPresetTape, 5, 14000},
-    {kPresetHifi, 2, 19500},  // more treble than LAME keeps by default
+    {kPresetHifi, 2, 19500}, // more treble than LAME keeps by default
     {kPresetCD, 2, -1},      // the whole band
     {kPresetStudio, 0, -1},
 }};
@@ -69,8 +69,7 @@ std::array<std::shared_ptr<Stream>, kMaxStreams> streams;
 
 void Quiet(const char*, va_list) {}
 
-template <typename T, std::size_t N>
-bool Contains(const std::array<T, N>& values, T value) {
+template <typename T, std::size_t N> bool Contains(const std::array<T, N>& values, T value) {
     for (const T& v : values)
         if (v == value)
             return true;
@@ -103,7 +102,8 @@ LamePtr Configure(const BE_CONFIG& c) {
     lame_set_msgf(f, Quiet);
     lame_set_num_channels(f, 2);
     lame_set_in_samplerate(f, static_cast<int>(c.dwSampleRate));
-    lame_set_out_samplerate(f, static_cast<int>(c.dwReSampleRate ? c.dwReSampleRate : c.dwSampleRate));
+    lame_set_out_samplerate(f,
+                            static_cast<int>(c.dwReSampleRate ? c.dwReSampleRate : c.dwSampleRate));
     lame_set_mode(f, c.nMode == kModeMono ? MONO : c.nMode == kModeStereo ? STEREO : JOINT_STEREO);
     lame_set_VBR(f, vbr_off);
     lame_set_brate(f, static_cast<int>(c.dwBitrate));
@@ -143,7 +143,7 @@ std::uint32_t Encoded(int bytes, std::uint32_t* outputBytes) {
     return BE_ERR_SUCCESSFUL;
 }
 
-}  // namespace
+} // namespace
 
 LAME_ENC_EXPORT std::uint32_t beInitStream(BE_CONFIG* config, std::uint32_t* samples,
                                            std::uint32_t* bufferSize, HBE_STREAM* stream) {
@@ -190,9 +190,9 @@ LAME_ENC_EXPORT std::uint32_t beEncodeChunk(HBE_STREAM stream, std::uint32_t sam
     if (samples == 0)
         return BE_ERR_SUCCESSFUL;
     // LAME takes the samples through a non-const pointer but only reads them.
-    const int bytes = lame_encode_buffer_interleaved(lame, const_cast<short*>(pcm),
-                                                     static_cast<int>(samples / 2), output,
-                                                     static_cast<int>(kOutputBytes));
+    const int bytes =
+        lame_encode_buffer_interleaved(lame, const_cast<short*>(pcm), static_cast<int>(samples / 2),
+                                       output, static_cast<int>(kOutputBytes));
     return Encoded(bytes, outputBytes);
 }
 
