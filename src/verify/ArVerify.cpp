@@ -39,6 +39,31 @@ bool BestMatch(const std::vector<Known>& known, std::uint32_t v1, std::uint32_t 
     return met;
 }
 
+// The offset of the most confident entry met; among equals the nearest.
+void TakeHits(const std::vector<OffsetHit>& hits, const std::vector<Known>& known,
+              TrackVerdict& v) {
+    for (const OffsetHit& hit : hits) {
+        TrackVerdict at = v;
+        at.confidence = 0;
+        at.offset = hit.offset;
+        for (const Known& k : known)
+            if (k.crc == hit.crc && k.confidence > at.confidence)
+                at.confidence = k.confidence, at.v2 = hit.v2;
+        if (v.status != TrackVerdict::Status::Accurate || at.confidence > v.confidence ||
+            (at.confidence == v.confidence && std::abs(at.offset) < std::abs(v.offset))) {
+            v = at;
+            v.status = TrackVerdict::Status::Accurate;
+        }
+    }
+}
+
+struct Pending {
+    std::size_t index; // in the verdict's tracks
+    std::vector<Known> known;
+    SearchTrack search;
+    SearchTargets targets;
+};
+
 } // namespace
 
 std::string TrackVerdict::Text() const {
@@ -95,7 +120,13 @@ DiscVerdict VerifyDisc(const DiscToc& toc, const DiscIds& ids, const std::vector
                                 (verdict.entriesIgnored == 1 ? "was" : "were") + " ignored");
 
     std::vector<int> offsetsMet;
+    std::vector<Pending> pending; // tracks that met nothing, for a second look
     bool searching = audio != nullptr;
+    auto searchFailed = [&](int track) {
+        verdict.notes.push_back("offsets were not searched from track " + std::to_string(track) +
+                                " on: " + audio->Error());
+        searching = false;
+    };
     for (const TocTrack& t : toc.tracks) {
         if (!t.audio)
             continue;
@@ -120,42 +151,38 @@ DiscVerdict VerifyDisc(const DiscToc& toc, const DiscIds& ids, const std::vector
         } else {
             v.status = TrackVerdict::Status::NotAccurate;
             if (searching) {
-                SearchTargets targets;
+                Pending p{verdict.tracks.size(),
+                          known,
+                          SearchTrack{*AudioTrackSectors(toc, t.number), PlaceOf(toc, t.number)},
+                          {}};
                 for (const Known& k : known) {
-                    targets.crcs.push_back(k.crc);
-                    targets.sector450s.push_back(k.sector450);
+                    p.targets.crcs.push_back(k.crc);
+                    p.targets.sector450s.push_back(k.sector450);
                 }
-                const SearchTrack search{*AudioTrackSectors(toc, t.number), PlaceOf(toc, t.number)};
                 std::vector<OffsetHit> hits;
-                if (!FindOffsets(*audio, search, targets, offsetsMet, hits)) {
-                    verdict.notes.push_back("offsets were not searched from track " +
-                                            std::to_string(t.number) + " on: " + audio->Error());
-                    searching = false;
+                if (!FindOffsets(*audio, p.search, p.targets, offsetsMet, hits))
+                    searchFailed(t.number);
+                TakeHits(hits, known, v);
+                if (v.status == TrackVerdict::Status::Accurate) {
+                    if (std::find(offsetsMet.begin(), offsetsMet.end(), v.offset) ==
+                        offsetsMet.end())
+                        offsetsMet.push_back(v.offset);
+                } else {
+                    pending.push_back(std::move(p));
                 }
-                // The offset of the most confident entry met; among equals
-                // one other tracks met, then the nearest.
-                for (const OffsetHit& hit : hits) {
-                    TrackVerdict at = v;
-                    at.confidence = 0;
-                    at.offset = hit.offset;
-                    for (const Known& k : known)
-                        if (k.crc == hit.crc && k.confidence > at.confidence)
-                            at.confidence = k.confidence, at.v2 = hit.v2;
-                    const bool better =
-                        v.status != TrackVerdict::Status::Accurate ||
-                        at.confidence > v.confidence ||
-                        (at.confidence == v.confidence && std::abs(at.offset) < std::abs(v.offset));
-                    if (better) {
-                        v = at;
-                        v.status = TrackVerdict::Status::Accurate;
-                    }
-                }
-                if (v.status == TrackVerdict::Status::Accurate &&
-                    std::find(offsetsMet.begin(), offsetsMet.end(), v.offset) == offsetsMet.end())
-                    offsetsMet.push_back(v.offset);
             }
         }
         verdict.tracks.push_back(v);
+    }
+    // A track before the first one found at an offset had no hint then (a
+    // short first track, whose entries hold v2 sums only, say).
+    for (const Pending& p : pending) {
+        if (!searching || offsetsMet.empty())
+            break;
+        std::vector<OffsetHit> hits;
+        if (!MatchAtOffsets(*audio, p.search, p.targets, offsetsMet, hits))
+            searchFailed(verdict.tracks[p.index].track);
+        TakeHits(hits, p.known, verdict.tracks[p.index]);
     }
     if (verdict.AllAccurate()) {
         const int k = verdict.tracks.front().offset;

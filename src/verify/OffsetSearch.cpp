@@ -124,22 +124,27 @@ bool SumsAtOffset(DiscAudio& audio, const SearchTrack& track, int offset, std::u
     return true;
 }
 
-bool FindOffsets(DiscAudio& audio, const SearchTrack& track, const SearchTargets& targets,
-                 const std::vector<int>& hints, std::vector<OffsetHit>& hits) {
+bool MatchAtOffsets(DiscAudio& audio, const SearchTrack& track, const SearchTargets& targets,
+                    const std::vector<int>& offsets, std::vector<OffsetHit>& hits) {
     hits.clear();
-    std::vector<int> tried;
-    // A full pass at one offset; true when it met a target.
-    auto full = [&](int k, bool& ok) {
-        tried.push_back(k);
+    for (const int k : offsets) {
         std::uint32_t v1 = 0, v2 = 0;
-        ok = SumsAtOffset(audio, track, k, v1, v2);
-        if (!ok)
+        if (k == 0)
+            continue;
+        if (!SumsAtOffset(audio, track, k, v1, v2))
             return false;
         for (const std::uint32_t crc : targets.crcs)
             if (crc == v1 || crc == v2)
                 hits.push_back(OffsetHit{k, crc, crc != v1});
-        return !hits.empty();
-    };
+        if (!hits.empty())
+            return true;
+    }
+    return true;
+}
+
+bool FindOffsets(DiscAudio& audio, const SearchTrack& track, const SearchTargets& targets,
+                 const std::vector<int>& hints, std::vector<OffsetHit>& hits) {
+    hits.clear();
     const std::int64_t base = std::int64_t(track.sectors.start) * kSectorSamples;
     const std::int64_t samples =
         std::int64_t(track.sectors.end - track.sectors.start) * kSectorSamples;
@@ -160,31 +165,31 @@ bool FindOffsets(DiscAudio& audio, const SearchTrack& track, const SearchTargets
                 const bool hb = std::find(hints.begin(), hints.end(), b) != hints.end();
                 return ha != hb ? ha : std::abs(a) < std::abs(b);
             });
-            for (const int k : candidates) {
-                bool ok = true;
-                if (full(k, ok))
-                    return true;
-                if (!ok)
-                    return false;
-            }
-            return true;
+            return MatchAtOffsets(audio, track, targets, candidates, hits);
         }
     }
-    for (const int k : hints) {
-        if (k == 0 || std::find(tried.begin(), tried.end(), k) != tried.end())
-            continue;
-        bool ok = true;
-        if (full(k, ok))
-            return true;
-        if (!ok)
-            return false;
-    }
+    if (!MatchAtOffsets(audio, track, targets, hints, hits))
+        return false;
+    if (!hits.empty())
+        return true;
+    // The slide sees v1 only: each offset it finds gets a full pass, which
+    // also tells whether a v2 entry is met there.
     const ArWindow w = ArWindowOf(track.place, samples);
-    return Slide(audio, base, w.from, w.to, [&](int k, std::uint32_t v1) {
+    std::vector<int> found;
+    const bool read = Slide(audio, base, w.from, w.to, [&](int k, std::uint32_t v1) {
         if (k != 0 && Contains(targets.crcs, v1) &&
-            std::find(tried.begin(), tried.end(), k) == tried.end())
-            hits.push_back(OffsetHit{k, v1, false});
+            std::find(hints.begin(), hints.end(), k) == hints.end())
+            found.push_back(k);
     });
+    if (!read)
+        return false;
+    for (const int k : found) {
+        std::vector<OffsetHit> at;
+        if (!MatchAtOffsets(audio, track, targets, {k}, at))
+            return false;
+        hits.insert(hits.end(), at.begin(), at.end());
+    }
+    return true;
 }
 
 } // namespace verify

@@ -68,6 +68,11 @@ struct OffsetHit {
 bool SumsAtOffset(DiscAudio& audio, const SearchTrack& track, int offset, std::uint32_t& v1,
                   std::uint32_t& v2);
 
+// The offsets (other than 0) of those given at which the track meets a
+// target, a full pass each; stops at the first that does.
+bool MatchAtOffsets(DiscAudio& audio, const SearchTrack& track, const SearchTargets& targets,
+                    const std::vector<int>& offsets, std::vector<OffsetHit>& hits);
+
 // Every offset other than 0 at which the track meets a target; hints (offsets
 // other tracks matched at) are tried first where the search must pass over
 // the whole track. False, with audio.Error(), when the audio cannot be read.

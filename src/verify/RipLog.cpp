@@ -121,8 +121,7 @@ void WriteToc(Writer& w, const DiscToc& toc) {
 void WriteTrack(Writer& w, const LogTrack& t) {
     w.Line(2, "- Number: " + std::to_string(t.number));
     w.Text(4, "File", t.fileName);
-    if (!t.title.empty())
-        w.Text(4, "Title", t.title);
+    w.Text(4, "Title", t.title);
     if (!t.outcome.empty())
         w.Text(4, "Outcome", t.outcome);
     if (t.checksums) {
