@@ -1,0 +1,148 @@
+// Track checksums against accuraterip-checksum and Python's zlib: fed in
+// blocks of every size, at every place on the disc, and riding along a real
+// extraction of a disc image through the engine.
+
+#include "TestSupport.h"
+#include "VerifyTestSupport.h"
+#include "cd/modAKRip32.h"
+#include "engine/RipEngine.h"
+#include "output/WavEncoder.h"
+#include "verify/ChecksumEncoder.h"
+#include "verify/Checksums.h"
+
+namespace {
+
+using namespace verifytest;
+
+enum class Audio { Music, Sparse, Loud };
+
+// Music from the disc maker; Sparse the same with every third 16-bit sample
+// and two whole sectors made zero; Loud near full scale in both channels, so
+// the products' upper words (v2) are large.
+std::string MakeAudio(Audio kind, std::int32_t sectors, std::uint32_t seed) {
+    const discmaker::DiscPlan plan{{sectors + 10}, seed, false};
+    std::string pcm = DiscAudioBytes(plan, 5, 5 + sectors);
+    if (kind == Audio::Sparse) {
+        for (std::size_t i = 0; i + 1 < pcm.size(); i += 6)
+            pcm[i] = pcm[i + 1] = 0;
+        std::fill(pcm.begin() + 2 * 2352, pcm.begin() + 4 * 2352, '\0');
+    } else if (kind == Audio::Loud) {
+        for (std::size_t i = 1; i < pcm.size(); i += 2)
+            pcm[i] = char(pcm[i] | 0x80);
+    }
+    return pcm;
+}
+
+struct Case {
+    const char* name;
+    std::int32_t sectors;
+    int track, total; // as accuraterip-checksum takes them
+    std::size_t chunk;
+    Audio audio;
+};
+
+TEST(TrackChecksums, MatchTheIndependentToolsWhereverTheTrackLiesAndHoweverItIsFed) {
+    const Case cases[] = {
+        {"middle, engine blocks", 40, 2, 3, 26 * 2352, Audio::Music},
+        {"first, odd blocks", 40, 1, 3, 1000, Audio::Music},
+        {"last, tiny blocks", 40, 3, 3, 7, Audio::Music},
+        {"only track", 30, 1, 1, 2352, Audio::Music},
+        {"zero samples", 30, 2, 3, 4093, Audio::Sparse},
+        {"zero samples, first", 30, 1, 2, 1, Audio::Sparse},
+        {"full scale", 30, 2, 3, 2352 * 3, Audio::Loud},
+        {"full scale, last", 25, 4, 4, 99999, Audio::Loud},
+        {"shorter than both edges", 9, 1, 1, 2352, Audio::Music},
+        {"one sector, middle", 1, 5, 9, 3, Audio::Loud},
+    };
+    testsupport::TempFolder folder;
+    std::uint32_t seed = 11;
+    for (const Case& c : cases) {
+        const std::string pcm = MakeAudio(c.audio, c.sectors, seed++);
+        verify::TrackChecksums sums({c.track == 1, c.track == c.total}, pcm.size() / 4);
+        for (std::size_t at = 0; at < pcm.size(); at += c.chunk)
+            sums.Feed(Bytes(pcm) + at, std::min(c.chunk, pcm.size() - at));
+        const verify::ChecksumResult r = sums.Result();
+        const std::string wav = folder.file("track" + std::to_string(seed) + ".wav");
+        WriteFile(wav, WavFile(pcm));
+        EXPECT_TRUE(r.Complete()) << c.name;
+        EXPECT_EQ(r.arV1, ToolArSum(wav, c.track, c.total, true)) << c.name;
+        EXPECT_EQ(r.arV2, ToolArSum(wav, c.track, c.total, false)) << c.name;
+        EXPECT_EQ(r.crc32, ToolCrc(wav, 44, false)) << c.name;
+        EXPECT_EQ(r.crc32NoNulls, ToolCrc(wav, 44, true)) << c.name;
+        if (c.audio == Audio::Sparse) {
+            EXPECT_NE(r.crc32NoNulls, r.crc32) << c.name;
+        }
+    }
+}
+
+// Sector 450's sum is a v1 sum over that one sector, counted from 1, as a
+// track with no edges left out: the tool gives it for a WAV of that sector
+// alone as a middle track.
+TEST(TrackChecksums, Sector450IsTheV1SumOfThatSectorAlone) {
+    testsupport::TempFolder folder;
+    for (const bool first : {true, false}) {
+        const std::string pcm = MakeAudio(Audio::Music, 455, first ? 3 : 4);
+        verify::TrackChecksums sums({first, false}, pcm.size() / 4);
+        sums.Feed(Bytes(pcm), pcm.size());
+        const std::string wav = folder.file("sector450.wav");
+        WriteFile(wav, WavFile(pcm.substr(450 * 2352, 2352)));
+        EXPECT_TRUE(sums.Result().hasSector450);
+        EXPECT_EQ(sums.Result().arSector450, ToolArSum(wav, 2, 3, true)) << first;
+    }
+    // A track that ends at its sector 449 has none.
+    const std::string shorter = MakeAudio(Audio::Music, 450, 5);
+    verify::TrackChecksums sums({}, shorter.size() / 4);
+    sums.Feed(Bytes(shorter), shorter.size());
+    EXPECT_FALSE(sums.Result().hasSector450);
+}
+
+// The encoder wraps the WAV encoder inside a real run of the engine on a disc
+// image, two tracks at once; what it leaves in each sink is what the tools
+// say of the WAV file the run left.
+TEST(ChecksumEncoder, RidesAlongAnExtractionAndMatchesTheFilesItLeft) {
+    testsupport::TempFolder folder;
+    const discmaker::DiscPlan plan{{60, 460, 45}, 21, false};
+    const testsupport::ScopedDiscImages images(
+        {discmaker::WriteCueBin(folder.path(), "disc", plan)});
+    ASSERT_TRUE(modAKRip32::OpenCD(
+        int(modAKRip32::DriveListTexts().indexOf(QStringLiteral("IMAGE disc.cue")))));
+    struct Closer {
+        ~Closer() { modAKRip32::CloseCD(); }
+    } closer;
+
+    std::vector<ripengine::Job> jobs;
+    std::vector<std::shared_ptr<verify::ChecksumSink>> sinks;
+    for (int i = 0; i < 3; ++i) {
+        jobs.push_back({i + 1, discmaker::TrackStart(plan, i), discmaker::TrackStart(plan, i + 1),
+                        QString::fromStdString(folder.file(std::to_string(i + 1) + ".wav"))});
+        sinks.push_back(std::make_shared<verify::ChecksumSink>());
+    }
+    ripengine::Options options;
+    options.jobs = 2;
+    options.handle = modAKRip32::Drive().CDHandle;
+    ripengine::RipEngine engine(
+        jobs,
+        [&](const ripengine::Job& job) {
+            return verify::WithChecksums(ripengine::MakeWavEncoder(),
+                                         {job.track == 1, job.track == 3},
+                                         sinks[std::size_t(job.track - 1)]);
+        },
+        options);
+    engine.Start();
+    for (int i = 0; i < 3; ++i) {
+        int error = 0;
+        ASSERT_TRUE(engine.Land(i, error)) << error;
+        const std::string wav = folder.file(std::to_string(i + 1) + ".wav");
+        const std::optional<verify::ChecksumResult> r = sinks[std::size_t(i)]->Result();
+        ASSERT_TRUE(r) << i;
+        EXPECT_TRUE(r->Complete());
+        EXPECT_EQ(r->samples, std::uint64_t(plan.trackSectors[std::size_t(i)]) * 588);
+        EXPECT_EQ(r->arV1, ToolArSum(wav, i + 1, 3, true)) << i;
+        EXPECT_EQ(r->arV2, ToolArSum(wav, i + 1, 3, false)) << i;
+        EXPECT_EQ(r->crc32, ToolCrc(wav, 44, false)) << i;
+        EXPECT_EQ(r->crc32NoNulls, ToolCrc(wav, 44, true)) << i;
+        EXPECT_EQ(r->hasSector450, i == 1);
+    }
+}
+
+} // namespace

@@ -1,0 +1,168 @@
+// The rip log loads as YAML with PyYAML whatever its strings hold, gives
+// every value back as written (bad UTF-8 as U+FFFD), and its last line holds
+// the SHA-256 Python's hashlib finds for the lines above it.
+
+#include "TestSupport.h"
+#include "VerifyTestSupport.h"
+#include "verify/RipLog.h"
+
+namespace {
+
+using namespace verifytest;
+
+// Loads the log with yaml.safe_load and prints, for each path given
+// ("Tracks.0.Title"), s:<hex of its UTF-8> for a string, i:<n> for a number,
+// n for null; the first line says whether the SHA-256 line holds.
+const char* const kReader = "import sys, yaml, hashlib\n"
+                            "data = open(sys.argv[1], 'rb').read()\n"
+                            "doc = yaml.safe_load(data.decode('utf-8', 'strict'))\n"
+                            "body = data[:data.rindex(b'\\nSHA-256: ') + 1]\n"
+                            "print(hashlib.sha256(body).hexdigest() == doc['SHA-256'])\n"
+                            "for path in sys.argv[2:]:\n"
+                            "    v = doc\n"
+                            "    for part in path.split('.'):\n"
+                            "        v = v[int(part)] if isinstance(v, list) else v[part]\n"
+                            "    if v is None: print('n')\n"
+                            "    elif isinstance(v, str): print('s:' + v.encode('utf-8').hex())\n"
+                            "    elif isinstance(v, bool): print('b:' + str(v))\n"
+                            "    else: print('i:' + str(v))\n";
+
+std::string Hex(const std::string& s) {
+    static const char* digits = "0123456789abcdef";
+    std::string out;
+    for (const unsigned char c : s)
+        out += digits[c >> 4], out += digits[c & 15];
+    return out;
+}
+
+// n replacement characters, U+FFFD.
+std::string Bad(int n) {
+    std::string s;
+    for (int i = 0; i < n; ++i)
+        s += "\xef\xbf\xbd";
+    return s;
+}
+
+TEST(RipLog, LoadsAsYamlAndGivesEveryStringBack) {
+    const struct {
+        const char* name;
+        std::string title;
+        std::string loaded; // what YAML gives back
+    } titles[] = {
+        {"quotes and colons", "He said: \"no\" - 'yes': #1", ""},
+        {"looks like other YAML", "- [a, {b: c}] &x *y !tag | > %", ""},
+        {"looks like values", "null", ""},
+        {"a number", "0012", ""},
+        {"empty", "", ""},
+        {"backslashes", "C:\\Music\\a\\", ""},
+        {"controls", std::string("a\0b\x01\x1b[0m\tc\nd\re\x7f", 15), ""},
+        {"C1 and separators", "x\xc2\x85y\xc2\x9bz\xe2\x80\xa8\xe2\x80\xa9\xef\xbb\xbf", ""},
+        {"non-characters", "\xef\xbf\xbe\xef\xbf\xbf", ""},
+        {"accents and beyond", "Bj\xc3\xb6rk \xe6\x97\xa5\xe6\x9c\xac \xf0\x9f\x8e\xb5", ""},
+        {"bad UTF-8",
+         "a\xff\xfe"
+         "b\xc3(\xed\xa0\x80\xf4\x90\x80\x80\xc0\xaf",
+         "a" + Bad(2) + "b" + Bad(1) + "(" + Bad(9)},
+        {"cut short", "abc\xe2\x80", "abc" + Bad(2)},
+    };
+    verify::RipLog log;
+    log.version = "2.4.0";
+    log.date = "2026-01-02T03:04:05Z";
+    log.driveModel = "HL-DT-ST \"DVDRAM\" GH24NSD1: 1.00";
+    log.readOffset = 6;
+    log.toc = {1, 2, {{1, 0, true, 0}, {2, 15000, false, std::nullopt}}, 40000};
+    std::string error;
+    log.ids = verify::ComputeDiscIds(log.toc, error);
+    log.arSource = "http://127.0.0.1:9/accuraterip/";
+    log.arResult = "the disc is not in the database";
+    std::vector<std::string> paths = {"Program",
+                                      "Version",
+                                      "Date",
+                                      "Source.Drive",
+                                      "Source.Read offset",
+                                      "Table of contents.Tracks.1.Type",
+                                      "Table of contents.Tracks.0.Gap",
+                                      "Table of contents.Tracks.1.Gap",
+                                      "Table of contents.Lead-out",
+                                      "Disc ids.AccurateRip",
+                                      "Tracks.0.Checksums.CRC32",
+                                      "Tracks.0.AccurateRip.Verdict",
+                                      "Summary.Tracks",
+                                      "Summary.Accurate"};
+    std::vector<std::string> want = {"s:" + Hex("Dorvane"),
+                                     "s:" + Hex("2.4.0"),
+                                     "s:" + Hex("2026-01-02T03:04:05Z"),
+                                     "s:" + Hex(log.driveModel),
+                                     "i:6",
+                                     "s:" + Hex("data"),
+                                     "i:0",
+                                     "n",
+                                     "i:40000",
+                                     "s:" + Hex(log.ids->ArText()),
+                                     "s:" + Hex("000a0b0c"),
+                                     "s:" + Hex("accurate at offset -7 (confidence 3, v2)"),
+                                     "i:" + std::to_string(std::size(titles)),
+                                     "i:1"};
+    for (std::size_t i = 0; i < std::size(titles); ++i) {
+        verify::LogTrack t;
+        t.number = int(i) + 1;
+        t.title = titles[i].title;
+        t.fileName = "/music/" + titles[i].title + ".flac";
+        if (i == 0) {
+            verify::ChecksumResult sums;
+            sums.crc32 = 0xa0b0c;
+            t.checksums = sums;
+            verify::TrackVerdict v;
+            v.status = verify::TrackVerdict::Status::Accurate;
+            v.confidence = 3, v.v2 = true, v.offset = -7;
+            t.verdict = v;
+        }
+        log.tracks.push_back(t);
+        paths.push_back("Tracks." + std::to_string(i) + ".Title");
+        want.push_back("s:" + Hex(titles[i].loaded.empty() ? titles[i].title : titles[i].loaded));
+    }
+    verify::DiscVerdict verdict;
+    verdict.entriesForDisc = 1;
+    verdict.tracks = {*log.tracks[0].verdict};
+    log.verdict = verdict;
+
+    testsupport::TempFolder folder;
+    const std::string path = folder.file("rip.log");
+    ASSERT_TRUE(verify::WriteRipLog(path, log, error)) << error;
+    std::vector<std::string> args = {path};
+    args.insert(args.end(), paths.begin(), paths.end());
+    const std::string out = Python(kReader, args);
+    std::string expected = "True";
+    for (const std::string& w : want)
+        expected += "\n" + w;
+    EXPECT_EQ(out, expected);
+    // Nothing but the log is left in the folder.
+    EXPECT_EQ(Capture("ls -A " + folder.path()), "rip.log");
+}
+
+TEST(RipLog, TheLastLineGivesAwayAnyChange) {
+    verify::RipLog log;
+    log.version = "1";
+    log.date = "2026-01-01T00:00:00Z";
+    log.imagePath = "/discs/a.cue";
+    log.toc = {1, 1, {{1, 0, true, {}}}, 1000};
+    const std::string text = verify::FormatRipLog(log);
+    EXPECT_TRUE(verify::RipLogIntact(text));
+    EXPECT_EQ(text.substr(text.rfind('\n', text.size() - 2) + 1, 10), "SHA-256: \"");
+    for (const std::size_t at : {std::size_t(0), text.size() / 2, text.size() - 3}) {
+        std::string changed = text;
+        changed[at] = char(changed[at] ^ 1);
+        EXPECT_FALSE(verify::RipLogIntact(changed)) << at;
+    }
+    EXPECT_FALSE(verify::RipLogIntact(text + "Extra: 1\n"));
+}
+
+TEST(RipLog, AFolderThatCannotBeWrittenIsTold) {
+    verify::RipLog log;
+    std::string error;
+    EXPECT_FALSE(verify::WriteRipLog("/proc/no-such-folder/rip.log", log, error));
+    EXPECT_NE(error.find("cannot write a file in /proc/no-such-folder"), std::string::npos)
+        << error;
+}
+
+} // namespace
