@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <lame/lame.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -12,6 +13,7 @@
 #include "extract/modRip.h"
 
 #include "general/modGeneral.h"
+#include "settings/modSettings.h"
 #include <unistd.h>
 
 namespace {
@@ -29,9 +31,22 @@ std::string Encode(OpenDisc& disc, std::int32_t& start, std::int32_t end,
     return ReadAll(disc.folder.file("t.mp3"));
 }
 
-// The file is what `lame` makes of the same audio (given on standard input,
-// where lame cannot take raw PCM for MP3), and libmp3lame's decoder gives the
-// audio back. A Cancel while the track's first block is on screen ends it
+// What the lame command makes of pcm at a bitrate with the settings' Normal
+// quality (-q 5), joint stereo and no resampling. The audio goes in on standard
+// input, where lame cannot take raw PCM for MP3.
+std::string LameCommand(const OpenDisc& disc, const std::string& pcm, int kbps) {
+    const std::string raw = disc.folder.file("in.raw"), out = disc.folder.file("lame.mp3");
+    std::ofstream(raw, std::ios::binary) << pcm;
+    const std::string lame = "lame --quiet -r -s 44.1 --bitwidth 16 --signed --little-endian "
+                             "--resample 44.1 -m j -b " +
+                             std::to_string(kbps) + " -q 5 -t --noreplaygain -o - '" + out +
+                             "' < '" + raw + "' 2>/dev/null";
+    EXPECT_EQ(std::system(lame.c_str()), 0) << "is the lame command installed?";
+    return ReadAll(out);
+}
+
+// The file is what `lame` makes of the same audio, and libmp3lame's decoder
+// gives the audio back. A Cancel while the track's first block is on screen ends it
 // after that block (the job is held there until the window has seen it).
 TEST(RipTrackMp3, EncodesLikeTheLameCommandAndCancelEndsTheTrackAfterItsBlock) {
     const struct {
@@ -61,15 +76,8 @@ TEST(RipTrackMp3, EncodesLikeTheLameCommandAndCancelEndsTheTrackAfterItsBlock) {
         EXPECT_TRUE(start == from + c.encoded && disc.dialogs.boxes.empty() &&
                     disc.progress.open == 0)
             << start - from;
-        const std::string pcm = disc.Audio(from, from + c.encoded),
-                          raw = disc.folder.file("in.raw");
-        std::ofstream(raw, std::ios::binary) << pcm;
-        const std::string lame =
-            "lame --quiet -r -s 44.1 --bitwidth 16 --signed --little-endian -m j -b 160 -q 5 "
-            "-t --noreplaygain -o - '" +
-            disc.folder.file("lame.mp3") + "' < '" + raw + "'";
-        ASSERT_EQ(std::system(lame.c_str()), 0) << "is the lame command installed?";
-        EXPECT_TRUE(mp3 == ReadAll(disc.folder.file("lame.mp3"))) << c.frames;
+        const std::string pcm = disc.Audio(from, from + c.encoded);
+        EXPECT_TRUE(mp3 == LameCommand(disc, pcm, 160)) << c.frames;
 
         // Decoded (the first call may only take the data in), the left channel
         // is the source's behind LAME's 576-sample delay and the decoder's 529.
@@ -90,6 +98,24 @@ TEST(RipTrackMp3, EncodesLikeTheLameCommandAndCancelEndsTheTrackAfterItsBlock) {
             signal += std::pow(source[2 * i], 2),
                 noise += std::pow(source[2 * i] - left[delay + i], 2);
         EXPECT_GT(10 * std::log10(signal / noise), 20.0);
+    }
+}
+
+// Every bitrate the settings offer gives the lame command's bytes, frame for
+// frame: at the higher ones the bit reservoir fills up, and how far it may is
+// the library's default in both.
+TEST(RipTrackMp3, EveryBitrateEncodesLikeTheLameCommand) {
+    OpenDisc disc({200});
+    const std::string pcm = disc.Audio(0, 200);
+    for (const int kbps : modSettings::kBitrates) {
+        std::int32_t start = 0;
+        const std::string mp3 = Encode(disc, start, 200, Config(std::to_string(kbps).c_str()));
+        const std::string lame = LameCommand(disc, pcm, kbps);
+        const auto differs = std::mismatch(mp3.begin(), mp3.end(), lame.begin(), lame.end());
+        EXPECT_TRUE(mp3.size() == lame.size() && differs.first == mp3.end())
+            << kbps << " kbit/s: " << mp3.size() << " and " << lame.size()
+            << " bytes, first difference at byte " << differs.first - mp3.begin();
+        EXPECT_TRUE(start == 200 && disc.dialogs.boxes.empty()) << kbps;
     }
 }
 

@@ -116,8 +116,14 @@ LamePtr Configure(const BE_CONFIG& c) {
     lame_set_copyright(f, c.bCopyright != 0);
     lame_set_original(f, c.bOriginal != 0);
     lame_set_emphasis(f, static_cast<int>(c.dwEmphasis));
-    lame_set_disable_reservoir(f, c.bNoRes != 0);
-    lame_set_strict_ISO(f, c.bStrictIso != 0);
+    // The bit reservoir, and how full it may get, stay the library's
+    // defaults unless the record asks otherwise, as in the lame command
+    // (bStrictIso is its --strictly-enforce-ISO): the library's "off" for
+    // strict ISO is not its default, and gives other frames at high bitrates.
+    if (c.bNoRes != 0)
+        lame_set_disable_reservoir(f, 1);
+    if (c.bStrictIso != 0)
+        lame_set_strict_ISO(f, MDB_STRICT_ISO);
     lame_set_bWriteVbrTag(f, 0);
     lame_set_write_id3tag_automatic(f, 0);
     lame_set_findReplayGain(f, 0);
