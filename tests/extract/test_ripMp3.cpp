@@ -4,6 +4,7 @@
 #include <lame/lame.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 
@@ -117,6 +118,36 @@ TEST(RipTrackMp3, EveryBitrateEncodesLikeTheLameCommand) {
             << " bytes, first difference at byte " << differs.first - mp3.begin();
         EXPECT_TRUE(start == 200 && disc.dialogs.boxes.empty()) << kbps;
     }
+}
+
+// More jobs at once than the module once held streams for: each keeps its
+// track, and the files are those of a run one track at a time.
+TEST(RipTrackMp3, SeventyJobsAtOnceEachKeepTheirTrack) {
+    constexpr int kTracks = 70;
+    OpenDisc disc(std::vector<std::int32_t>(kTracks, 2));
+    std::vector<std::string> files[2];
+    for (const int jobs : {1, kTracks}) {
+        std::vector<windowrun::Track> tracks;
+        for (int i = 0; i < kTracks; ++i)
+            tracks.push_back({i + 1, disc.Start(i), disc.Start(i + 1),
+                              disc.Out(std::to_string(jobs) + "-" + std::to_string(i) + ".mp3")});
+        windowrun::Choices choices{true, Config(), jobs};
+        // Each job keeps its stream open until every job has one.
+        std::atomic<int> started{0};
+        if (jobs > 1)
+            choices.afterBlock = [&started](int, std::int32_t) {
+                ++started;
+                for (int i = 0; i < 20000 && started < kTracks; ++i)
+                    usleep(500);
+            };
+        windowrun::Run(tracks, choices, disc.progress, disc.dialogs);
+        for (int i = 0; i < kTracks; ++i)
+            files[jobs > 1].push_back(
+                ReadAll(disc.folder.file(std::to_string(jobs) + "-" + std::to_string(i) + ".mp3")));
+    }
+    EXPECT_TRUE(disc.dialogs.boxes.empty()) << disc.dialogs.boxes.at(0).text.toStdString();
+    EXPECT_TRUE(files[0] == files[1] &&
+                std::none_of(files[0].begin(), files[0].end(), [](auto& f) { return f.empty(); }));
 }
 
 // The loader's message, or the encoder's own for its code (one no table

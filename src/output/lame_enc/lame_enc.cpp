@@ -9,10 +9,13 @@
 
 #include <lame/lame.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdarg>
+#include <limits>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #define LAME_ENC_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -57,15 +60,16 @@ struct LameClose {
 using LamePtr = std::unique_ptr<lame_global_flags, LameClose>;
 
 // Each stream has a lock of its own, so streams encode side by side on every
-// core; the table's lock is held only to find or change an entry.
+// core; the table's lock is held only to find or change an entry. The table
+// grows as streams are opened (a handle is its index + 1, and a closed one's
+// slot is taken again), so the module holds as many as the program runs.
 struct Stream {
     std::mutex mutex;
     LamePtr lame;
 };
 
-constexpr std::size_t kMaxStreams = 64;
 std::mutex streamsMutex;
-std::array<std::shared_ptr<Stream>, kMaxStreams> streams;
+std::vector<std::shared_ptr<Stream>> streams;
 
 void Quiet(const char*, va_list) {}
 
@@ -134,9 +138,9 @@ LamePtr Configure(const BE_CONFIG& c) {
 
 // The stream behind a handle, or null.
 std::shared_ptr<Stream> Find(HBE_STREAM handle) {
-    if (handle < 1 || handle > kMaxStreams)
-        return nullptr;
     const std::lock_guard lock(streamsMutex);
+    if (handle < 1 || handle > streams.size())
+        return nullptr;
     return streams[handle - 1];
 }
 
@@ -159,17 +163,22 @@ LAME_ENC_EXPORT std::uint32_t beInitStream(BE_CONFIG* config, std::uint32_t* sam
         return BE_ERR_INVALID_FORMAT;
     if (!ValidParameters(*config))
         return BE_ERR_INVALID_FORMAT_PARAMETERS;
-    std::lock_guard lock(streamsMutex);
-    std::size_t slot = 0;
-    while (slot < kMaxStreams && streams[slot])
-        ++slot;
-    if (slot == kMaxStreams)
-        return BE_ERR_NO_MORE_HANDLES;
-    LamePtr lame = Configure(*config);
-    if (!lame)
+    // LAME is set up before the table is locked: that takes a while, and other
+    // streams go on encoding meanwhile.
+    auto made = std::make_shared<Stream>();
+    made->lame = Configure(*config);
+    if (!made->lame)
         return BE_ERR_INVALID_FORMAT_PARAMETERS;
-    streams[slot] = std::make_shared<Stream>();
-    streams[slot]->lame = std::move(lame);
+    const std::lock_guard lock(streamsMutex);
+    const auto free = std::find(streams.begin(), streams.end(), nullptr);
+    const auto slot = static_cast<std::size_t>(free - streams.begin());
+    // A handle is 32 bits; the table never comes near that.
+    if (slot >= std::numeric_limits<HBE_STREAM>::max())
+        return BE_ERR_NO_MORE_HANDLES;
+    if (free == streams.end())
+        streams.push_back(std::move(made));
+    else
+        *free = std::move(made);
     *samples = kFrameSamples * 2;
     *bufferSize = kOutputBytes;
     *stream = static_cast<HBE_STREAM>(slot + 1);
@@ -218,11 +227,14 @@ LAME_ENC_EXPORT std::uint32_t beDeinitStream(HBE_STREAM stream, std::uint8_t* ou
 }
 
 LAME_ENC_EXPORT std::uint32_t beCloseStream(HBE_STREAM stream) {
-    if (stream < 1 || stream > kMaxStreams)
-        return BE_ERR_INVALID_HANDLE;
-    const std::lock_guard lock(streamsMutex);
-    if (!streams[stream - 1])
-        return BE_ERR_INVALID_HANDLE;
-    streams[stream - 1].reset();
+    std::shared_ptr<Stream> closed;
+    {
+        const std::lock_guard lock(streamsMutex);
+        if (stream < 1 || stream > streams.size() || !streams[stream - 1])
+            return BE_ERR_INVALID_HANDLE;
+        closed = std::move(streams[stream - 1]);
+    }
+    // An encode still running on it keeps it until that returns; LAME is
+    // closed outside the table's lock.
     return BE_ERR_SUCCESSFUL;
 }
