@@ -36,7 +36,8 @@ int BlockBytes(int mode) {
 }
 
 std::unique_ptr<ImageFile> OpenFile(const std::string& folder, const SheetFile& file,
-                                    int blockBytes, struct stat& info, std::string& problem) {
+                                    int blockBytes, struct stat& info, std::string& problem,
+                                    FolderIndex& index) {
     const bool raw = file.type == "BINARY" || file.type == "MOTOROLA";
     if (!raw && file.type != "WAVE" && file.type != "AIFF" && file.type != "FLAC") {
         problem = Quoted(file.name) + " is of type " + file.type +
@@ -44,7 +45,7 @@ std::unique_ptr<ImageFile> OpenFile(const std::string& folder, const SheetFile& 
         return nullptr;
     }
     const FileForm form{!raw, blockBytes, file.type == "MOTOROLA"};
-    return OpenImageFile(folder, file.name, form, info, problem);
+    return OpenImageFile(folder, file.name, form, info, problem, index);
 }
 
 // What libcue is handed of a sheet. Windows rippers write "TRACK 13 MODEx/2xxx" for a data track
@@ -278,10 +279,12 @@ std::unique_ptr<Disc> OpenCueImage(const std::string& sheetPath, std::string& pr
     const auto slash = sheetPath.rfind('/');
     const std::string folder =
         slash == std::string::npos ? std::string() : sheetPath.substr(0, slash + 1);
+    // Every FILE line looks in the same folders: each is read once.
+    FolderIndex index;
     for (std::size_t f = 0; f < scan.files.size(); ++f) {
         struct stat info {};
         auto file = OpenFile(folder, scan.files[f], blockBytes[f] ? blockBytes[f] : kSectorBytes,
-                             info, problem);
+                             info, problem, index);
         if (!file)
             return nullptr;
         disc->files.push_back(std::move(file));

@@ -63,7 +63,8 @@ std::string Shown(const std::string& name) {
 
 // Paths under `folder` ("" for the current one, else ending in "/") that
 // name `relative` when letter case is ignored.
-std::vector<std::string> CaseInsensitive(const std::string& folder, std::string_view relative) {
+std::vector<std::string> CaseInsensitive(FolderIndex& index, const std::string& folder,
+                                         std::string_view relative) {
     std::vector<std::string> paths{folder};
     while (!relative.empty() && !paths.empty()) {
         const auto slash = relative.find('/');
@@ -78,20 +79,16 @@ std::vector<std::string> CaseInsensitive(const std::string& folder, std::string_
         // A name written in the sheet's 8-bit encoding is also looked for as
         // that encoding reads it, as the sheet's titles are.
         std::vector<std::string> wanted{FoldedKey(part)};
-        if (!Utf8(part))
-            wanted.push_back(FoldedKey(SheetText(part)));
-        std::vector<std::string> next;
-        for (const std::string& p : paths) {
-            std::error_code ec;
-            for (std::filesystem::directory_iterator it(p.empty() ? "." : p, ec), end;
-                 !ec && it != end; it.increment(ec)) {
-                const std::string name = it->path().filename().string();
-                const std::string key = FoldedKey(name);
-                if (std::find(wanted.begin(), wanted.end(), key) != wanted.end() &&
-                    next.size() < kMaxCandidates)
-                    next.push_back(p + name + after);
-            }
+        if (!Utf8(part)) {
+            std::string read = FoldedKey(SheetText(part));
+            if (read != wanted.front())
+                wanted.push_back(std::move(read));
         }
+        std::vector<std::string> next;
+        for (const std::string& p : paths)
+            for (const std::string& name : index.Named(p, wanted))
+                if (next.size() < kMaxCandidates)
+                    next.push_back(p + name + after);
         paths = std::move(next);
     }
     return paths;
@@ -107,8 +104,32 @@ bool Present(const std::string& path) {
 
 } // namespace
 
+std::vector<std::string> FolderIndex::Named(const std::string& folder,
+                                            const std::vector<std::string>& keys) {
+    auto [at, added] = folders_.try_emplace(folder);
+    Folder& names = at->second;
+    if (added) {
+        std::error_code ec;
+        std::size_t place = 0;
+        for (std::filesystem::directory_iterator it(folder.empty() ? "." : folder, ec), end;
+             !ec && it != end; it.increment(ec)) {
+            std::string name = it->path().filename().string();
+            names[FoldedKey(name)].emplace_back(place++, std::move(name));
+        }
+    }
+    std::vector<std::pair<std::size_t, std::string>> found;
+    for (const std::string& key : keys)
+        if (const auto entries = names.find(key); entries != names.end())
+            found.insert(found.end(), entries->second.begin(), entries->second.end());
+    std::sort(found.begin(), found.end());
+    std::vector<std::string> paths;
+    for (auto& [place, name] : found)
+        paths.push_back(std::move(name));
+    return paths;
+}
+
 std::string FindFile(const std::string& folder, const std::string& written, bool sound,
-                     std::string& problem) {
+                     std::string& problem, FolderIndex& index) {
     std::string name = written;
     std::replace(name.begin(), name.end(), '\\', '/');
     const bool absolute = !name.empty() && name.front() == '/';
@@ -153,9 +174,9 @@ std::string FindFile(const std::string& folder, const std::string& written, bool
     };
     auto anyCase = [&](const std::string& file) {
         std::vector<std::string> found = CaseInsensitive(
-            absolute ? "/" : folder, (absolute ? name.substr(1) : nameFolder) + file);
+            index, absolute ? "/" : folder, (absolute ? name.substr(1) : nameFolder) + file);
         if (elsewhere)
-            for (std::string& path : CaseInsensitive(folder, file))
+            for (std::string& path : CaseInsensitive(index, folder, file))
                 found.push_back(std::move(path));
         return found;
     };
@@ -193,7 +214,14 @@ std::string FindFile(const std::string& folder, const std::string& written, bool
 std::unique_ptr<ImageFile> OpenImageFile(const std::string& folder, const std::string& written,
                                          const FileForm& form, struct stat& info,
                                          std::string& problem) {
-    const std::string path = FindFile(folder, written, form.sound, problem);
+    FolderIndex index;
+    return OpenImageFile(folder, written, form, info, problem, index);
+}
+
+std::unique_ptr<ImageFile> OpenImageFile(const std::string& folder, const std::string& written,
+                                         const FileForm& form, struct stat& info,
+                                         std::string& problem, FolderIndex& index) {
+    const std::string path = FindFile(folder, written, form.sound, problem, index);
     if (path.empty())
         return nullptr;
     const std::string named = Quoted(written) + " (" + path + ")";

@@ -127,6 +127,14 @@ std::vector<Case> Cases(const TempFolder& folder) {
         {"names in other letter case",
          {{"album/01 - artist - title.wav", 0, 750, FileType::Wave}},
          "FILE \"Album\\01 - Artist - Title.wav\" WAVE\n" + kThree},
+        {"several FILE lines in other letter case, two in one folder, converted or beside the "
+         "sheet",
+         {{"disc/one.wav", 0, 300, FileType::Wave},
+          {"disc/Two.flac", 300, 200, FileType::Flac},
+          {"three.wav", 500, 250, FileType::Wave}},
+         "FILE \"DISC\\ONE.WAV\" WAVE\n" + Track(1) + "FILE \"Disc\\two.wav\" WAVE\n" + Track(2) +
+             "FILE \"C:\\Elsewhere\\THREE.WAV\" WAVE\n" + Track(3),
+         {0, 300, 500, 750}},
         {"converted to FLAC, named by a Windows path beside the sheet",
          {{"c.flac", 0, 750, FileType::Flac}},
          "FILE \"C:\\Rips\\c.wav\" WAVE\n" + kThree},
