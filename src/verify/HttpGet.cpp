@@ -261,7 +261,7 @@ std::optional<Head> ParseHead(const std::string& text, std::string& error) {
     return h;
 }
 
-std::string Kb(std::size_t bytes) {
+std::string SizeText(std::size_t bytes) {
     return bytes % 1024 == 0 && bytes >= 1024 * 1024 ? std::to_string(bytes / (1024 * 1024)) + " MB"
                                                      : std::to_string(bytes) + " bytes";
 }
@@ -269,7 +269,7 @@ std::string Kb(std::size_t bytes) {
 // The body after the head, as Transfer-Encoding or Content-Length frame it.
 bool ReadBody(Incoming& in, std::size_t start, const Head& head, std::size_t max, std::string& body,
               std::string& error) {
-    const std::string tooLarge = "the answer is larger than " + Kb(max);
+    const std::string tooLarge = "the answer is larger than " + SizeText(max);
     if (head.transferEncoding && head.transferEncoding->find("chunked") != std::string::npos) {
         std::size_t at = start;
         for (;;) {
