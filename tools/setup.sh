@@ -13,13 +13,16 @@ esac
 repo=$(cd "$(dirname "$0")/.." && pwd)
 cd "$repo"
 
-packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libcdio-dev libcue-dev
-          libsndfile1-dev libmp3lame-dev libflac-dev libgtest-dev googletest
+packages=(build-essential cmake ninja-build pkg-config git qt6-base-dev libcdio-dev libcue-dev
+          libsndfile1-dev libmp3lame-dev libflac-dev libdiscid-dev zlib1g-dev libgtest-dev googletest
           fonts-dejavu-core fonts-liberation2 fonts-comic-neue)
 # The tests compare with the command-line encoder and decoder and check the
 # desktop entry and the AppStream metainfo.
 # dorvane-rip's tests read tags back with TagLib and render its manual page.
-[ "$mode" = test ] && packages+=(xauth xvfb lame flac desktop-file-utils appstream libtag1-dev groff-base)
+# TOC files are compared with cdrdao's own reading of them, checksums and
+# disc ids with independent tools, and the sources' format with clang-format.
+[ "$mode" = test ] && packages+=(xauth xvfb lame flac desktop-file-utils appstream libtag1-dev groff-base
+                                 cdrdao whipper python3-libdiscid python3-yaml clang-format)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -56,6 +59,11 @@ export LSAN_OPTIONS=suppressions="$repo/tests/lsan.supp"
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 threaded='^test_(ripEngine|ripMp3|dorvaneRip)$'
 status=0
+echo "== formatting"
+if ! git ls-files -z -- '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror; then
+  echo "These files differ from .clang-format: run clang-format -i on them." >&2
+  status=1
+fi
 for variant in plain asan tsan; do
   dir=build-tests-$variant
   options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DDORVANE_BUILD_BENCH=OFF)
