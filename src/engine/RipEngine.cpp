@@ -3,8 +3,13 @@
 #include "cd/DiscInfo.h"
 #include "engine/ReadBlock.h"
 #include "general/modFiles.h"
-#include "output/clsFileIo.h"
 
+#include "output/clsFileIo.h"
+#include <QFileInfo>
+#include <QSet>
+
+#include <climits>
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,6 +25,12 @@
 namespace ripengine {
 
 int DefaultJobs() {
+    // The cores this process may use (taskset, a container's limit), not
+    // every core of the machine.
+    cpu_set_t cpus;
+    CPU_ZERO(&cpus);
+    if (::sched_getaffinity(0, sizeof cpus, &cpus) == 0)
+        return std::max(1, CPU_COUNT(&cpus));
     return std::max(1u, std::thread::hardware_concurrency());
 }
 
@@ -200,6 +211,9 @@ class FileOutput final : public TrackOutput {
         written_ += bytes;
         return true;
     }
+    bool Truncate(std::uint64_t size) override {
+        return file_.Truncate(static_cast<std::int64_t>(size)) || Failed();
+    }
     bool Seek(std::uint64_t offset) override {
         return file_.Seek(static_cast<std::int64_t>(offset)) >= 0 || Failed();
     }
@@ -289,6 +303,15 @@ struct RipEngine::Impl {
         }
     }
 
+    bool CurrentAsksStop(int index) {
+        {
+            const std::lock_guard lock(mutex);
+            if (current != index)
+                return false;
+        }
+        return options.stopCurrent && options.stopCurrent();
+    }
+
     // Tells the caller of a block; true when the job is the current one and
     // is asked to end there.
     bool Publish(int index, JobState& j, std::int32_t sectors) {
@@ -355,7 +378,8 @@ struct RipEngine::Impl {
         End(j, st, std::move(file));
         // A folder that takes no file, or a full disk, fails every later
         // track too: they stop now rather than fill what little room is left.
-        if (st.outcome == Outcome::CreateFailed || st.outcome == Outcome::WriteFailed)
+        if ((st.outcome == Outcome::CreateFailed && !st.nameOnly) ||
+            st.outcome == Outcome::WriteFailed)
             for (int k = index + 1; k < Count(); ++k)
                 Drop(*jobs[static_cast<std::size_t>(k)]);
     }
@@ -373,6 +397,35 @@ struct RipEngine::Impl {
         BlockQueue* queue;
     };
 
+    // Whether the name can take the track's file; when not, st says why.
+    // Nothing at the name is opened here: a FIFO would block the open for
+    // good.
+    bool NameTakesFile(const QString& fileName, JobStatus& st) const {
+        const QByteArray path = modFiles::PathBytes(fileName);
+        const auto slash = path.lastIndexOf('/');
+        const auto refuse = [&](Outcome outcome, int error) {
+            st.outcome = outcome;
+            st.systemError = error;
+            st.nameOnly = true;
+            return false;
+        };
+        if (path.size() - slash - 1 > NAME_MAX)
+            return refuse(Outcome::CreateFailed, ENAMETOOLONG);
+        struct stat info {};
+        if (::stat(path.constData(), &info) != 0)
+            return true;
+        if (S_ISDIR(info.st_mode))
+            return refuse(Outcome::CreateFailed, EISDIR);
+        if (!S_ISREG(info.st_mode))
+            return refuse(Outcome::SpecialFile, 0);
+        // A file the disc reads is never opened for writing.
+        if (akrip::DiscReadsFile(options.handle, info.st_dev, info.st_ino))
+            return refuse(Outcome::SourceFile, 0);
+        if (!modFiles::MayReplace(path, info))
+            return refuse(Outcome::CreateFailed, EACCES);
+        return true;
+    }
+
     // Makes the track's file in file, unless the job was dropped, its name is
     // a file the disc reads, the encoder refused or no file could be made.
     JobStatus Extract(int index, JobState& j, std::unique_ptr<clsFileIo>& file) {
@@ -386,14 +439,8 @@ struct RipEngine::Impl {
         FlushTarget target;
         {
             const LeaveQueue leave(j.queue.get());
-            // A file the disc reads is never opened for writing.
-            struct stat info {};
-            if (::stat(modFiles::PathBytes(j.job.fileName).constData(), &info) == 0 &&
-                S_ISREG(info.st_mode) &&
-                akrip::DiscReadsFile(options.handle, info.st_dev, info.st_ino)) {
-                st.outcome = Outcome::SourceFile;
+            if (!NameTakesFile(j.job.fileName, st))
                 return st;
-            }
             encoder = factory(j.job);
             if (!encoder->FaultText().isEmpty()) {
                 st.outcome = Outcome::EncoderFailed;
@@ -446,6 +493,12 @@ struct RipEngine::Impl {
         for (std::int32_t left = total; left > 0;) {
             if (j.drop) {
                 st.outcome = Outcome::Dropped;
+                return;
+            }
+            // A stop that came before the track's first block leaves nothing
+            // of it, not a stub.
+            if (encoded == 0 && (j.stop || CurrentAsksStop(index))) {
+                st.outcome = Outcome::Stopped;
                 return;
             }
             std::int32_t n = std::min(kSectorsPerBlock, left);
@@ -507,6 +560,12 @@ void RipEngine::Start() {
     if (!impl_->threads.empty() || impl_->jobs.empty())
         return;
     impl_->flusher = std::make_unique<Flusher>();
+    // What runs killed before their files took their names left behind.
+    QSet<QString> folders;
+    for (const auto& j : impl_->jobs)
+        folders.insert(QFileInfo(j->job.fileName).path());
+    for (const QString& folder : folders)
+        clsFileIo::RemoveStaleHidden(folder);
     const int workers = std::min(impl_->options.jobs, Count());
     for (int i = 0; i < workers; ++i)
         impl_->threads.emplace_back([this] { impl_->Worker(); });
@@ -536,7 +595,7 @@ bool RipEngine::WaitEnded(int index, std::chrono::milliseconds timeout) {
     return impl_->changed.wait_for(lock, timeout, [&] { return j.ended; });
 }
 
-bool RipEngine::Land(int index, int& error) {
+bool RipEngine::Land(int index, int& error, const QString& as) {
     std::unique_ptr<clsFileIo> file;
     {
         std::unique_lock lock(impl_->mutex);
@@ -547,7 +606,7 @@ bool RipEngine::Land(int index, int& error) {
     error = 0;
     if (!file)
         return false;
-    if (!file->Land()) {
+    if (!(as.isEmpty() ? file->Land() : file->LandAs(as))) {
         error = file->LastError();
         return false;
     }

@@ -36,7 +36,8 @@ enum class Outcome {
     Stopped,       // ended early after a block by StopAfterBlock: a shorter file
     ReadFailed,    // a block failed three reads: the file holds the audio before it
     WriteFailed,   // writing or flushing failed: the file holds what was written
-    CreateFailed,  // no file could be made in the output folder
+    CreateFailed,  // no file could be made under its name (nameOnly) or in its folder
+    SpecialFile,   // its name is a FIFO, a socket or a device: never opened
     EncoderFailed, // the encoder refused to start: no file
     SourceFile,    // its name is a file the disc reads from: never written
     Dropped,       // a track ahead at a stop, or after a failure: leaves no trace
@@ -49,6 +50,7 @@ struct JobStatus {
     int readError = 0;             // ReadFailed: the CD library's error code
     std::int32_t failedSector = 0; // ReadFailed: the first sector of the block
     int systemError = 0;           // WriteFailed, CreateFailed: errno
+    bool nameOnly = false;         // CreateFailed: of this name alone, not of its folder
     QString faultText;             // EncoderFailed: the encoder's text
     // True when the job left a file to land (Complete, Stopped, ReadFailed,
     // WriteFailed with something written).
@@ -72,7 +74,7 @@ struct Options {
     std::function<void(int job, std::int32_t sectors)> afterBlock;
 };
 
-// The number of cores, at least 1.
+// The number of cores this process may run on, at least 1.
 int DefaultJobs();
 
 class RipEngine {
@@ -90,9 +92,10 @@ class RipEngine {
     // Waits until job index has ended, at most timeout; true when it has.
     bool WaitEnded(int index, std::chrono::milliseconds timeout);
     // After job index ended with a file: waits for its flush, then gives it
-    // its final name, replacing an older file there. False with errno in
-    // error when that fails (then nothing of it is left).
-    bool Land(int index, int& error);
+    // its final name (or as, when given), replacing an older file there.
+    // False with errno in error when that fails (then nothing of it is
+    // left).
+    bool Land(int index, int& error, const QString& as = {});
     // The job at index (the current one) ends after the block it is on; every
     // job after it is dropped. Used for Cancel, a closing window and signals.
     void StopAfterBlock(int index);

@@ -19,9 +19,10 @@ enum class Fault {
     ReadFailed,    // the file holds the audio before the bad sector
     EncoderFailed, // the encoder refused the track: no file
     SourceFile,    // its name is a file the disc reads from: never written
-    CreateFailed,  // no file could be made in the output folder
+    CreateFailed,  // no file could be made under its name or in its folder
+    SpecialFile,   // its name is a FIFO, a socket or a device: never opened
     WriteFailed,   // writing failed: the file keeps what was written
-    LandFailed,    // the finished file could not take its name
+    LandFailed,    // the finished file could not take its name: nothing kept
     Stopped,       // a stop ended the track early: a shorter file
 };
 
@@ -48,7 +49,11 @@ inline const QString kEncoderFaultTitle = QStringLiteral("Critical error...");
 // no more, would fail every later track alike. A stop ends the run through
 // the face that asked for it.
 bool Fails(Fault fault);
-bool EndsRun(Fault fault);
+bool EndsRun(Fault fault, const ripengine::JobStatus& status, int error);
+
+// "name (partial).ext": where a file that does not hold its whole track
+// lands when an older file has its name.
+QString PartialName(const QString& fileName);
 
 // sectors as m:ss.ff, ff counting the 75 sectors of a second.
 QString SectorTime(std::int64_t sectors);

@@ -3,6 +3,9 @@
 #include "cd/DiscInfo.h"
 #include "cd/modAKRip32.h"
 #include "engine/StopSignals.h"
+#include "general/modFiles.h"
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <optional>
@@ -34,6 +37,8 @@ std::optional<Fault> FaultOf(Outcome outcome) {
         return Fault::EncoderFailed;
     case Outcome::SourceFile:
         return Fault::SourceFile;
+    case Outcome::SpecialFile:
+        return Fault::SpecialFile;
     case Outcome::Running:
     case Outcome::Complete:
     case Outcome::Dropped:
@@ -75,6 +80,11 @@ bool Follow(ripengine::RipEngine& engine, int index, const Options& options, Fac
     }
 }
 
+bool OlderFileAt(const QString& fileName) {
+    struct stat info {};
+    return ::stat(modFiles::PathBytes(fileName).constData(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
 } // namespace
 
 Result Run(const std::vector<Track>& tracks, const ripengine::EncoderFactory& factory,
@@ -105,8 +115,10 @@ Result Run(const std::vector<Track>& tracks, const ripengine::EncoderFactory& fa
     ripengine::RipEngine engine(std::move(jobs), factory, engineOptions);
     engine.Start();
 
-    const auto tell = [&](std::size_t t, Fault fault, const JobStatus& status, int error) {
-        face.Tell(t, fault, Describe(fault, tracks[t], status, error, stopsignals::Received()));
+    const auto tell = [&](std::size_t t, Fault fault, const JobStatus& status, int error,
+                          const QString& keptAs = {}) {
+        face.Tell(t, fault,
+                  Describe(fault, tracks[t], status, error, stopsignals::Received(), keptAs));
         result.failed = result.failed || Fails(fault);
     };
     for (std::size_t t = 0; t < tracks.size(); ++t) {
@@ -122,16 +134,25 @@ Result Run(const std::vector<Track>& tracks, const ripengine::EncoderFactory& fa
         std::optional<Fault> fault = FaultOf(status.outcome);
         int error = status.systemError;
         bool landed = false;
+        QString keptAs;
         if (status.hasFile) {
-            landed = engine.Land(index, error);
+            // A file that does not hold its whole track never replaces an
+            // older file: it lands beside it, under a name that says so.
+            if (status.outcome != Outcome::Complete && OlderFileAt(tracks[t].fileName))
+                keptAs = PartialName(tracks[t].fileName);
+            int landError = 0;
+            landed = engine.Land(index, landError, keptAs);
             // A file that cannot take its name is the one thing to tell.
-            if (!landed)
+            if (!landed) {
                 fault = Fault::LandFailed;
+                error = landError;
+                keptAs.clear();
+            }
         }
         face.TrackEnded(t, status, landed);
         if (fault)
-            tell(t, *fault, status, error);
-        const bool ends = fault && EndsRun(*fault);
+            tell(t, *fault, status, error, keptAs);
+        const bool ends = fault && EndsRun(*fault, status, error);
         if (ends || stopping || status.outcome == Outcome::Dropped || face.StopAfterTrack()) {
             engine.DropAfter(index);
             result.ended = ends;

@@ -158,4 +158,11 @@ int ReplaceWhole(const QByteArray& target, const QByteArray& bytes, const struct
     return 0;
 }
 
+bool MayReplace(const QByteArray& path, const struct stat& info) {
+    if (::access(path.constData(), W_OK) != 0)
+        return false;
+    // Root may write anything: a file nobody may write is still refused.
+    return ::geteuid() != 0 || (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+}
+
 } // namespace modFiles

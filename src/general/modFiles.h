@@ -48,6 +48,11 @@ class UniqueFd {
 // given, receives how many bytes did go out. Only write() and errno are used,
 // so a signal handler may call it.
 bool WriteAll(int fd, const void* data, std::size_t size, std::size_t* written = nullptr);
+
+// Whether the person may replace the file at path (info is its stat): the
+// system must allow writing it and, since root is allowed everything, a
+// file that nobody may write by its mode bits (0444) stays as it is.
+bool MayReplace(const QByteArray& path, const struct stat& info);
 inline bool WriteAll(int fd, const QByteArray& bytes) {
     return WriteAll(fd, bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }

@@ -17,6 +17,8 @@ class TrackOutput {
     // engine keeps the system's reason).
     virtual bool Write(const void* data, std::size_t bytes) = 0;
     virtual bool Seek(std::uint64_t offset) = 0;
+    // Cuts the file to size bytes, so that it ends where its header says.
+    virtual bool Truncate(std::uint64_t size) = 0;
     virtual std::uint64_t Tell() const = 0;
     // Asks for what was written so far to reach the disk, without waiting:
     // a flusher thread does it. A flush that fails fails the track.

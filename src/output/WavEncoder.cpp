@@ -44,11 +44,15 @@ class WavEncoder final : public TrackEncoder {
             end > clsFileIo::kWavHeaderBytes ? end - clsFileIo::kWavHeaderBytes : 0;
         held = std::min(held, pcmBytes);
         held -= held % 4;
-        if (held == planned_)
+        const std::uint64_t size = clsFileIo::kWavHeaderBytes + held;
+        if (held == planned_ && end == size)
             return true;
         unsigned char header[clsFileIo::kWavHeaderBytes];
         clsFileIo::BuildWavHeader(static_cast<std::uint32_t>(held), header);
-        return out.Seek(0) && out.Write(header, sizeof header) && out.Seek(end);
+        // Bytes past what the header states (part of a block a full disk cut
+        // short) go, so the file is exactly what it says.
+        return out.Seek(0) && out.Write(header, sizeof header) && out.Truncate(size) &&
+               out.Seek(size);
     }
 
   private:

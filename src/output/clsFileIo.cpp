@@ -6,7 +6,11 @@
 #include <atomic>
 
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -36,13 +40,42 @@ QByteArray FolderOf(const QByteArray& path) {
                         : path.left(slash);
 }
 
-// A name in the file's own folder that no file browser shows and no other
-// run picks: ".<name>.<pid>-<n>.part".
+// The hidden files of a run: ".dorvane-<pid>-<n>.part" in the output folder,
+// the pid and the count in eight hex digits each. The name is short and of
+// one length whatever the file's own name, so any name the system takes can
+// be landed, and a later run can tell whose a file was.
+constexpr char kHiddenPrefix[] = ".dorvane-";
+constexpr char kHiddenSuffix[] = ".part";
+constexpr int kHiddenLength = 9 + 8 + 1 + 8 + 5;
+
 QByteArray HiddenNameFor(const QByteArray& path) {
     static std::atomic<unsigned> counter{0};
     const auto slash = path.lastIndexOf('/');
-    return path.left(slash + 1) + '.' + path.mid(slash + 1) + '.' + QByteArray::number(::getpid()) +
-           '-' + QByteArray::number(counter++) + ".part";
+    char name[kHiddenLength + 1];
+    std::snprintf(name, sizeof name, "%s%08x-%08x%s", kHiddenPrefix,
+                  static_cast<unsigned>(::getpid()), counter++, kHiddenSuffix);
+    return path.left(slash + 1) + QByteArray(name, kHiddenLength);
+}
+
+// The process that made a hidden file, or 0 when the name is none of ours.
+pid_t HiddenOwner(const char* name) {
+    if (std::strlen(name) != kHiddenLength || std::strncmp(name, kHiddenPrefix, 9) != 0 ||
+        std::strcmp(name + kHiddenLength - 5, kHiddenSuffix) != 0 || name[17] != '-')
+        return 0;
+    unsigned pid = 0;
+    for (int i = 9; i < 17; ++i) {
+        const char c = name[i];
+        const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+        if (digit < 0)
+            return 0;
+        pid = pid * 16 + static_cast<unsigned>(digit);
+    }
+    return static_cast<pid_t>(pid);
+}
+
+// Tests force the way taken on file systems without unnamed files.
+bool UnnamedFiles() {
+    return std::getenv("DORVANE_NO_TMPFILE") == nullptr;
 }
 
 bool SyncFolder(const QByteArray& folder) {
@@ -63,15 +96,10 @@ std::int16_t clsFileIo::OpenHidden(const QString& FileN) {
     if (handle_ != -1)
         CloseFile();
     const QByteArray path = modFiles::PathBytes(FileN);
-    struct stat info {};
-    if (::stat(path.constData(), &info) == 0 && !S_ISREG(info.st_mode)) {
-        if (S_ISDIR(info.st_mode)) {
-            lastError_ = EISDIR;
-            return False;
-        }
-        return OpenFile(FileN);
-    }
-    int fd = ::open(FolderOf(path).constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    int fd = -1;
+    errno = EOPNOTSUPP;
+    if (UnnamedFiles())
+        fd = ::open(FolderOf(path).constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
     QByteArray name;
     if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
         // The file system cannot make unnamed files: a hidden name instead.
@@ -120,12 +148,48 @@ std::int16_t clsFileIo::Land() {
     }
     hiddenName_.clear();
     hidden_ = false;
-    // The new name itself must survive a power cut too.
-    if (!SyncFolder(FolderOf(path))) {
-        lastError_ = errno;
-        return False;
-    }
+    // The new name itself should survive a power cut too; but the rename is
+    // what made the file, so a folder that cannot be flushed (one we may not
+    // read, say) does not unmake it.
+    folderSynced_ = SyncFolder(FolderOf(path));
     return True;
+}
+
+std::int16_t clsFileIo::LandAs(const QString& FileN) {
+    if (!IsOpen() || !hidden_)
+        return False;
+    fileName_ = FileN;
+    return Land();
+}
+
+bool clsFileIo::Truncate(std::int64_t size) {
+    if (!IsOpen())
+        return false;
+    if (::ftruncate(handle_, size) == 0)
+        return true;
+    lastError_ = errno;
+    return false;
+}
+
+int clsFileIo::RemoveStaleHidden(const QString& folder) {
+    const QByteArray path = modFiles::PathBytes(folder.isEmpty() ? QStringLiteral(".") : folder);
+    const modFiles::UniqueFd fd(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() < 0)
+        return 0;
+    DIR* dir = ::fdopendir(::dup(fd.get()));
+    if (!dir)
+        return 0;
+    int removed = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        const pid_t owner = HiddenOwner(entry->d_name);
+        // Only the files of a process that is gone: another run may be
+        // writing into the same folder right now.
+        if (owner > 0 && owner != ::getpid() && ::kill(owner, 0) != 0 && errno == ESRCH &&
+            ::unlinkat(fd.get(), entry->d_name, 0) == 0)
+            ++removed;
+    }
+    ::closedir(dir);
+    return removed;
 }
 
 std::int16_t clsFileIo::OpenFile(const QString& FileN) {

@@ -23,16 +23,27 @@ class clsFileIo {
     // other writer shares it. False when it cannot (LastError tells why).
     std::int16_t OpenFile(const QString& FileN);
     // Opens a file nobody sees in FileN's folder (an unnamed file where the
-    // file system allows it, otherwise a hidden temporary name): it takes
-    // FileN's name only in Land, so a run cut short by anything, even a
-    // power cut, never leaves a file under FileN that claims audio it does
-    // not hold, and an older file there keeps its bytes until then. A FileN
-    // that exists and is no regular file (a device, a pipe) is written
-    // directly. False when it cannot (LastError tells why).
+    // file system allows it, otherwise a short hidden name): it takes FileN's
+    // name only in Land, so a run cut short by anything, even a power cut,
+    // never leaves a file under FileN that claims audio it does not hold, and
+    // an older file there keeps its bytes until then. What is at FileN now
+    // is the caller's to judge. False when it cannot (LastError tells why).
+    // DORVANE_NO_TMPFILE in the environment makes it always take the name.
     std::int16_t OpenHidden(const QString& FileN);
     // Gives a file opened by OpenHidden its name, replacing an older file,
     // once what was written has reached the disk. The file stays open.
     std::int16_t Land();
+    // The same under another name than the one it was opened for.
+    std::int16_t LandAs(const QString& FileN);
+    // False when the last Land could not flush the folder that holds the
+    // name: the file is there, but a power cut could still lose its name.
+    bool FolderSynced() const { return folderSynced_; }
+    // Cuts the file to size bytes.
+    bool Truncate(std::int64_t size);
+    // Removes the hidden files that runs which are no longer alive left in
+    // folder (a kill or a power cut between their link and their rename);
+    // how many it removed.
+    static int RemoveStaleHidden(const QString& folder);
     // True when a file was open (and is now closed), whatever close said. A
     // hidden file that was not landed is removed.
     std::int16_t CloseFile();
@@ -86,4 +97,5 @@ class clsFileIo {
     // hiddenName_ when the file system needs a name.
     bool hidden_ = false;
     QByteArray hiddenName_;
+    bool folderSynced_ = true;
 };

@@ -186,8 +186,9 @@ TEST(RipEngine, ClashingNamesAreNumbered) {
 }
 
 // A signal in the middle of a WAV track: SIGTERM, SIGINT and SIGHUP end it
-// after its block with a header that states what the file holds; SIGKILL
-// leaves the older file as it was and nothing else.
+// after its block with a header that states what the file holds, landed
+// beside the older file of its name, which keeps its bytes; SIGKILL leaves
+// the older file as it was and nothing else.
 TEST(RipEngine, ASignalNeverLeavesAFileThatClaimsMoreThanItHolds) {
     for (const int signal : {SIGTERM, SIGINT, SIGHUP, SIGKILL}) {
         OpenDisc disc({2000});
@@ -204,7 +205,7 @@ TEST(RipEngine, ASignalNeverLeavesAFileThatClaimsMoreThanItHolds) {
                 if (sectors != 52)
                     return;
                 [[maybe_unused]] const ssize_t n = write(ready[1], "x", 1);
-                for (int i = 0; i < 20000 && !mVariables::StopRequested; ++i)
+                for (int i = 0; i < 20000 && stopsignals::Received() == 0; ++i)
                     usleep(500);
             };
             windowrun::Run({{1, 0, 2000, QString::fromStdString(out)}}, choices, disc.progress,
@@ -217,13 +218,13 @@ TEST(RipEngine, ASignalNeverLeavesAFileThatClaimsMoreThanItHolds) {
         int status = 0;
         waitpid(child, &status, 0);
         close(ready[0]), close(ready[1]);
+        // The disc's sheet and BIN, t.wav, and but for SIGKILL "t (partial).wav".
         const QStringList entries = QDir(disc.folder.qpath()).entryList(QDir::Files | QDir::Hidden);
-        ASSERT_EQ(entries.size(), 3) << signal; // the disc's sheet and BIN, and t.wav
-        const std::string wav = ReadAll(out);
-        if (signal == SIGKILL) {
-            EXPECT_EQ(wav, "an older file");
+        ASSERT_EQ(entries.size(), signal == SIGKILL ? 3 : 4) << signal;
+        EXPECT_EQ(ReadAll(out), "an older file");
+        if (signal == SIGKILL)
             continue;
-        }
+        const std::string wav = ReadAll(disc.folder.file("t (partial).wav"));
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << signal;
         const auto sectors = std::int32_t(wav.size() - 44) / 2352;
         EXPECT_TRUE(sectors == 52 && wav == disc.Wav(0, sectors)) << signal << ": " << sectors;

@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "ExtractFixture.h"
@@ -38,10 +40,13 @@ TEST(clsFileIo, TouchesOnlyTheFileItHolds) {
 
 // Tracks of 0, 1, 26, 27 and 52 sectors, each over an older, longer file; then
 // the 52 with its second block failing to read once, twice, three times. After
-// the third attempt fails the file keeps the first block and says so.
+// the third attempt fails the file keeps the first block and says so; as it
+// does not hold its whole track it never replaces the older file, but lands
+// beside it as "t (partial).wav".
 TEST(RipTrackWav, CopiesTheSectorsBehindTheHeader) {
     OpenDisc disc({1, 26, 27, 52});
-    const QString name = disc.Out("t.wav");
+    const QString name = disc.Out("t.wav"), partial = disc.Out("t (partial).wav");
+    const std::string older(1 << 20, 'x');
     const struct {
         std::int32_t from, to;
         int failures, reads;
@@ -54,12 +59,16 @@ TEST(RipTrackWav, CopiesTheSectorsBehindTheHeader) {
         disc.dialogs.boxes.clear();
         akrip::testing::ClearReadFailures();
         akrip::testing::FailReads(90, c.failures);
-        std::ofstream(name.toStdString()) << std::string(1 << 20, 'x');
+        std::ofstream(name.toStdString()) << older;
+        QFile::remove(partial);
         EXPECT_EQ(modWAV::RipTrackWav(name, c.from, c.to, disc.progress, disc.dialogs),
                   RipOutcome::Continue);
         const int written =
             c.done.empty() ? 0 : int(c.done.back()); // the file ends where the progress did
-        EXPECT_TRUE(ReadAll(name.toStdString()) == disc.Wav(c.from, c.from + written))
+        const bool whole = c.failures < 3;
+        EXPECT_TRUE(ReadAll((whole ? name : partial).toStdString()) ==
+                        disc.Wav(c.from, c.from + written) &&
+                    (whole ? !QFile::exists(partial) : ReadAll(name.toStdString()) == older))
             << c.to - c.from << " sectors, " << c.failures << " failures";
         // The window shows whole blocks, up to the last the file holds.
         const auto& done = disc.progress.done;
@@ -71,44 +80,115 @@ TEST(RipTrackWav, CopiesTheSectorsBehindTheHeader) {
                   QStringList(qsizetype(done.size()), QStringLiteral("Extracting: t.wav")));
         EXPECT_TRUE(disc.progress.shown == 1 && disc.progress.open == 0);
         ASSERT_EQ(disc.dialogs.boxes.size(), std::size_t(c.failures / 3));
-        for (const auto& box :
-             disc.dialogs.boxes) // which track, which file, and the library's text
+        for (const auto& box : disc.dialogs.boxes) // which track, which file, the library's
+                                                   // text, and where the audio went
             EXPECT_TRUE(box.text.startsWith(QStringLiteral(
                             "Track 4 could not be read at sector 80, so \"t.wav\"")) &&
-                        box.text.endsWith(QStringLiteral("\n\n") +
+                        box.text.contains(QStringLiteral("\n\n") +
                                           modAKRip32::CDErrorText(akrip::E_ASPIERROR)) &&
+                        box.text.endsWith(QStringLiteral("is in \"t (partial).wav\".")) &&
                         box.icon == Dialogs::Icon::None && box.title == QStringLiteral("Dorvane"))
                 << box.text.toStdString();
     }
 }
 
-// A file that cannot be created, or a full disk, stops the run unread. The
-// message names the file and the system's reason, and a file that could not
-// even take its header is not left behind.
+// What is at a track's name, or a folder or disk that takes no file: each is
+// told with the file's name and the reason. A fault of the folder or the disk
+// stops the run; one of the name alone skips the track, and what is at the
+// name is never opened, changed or replaced (a FIFO would hang the run). A
+// file cut short by a full disk states exactly the audio it holds, and one
+// that could not even take its header is not left.
 TEST(RipTrackWav, FileFaultsAreTold) {
+    enum class At { Nothing, Fifo, Folder, ReadOnly };
+    const rlim_t none = RLIM_INFINITY, oneBlock = 44 + 26 * 2352 + 1000;
     const struct {
         const char* file;
+        At at;
         RipOutcome outcome;
         const char* reason;
         rlim_t sizeLimit;
-    } cases[] = {{"/nonexistent-folder/t.wav", RipOutcome::StopRun, "No such file or directory",
-                  RLIM_INFINITY},
-                 {"/dev/full", RipOutcome::StopRun, "No space left on device", RLIM_INFINITY},
-                 {"", RipOutcome::StopRun, "File too large", 20}};
+    } cases[] = {
+        {"/nonexistent-folder/t.wav", At::Nothing, RipOutcome::StopRun, "No such file or directory",
+         none},
+        {"/dev/full", At::Nothing, RipOutcome::Continue, "a pipe, a socket or a device", none},
+        {"", At::Fifo, RipOutcome::Continue, "a pipe, a socket or a device", none},
+        {"", At::Folder, RipOutcome::Continue, "Is a directory", none},
+        {"", At::ReadOnly, RipOutcome::Continue, "Permission denied", none},
+        {"", At::Nothing, RipOutcome::StopRun, "File too large", 20},
+        {"", At::Nothing, RipOutcome::StopRun, "File too large", oneBlock}};
     for (const auto& c : cases) {
         OpenDisc disc({100});
         const QString name = *c.file ? QString::fromLatin1(c.file) : disc.Out("t.wav");
+        const std::string path = name.toStdString();
+        if (c.at == At::ReadOnly)
+            std::ofstream(path) << "older";
+        ASSERT_EQ(c.at == At::Fifo       ? ::mkfifo(path.c_str(), 0644)
+                  : c.at == At::Folder   ? ::mkdir(path.c_str(), 0755)
+                  : c.at == At::ReadOnly ? ::chmod(path.c_str(), 0444)
+                                         : 0,
+                  0);
         {
             const extracttest::FileSizeLimit limit(c.sizeLimit);
             EXPECT_EQ(modWAV::RipTrackWav(name, 0, 100, disc.progress, disc.dialogs), c.outcome)
                 << c.file;
         }
-        EXPECT_FALSE(QFile::exists(disc.Out("t.wav")));
-        ASSERT_TRUE(disc.dialogs.boxes.size() == 1 && akrip::testing::ReadCallCount() == 0);
+        struct stat info {};
+        const bool there = ::stat(path.c_str(), &info) == 0;
+        switch (c.at) {
+        case At::Nothing:
+            // A full disk after the first block keeps it, and no more.
+            EXPECT_TRUE(c.sizeLimit == oneBlock ? ReadAll(path) == disc.Wav(0, 26)
+                                                : *c.file || !there);
+            break;
+        case At::Fifo:
+            EXPECT_TRUE(there && S_ISFIFO(info.st_mode));
+            break;
+        case At::Folder:
+            EXPECT_TRUE(there && S_ISDIR(info.st_mode));
+            break;
+        case At::ReadOnly:
+            EXPECT_TRUE(ReadAll(path) == "older" && (info.st_mode & 0777) == 0444);
+            break;
+        }
+        ASSERT_TRUE(disc.dialogs.boxes.size() == 1 &&
+                    (c.sizeLimit == oneBlock || akrip::testing::ReadCallCount() == 0))
+            << c.file;
         const QString text = disc.dialogs.boxes[0].text;
         EXPECT_TRUE(text.contains(name) && text.contains(QLatin1String(c.reason)))
             << text.toStdString();
     }
+}
+
+// Any name the system takes can be landed, on file systems with unnamed
+// files and without (where the file is written under a short hidden name),
+// and a hidden file that a killed run left behind goes at the next run in
+// that folder, while one of a run still alive stays.
+TEST(clsFileIo, LandsAnyNameAndClearsWhatKilledRunsLeft) {
+    testsupport::TempFolder folder;
+    const std::string longest = std::string(251, 'n') + ".wav";
+    const std::string dead = ".dorvane-7ffffffe-00000000.part";
+    const std::string alive = QStringLiteral(".dorvane-%1-00000000.part")
+                                  .arg(unsigned(::getppid()), 8, 16, QLatin1Char('0'))
+                                  .toStdString();
+    for (const bool unnamed : {true, false}) {
+        if (!unnamed)
+            ::setenv("DORVANE_NO_TMPFILE", "1", 1);
+        std::ofstream(folder.file(dead)) << "left";
+        std::ofstream(folder.file(alive)) << "running";
+        EXPECT_EQ(clsFileIo::RemoveStaleHidden(folder.qpath()), 1);
+        EXPECT_TRUE(!QFile::exists(QString::fromStdString(folder.file(dead))) &&
+                    ReadAll(folder.file(alive)) == "running");
+        clsFileIo file;
+        const QString name = QString::fromStdString(folder.file(longest));
+        ASSERT_TRUE(file.OpenHidden(name) && file.WriteBytes("abc", 3));
+        EXPECT_FALSE(QFile::exists(name));
+        EXPECT_TRUE(file.Land() && file.CloseFile()) << std::strerror(file.LastError());
+        EXPECT_EQ(ReadAll(folder.file(longest)), "abc");
+        QFile::remove(name);
+    }
+    ::unsetenv("DORVANE_NO_TMPFILE");
+    EXPECT_EQ(QDir(folder.qpath()).entryList(QDir::Files | QDir::Hidden),
+              QStringList(QString::fromStdString(alive)));
 }
 
 // The disc's own audio file is never written over, however the track is

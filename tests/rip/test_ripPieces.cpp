@@ -179,6 +179,7 @@ TEST(FlacEncoder, AFailedWriteIsNoEncoderFault) {
         bool Seek(std::uint64_t offset) override {
             return ::lseek(fd, off_t(offset), SEEK_SET) >= 0;
         }
+        bool Truncate(std::uint64_t size) override { return ::ftruncate(fd, off_t(size)) == 0; }
         std::uint64_t Tell() const override { return std::uint64_t(::lseek(fd, 0, SEEK_CUR)); }
         void RequestFlush() override {}
     };
