@@ -3,6 +3,9 @@
 #include <FLAC/metadata.h>
 #include <FLAC/stream_encoder.h>
 
+#include <QCryptographicHash>
+
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -13,8 +16,16 @@ constexpr unsigned kCompressionLevel = 5;
 constexpr unsigned kPaddingBytes = 4096; // room to edit the tags without rewriting the file
 constexpr int kFramesPerSector = 588;
 // libFLAC writes each frame (a few kB) on its own and asks where it is after
-// each; gathering them saves two system calls a frame.
+// each; gathering them saves two system calls a frame. The audio of gathered
+// frames is kept until they are written, and a frame of silence is a few
+// bytes, so their samples are bounded too.
 constexpr std::size_t kWriteChunk = 256 * 1024;
+constexpr std::uint64_t kMaxGatheredSamples = 256 * 1024;
+// STREAMINFO, the first block: "fLaC", the block's 4-byte header, then its
+// 34 bytes, of which the total samples (36 bits) end at byte 17 and the MD5
+// of the audio fills 18 to 33.
+constexpr std::size_t kStreamInfoAt = 8;
+constexpr std::size_t kStreamInfoBytes = 34;
 
 struct EncoderDelete {
     void operator()(FLAC__StreamEncoder* e) const noexcept { FLAC__stream_encoder_delete(e); }
@@ -37,7 +48,7 @@ class FlacEncoder final : public TrackEncoder {
 
     bool Begin(TrackOutput& out, std::uint64_t pcmBytes) override {
         out_ = &out;
-        position_ = out.Tell();
+        start_ = position_ = framesEnd_ = out.Tell();
         encoder_.reset(FLAC__stream_encoder_new());
         if (!encoder_ || !MakeMetadata())
             return Fault(QStringLiteral("Out of memory"));
@@ -54,8 +65,14 @@ class FlacEncoder final : public TrackEncoder {
             return StateFault();
         const FLAC__StreamEncoderInitStatus status =
             FLAC__stream_encoder_init_stream(e, WriteTo, SeekTo, TellOf, nullptr, this);
-        if (status == FLAC__STREAM_ENCODER_INIT_STATUS_OK)
-            return true;
+        if (status == FLAC__STREAM_ENCODER_INIT_STATUS_OK) {
+            // libFLAC wrote the metadata during init. It goes out at once, so
+            // a file that gets that far is a FLAC file, if of no audio.
+            if (pending_.size() >= kStreamInfoAt + kStreamInfoBytes)
+                std::copy_n(pending_.begin() + kStreamInfoAt, kStreamInfoBytes,
+                            streamInfo_.begin());
+            return WritePending();
+        }
         if (status == FLAC__STREAM_ENCODER_INIT_STATUS_ENCODER_ERROR)
             return StateFault();
         return Fault(QString::fromLatin1(FLAC__StreamEncoderInitStatusString[status]));
@@ -67,6 +84,8 @@ class FlacEncoder final : public TrackEncoder {
         samples_.resize(frames * 2);
         for (std::size_t i = 0; i < samples_.size(); ++i)
             samples_[i] = static_cast<std::int16_t>(pcm[2 * i] | (pcm[2 * i + 1] << 8));
+        // CD audio's bytes are what the MD5 of 16-bit stereo is taken over.
+        unhashed_.insert(unhashed_.end(), pcm, pcm + frames * 4);
         if (FLAC__stream_encoder_process_interleaved(encoder_.get(), samples_.data(),
                                                      static_cast<unsigned>(frames)))
             return true;
@@ -78,21 +97,24 @@ class FlacEncoder final : public TrackEncoder {
         // finish() flushes the last frame, then seeks back to STREAMINFO to
         // state the true sample count and the MD5 of what was encoded.
         const bool finished = FLAC__stream_encoder_finish(encoder_.get());
-        if (!WritePending())
-            return false;
+        if (!WritePending() || writeFailed_)
+            return KeepWholeFrames();
         return finished || StateFault();
     }
 
     QString FaultText() const override { return fault_; }
 
   private:
+    // Called once for each frame, and for pieces of metadata (no samples).
     static FLAC__StreamEncoderWriteStatus WriteTo(const FLAC__StreamEncoder*,
-                                                  const FLAC__byte buffer[], size_t bytes, uint32_t,
-                                                  uint32_t, void* self) {
+                                                  const FLAC__byte buffer[], size_t bytes,
+                                                  uint32_t samples, uint32_t, void* self) {
         auto* me = static_cast<FlacEncoder*>(self);
         me->pending_.insert(me->pending_.end(), buffer, buffer + bytes);
+        me->pendingSamples_ += samples;
         me->position_ += bytes;
-        if (me->pending_.size() < kWriteChunk || me->WritePending())
+        if ((me->pending_.size() < kWriteChunk && me->pendingSamples_ < kMaxGatheredSamples) ||
+            me->WritePending())
             return FLAC__STREAM_ENCODER_WRITE_STATUS_OK;
         return FLAC__STREAM_ENCODER_WRITE_STATUS_FATAL_ERROR;
     }
@@ -114,14 +136,53 @@ class FlacEncoder final : public TrackEncoder {
         return FLAC__STREAM_ENCODER_TELL_STATUS_OK;
     }
 
-    // Hands the gathered bytes to the output; false when that fails.
+    // Hands the gathered bytes (whole frames, or metadata) to the output;
+    // false when that fails. The audio of frames written goes into the MD5 of
+    // what the file holds. After a failure nothing more is written, so the
+    // file ends with the last frame the output took.
     bool WritePending() {
-        if (!out_ || (!pending_.empty() && !out_->Write(pending_.data(), pending_.size()))) {
+        if (writeFailed_ || !out_ ||
+            (!pending_.empty() && !out_->Write(pending_.data(), pending_.size()))) {
             writeFailed_ = true;
+            pending_.clear();
+            pendingSamples_ = 0;
             return false;
         }
         pending_.clear();
+        framesEnd_ = std::max(framesEnd_, position_);
+        const std::size_t bytes = pendingSamples_ * 4;
+        if (bytes > 0) {
+            md5_.addData(QByteArrayView(unhashed_.data() + hashed_, static_cast<qsizetype>(bytes)));
+            hashed_ += bytes;
+            samplesWritten_ += pendingSamples_;
+            pendingSamples_ = 0;
+        }
+        if (hashed_ >= unhashed_.size() / 2) {
+            unhashed_.erase(unhashed_.begin(),
+                            unhashed_.begin() + static_cast<std::ptrdiff_t>(hashed_));
+            hashed_ = 0;
+        }
         return true;
+    }
+
+    // Once a write has failed libFLAC leaves STREAMINFO as it was first
+    // written, claiming the whole track. The file is cut after the last frame
+    // the output took whole (what the failed write left of the next goes),
+    // and STREAMINFO is made to state exactly their samples and MD5. False
+    // always: the track did fail.
+    bool KeepWholeFrames() {
+        std::array<unsigned char, kStreamInfoBytes> info = streamInfo_;
+        const std::uint64_t n = samplesWritten_;
+        info[13] = static_cast<unsigned char>((info[13] & 0xF0) | ((n >> 32) & 0x0F));
+        for (int i = 0; i < 4; ++i)
+            info[14 + i] = static_cast<unsigned char>(n >> (24 - 8 * i));
+        const QByteArray md5 = md5_.result();
+        std::copy_n(md5.constData(), 16, info.begin() + 18);
+        pending_.clear();
+        if (out_ && out_->Truncate(framesEnd_) && framesEnd_ > start_ &&
+            out_->Seek(start_ + kStreamInfoAt) && out_->Write(info.data(), info.size()))
+            out_->Seek(framesEnd_);
+        return false;
     }
 
     bool MakeMetadata() {
@@ -160,7 +221,17 @@ class FlacEncoder final : public TrackEncoder {
     QString fault_;
     std::vector<FLAC__int32> samples_;
     std::vector<unsigned char> pending_; // written by libFLAC, not yet by the output
+    std::uint64_t pendingSamples_ = 0;   // in the frames pending holds
+    std::uint64_t start_ = 0;            // where the file begins in the output
     std::uint64_t position_ = 0;         // in the file, pending bytes included
+    std::uint64_t framesEnd_ = 0;        // the end of the last write the output took
+    std::uint64_t samplesWritten_ = 0;   // in the frames the output took
+    std::array<unsigned char, kStreamInfoBytes> streamInfo_{};
+    // The audio given to libFLAC from the first sample not in a written frame
+    // on (those before hashed_ are hashed already).
+    std::vector<unsigned char> unhashed_;
+    std::size_t hashed_ = 0;
+    QCryptographicHash md5_{QCryptographicHash::Md5};
     Metadata commentBlock_;
     Metadata padding_;
     // Declared last, so it is deleted first, while its metadata still lives.

@@ -12,7 +12,9 @@ namespace ripengine {
 
 // The file's STREAMINFO ends up stating the samples it holds and their MD5,
 // also for a track that ended early: the encoder seeks back to the header at
-// the end through the TrackOutput.
+// the end through the TrackOutput. After a failed write the file holds the
+// frames written whole before it, and STREAMINFO states just those; End then
+// says false, as the track failed.
 std::unique_ptr<TrackEncoder> MakeFlacEncoder(const TrackTags& tags);
 
 } // namespace ripengine

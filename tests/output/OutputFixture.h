@@ -1,0 +1,76 @@
+#pragma once
+// What the encoder tests share: a track's audio, an output into a real file
+// that runs out of room, and the commands that read the files back.
+
+#include "output/TrackEncoder.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace outputtest {
+
+// A file on a disk that is full after `room` bytes: a write that does not
+// fit writes what does, then fails.
+struct FullDiskOutput final : ripengine::TrackOutput {
+    int fd;
+    std::uint64_t room;
+    FullDiskOutput(const std::string& path, std::uint64_t bytes)
+        : fd(::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)), room(bytes) {}
+    ~FullDiskOutput() override { ::close(fd); }
+    FullDiskOutput(const FullDiskOutput&) = delete;
+    FullDiskOutput& operator=(const FullDiskOutput&) = delete;
+    bool Write(const void* data, std::size_t n) override {
+        const std::uint64_t at = Tell(),
+                            fits = at < room ? std::min<std::uint64_t>(n, room - at) : 0;
+        return ::write(fd, data, fits) == static_cast<ssize_t>(fits) && fits == n;
+    }
+    bool Truncate(std::uint64_t size) override {
+        return ::ftruncate(fd, static_cast<off_t>(size)) == 0;
+    }
+    bool Seek(std::uint64_t offset) override {
+        return ::lseek(fd, static_cast<off_t>(offset), SEEK_SET) >= 0;
+    }
+    std::uint64_t Tell() const override {
+        return static_cast<std::uint64_t>(::lseek(fd, 0, SEEK_CUR));
+    }
+    void RequestFlush() override {}
+};
+
+// Sectors of CD audio: a tone in each channel under some noise, which packs
+// about as well as music does.
+inline std::string Audio(int sectors) {
+    std::string pcm(static_cast<std::size_t>(sectors) * 2352, '\0');
+    std::uint32_t noise = 1;
+    for (std::size_t i = 0; i < pcm.size() / 2; ++i) {
+        noise = noise * 1664525 + 1013904223;
+        const double tone = 8000 * std::sin(double(i / 2) * (i % 2 ? 0.031 : 0.047));
+        const auto v = static_cast<std::int16_t>(tone + int(noise >> 23) - 256);
+        pcm[2 * i] = static_cast<char>(v & 0xFF);
+        pcm[2 * i + 1] = static_cast<char>((v >> 8) & 0xFF);
+    }
+    return pcm;
+}
+
+inline std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The command's standard output, or "" when it fails.
+inline std::string Command(const std::string& line) {
+    FILE* pipe = ::popen(line.c_str(), "r");
+    std::string out;
+    char buffer[65536];
+    for (std::size_t n; pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        out.append(buffer, n);
+    return pipe && ::pclose(pipe) == 0 ? out : std::string();
+}
+
+} // namespace outputtest
