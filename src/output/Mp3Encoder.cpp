@@ -2,6 +2,7 @@
 
 #include "cd/akrip32.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace ripengine {
@@ -9,6 +10,19 @@ namespace ripengine {
 namespace {
 
 constexpr std::uint32_t kSamplesPerSector = akrip::kSectorBytes / 2; // 1176, both channels
+
+// The length of the MPEG-1 Layer III frame whose header starts at `header`
+// (4 bytes), or 0 when it is none: all the module writes.
+std::size_t Mpeg1Layer3FrameBytes(const std::uint8_t* header) {
+    static constexpr std::uint32_t kKbps[16] = {0,   32,  40,  48,  56,  64,  80,  96,
+                                                112, 128, 160, 192, 224, 256, 320, 0};
+    static constexpr std::uint32_t kRates[4] = {44100, 48000, 32000, 0};
+    const std::uint32_t kbps = kKbps[header[2] >> 4];
+    const std::uint32_t rate = kRates[(header[2] >> 2) & 3];
+    if (header[0] != 0xFF || (header[1] & 0xFE) != 0xFA || kbps == 0 || rate == 0)
+        return 0;
+    return 144000 * kbps / rate + ((header[2] >> 1) & 1);
+}
 
 class Mp3Encoder final : public TrackEncoder {
   public:
@@ -39,8 +53,9 @@ class Mp3Encoder final : public TrackEncoder {
     QString FaultText() const override { return fault_; }
 
     bool Begin(TrackOutput& out, std::uint64_t) override {
-        return prefix_.isEmpty() ||
-               Write(out, prefix_.constData(), static_cast<std::size_t>(prefix_.size()));
+        end_ = out.Tell();
+        pending_.assign(prefix_.begin(), prefix_.end());
+        return Write(out, pending_.size());
     }
 
     bool Encode(TrackOutput& out, const unsigned char* pcm, std::int32_t sectors) override {
@@ -50,9 +65,10 @@ class Mp3Encoder final : public TrackEncoder {
                 stream_, kSamplesPerSector,
                 reinterpret_cast<const std::int16_t*>(pcm + i * akrip::kSectorBytes),
                 output_.data(), &bytes);
-            if (bytes > 0 && !Write(out, output_.data(), bytes))
-                return false;
+            pending_.insert(pending_.end(), output_.data(), output_.data() + bytes);
         }
+        if (!Write(out, WholeFrames()))
+            return false;
         // Every block reaches the disk, but the flusher does it while we go on.
         out.RequestFlush();
         return true;
@@ -64,19 +80,54 @@ class Mp3Encoder final : public TrackEncoder {
             return false;
         std::uint32_t bytes = 0;
         lame_.beDeinitStream(stream_, output_.data(), &bytes);
-        return bytes == 0 || Write(out, output_.data(), bytes);
+        // The flush completes the last frame.
+        pending_.insert(pending_.end(), output_.data(), output_.data() + bytes);
+        return Write(out, pending_.size());
     }
 
   private:
-    bool Write(TrackOutput& out, const void* data, std::size_t bytes) {
-        failed_ = failed_ || !out.Write(data, bytes);
+    // How many of the pending bytes are whole frames. The module hands out
+    // the stream as far as it has it, which mostly ends inside a frame: the
+    // bit reservoir lets a frame's audio end before the frame does, where
+    // the next frame's begins. Bytes that are not a frame are handed on as
+    // they come.
+    std::size_t WholeFrames() {
+        while (scanned_ + 4 <= pending_.size()) {
+            const std::size_t frame = Mpeg1Layer3FrameBytes(pending_.data() + scanned_);
+            if (frame == 0)
+                return pending_.size();
+            if (scanned_ + frame > pending_.size())
+                break;
+            scanned_ += frame;
+        }
+        return scanned_;
+    }
+
+    // Writes the first `bytes` pending bytes. A write that fails (a full
+    // disk) is cut off again, so the file ends with the last whole frame, and
+    // nothing more is written.
+    bool Write(TrackOutput& out, std::size_t bytes) {
+        if (bytes == 0 || failed_)
+            return !failed_;
+        if (out.Write(pending_.data(), bytes)) {
+            end_ += bytes;
+        } else {
+            failed_ = true;
+            if (out.Truncate(end_))
+                out.Seek(end_);
+        }
+        pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(bytes));
+        scanned_ -= std::min(scanned_, bytes);
         return !failed_;
     }
 
     const modLAME::LameLibrary& lame_;
     QByteArray prefix_;
     lame_enc::HBE_STREAM stream_ = 0;
-    std::vector<std::uint8_t> output_;
+    std::vector<std::uint8_t> output_;  // what the module encodes into
+    std::vector<std::uint8_t> pending_; // encoded, not written yet
+    std::size_t scanned_ = 0;           // of pending_, whole frames
+    std::uint64_t end_ = 0;             // of what the output took
     QString fault_;
     bool failed_ = false;
 };

@@ -1,6 +1,7 @@
 #pragma once
 // MP3 files through the encoder module: exactly the module's bytes, after an
-// optional tag.
+// optional tag, handed to the output in whole frames; a file cut short by a
+// failed write is cut back to the last frame written whole.
 
 #include "output/TrackEncoder.h"
 #include "output/lame_enc.h"

@@ -150,6 +150,27 @@ TEST(RipTrackMp3, SeventyJobsAtOnceEachKeepTheirTrack) {
                 std::none_of(files[0].begin(), files[0].end(), [](auto& f) { return f.empty(); }));
 }
 
+// A disk that fills up in the middle of a track leaves the start of the file
+// a roomy disk gets, ending where one of its frames ends, and a box says so.
+TEST(RipTrackMp3, AFullDiskLeavesWholeFrames) {
+    OpenDisc disc({300});
+    std::int32_t start = 0;
+    const std::string whole = Encode(disc, start, 300, Config());
+    for (const std::size_t room : {whole.size() / 3, whole.size() - 100}) {
+        start = 0;
+        const std::string name = "cut " + std::to_string(room) + ".mp3";
+        {
+            const extracttest::FileSizeLimit limit(room);
+            modMP3::RipTrackMp3(disc.Out(name), start, 300, Config(), disc.progress, disc.dialogs);
+        }
+        const std::string cut = ReadAll(disc.folder.file(name));
+        EXPECT_TRUE(!cut.empty() && cut.size() <= room && whole.starts_with(cut) &&
+                    whole.compare(cut.size(), 2, "\xFF\xFB") == 0)
+            << room << ": " << cut.size() << " of " << whole.size() << " bytes";
+    }
+    EXPECT_EQ(disc.dialogs.boxes.size(), 2u);
+}
+
 // The loader's message, or the encoder's own for its code (one no table
 // knows too), in a critical box; no file is made and the disc is not read.
 TEST(RipTrackMp3, FaultsBeforeTheFirstBlockLeaveNoFile) {
