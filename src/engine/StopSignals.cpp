@@ -19,7 +19,13 @@ static_assert(std::atomic<int>::is_always_lock_free,
 void OnSignal(int signal) {
     const int saved = errno;
     int none = 0;
-    received.compare_exchange_strong(none, signal);
+    // A second signal means now: the default action ends the process once
+    // this handler returns. Unnamed hidden files vanish with it; named ones
+    // go at the next run in their folder.
+    if (!received.compare_exchange_strong(none, signal)) {
+        ::signal(signal, SIG_DFL);
+        ::raise(signal);
+    }
     const int fd = wake;
     if (fd >= 0) {
         const char byte = 1;
@@ -38,8 +44,13 @@ bool Install(int wakeFd) {
     // Interrupted writes carry on: a run ends at a block's end, not mid-write.
     action.sa_flags = SA_RESTART;
     bool ok = true;
-    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        // A signal ignored at start stays ignored: nohup protects a run.
+        struct sigaction before {};
+        if (::sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN)
+            continue;
         ok = ::sigaction(signal, &action, nullptr) == 0 && ok;
+    }
     return ok;
 }
 

@@ -7,8 +7,9 @@
 
 namespace stopsignals {
 
-// Installs the handlers. When wakeFd is not -1, each signal also writes one
-// byte to it, so an event loop waiting on its other end wakes up and can
+// Installs the handlers, except over a signal that was ignored when the
+// program started (nohup); a second signal ends the program at once. When wakeFd is not -1, each
+// signal also writes one byte to it, so an event loop waiting on its other end wakes up and can
 // quit. False when a handler could not be set.
 bool Install(int wakeFd = -1);
 

@@ -114,10 +114,10 @@ QString OpenSource(const QString& source) {
 
 void PrintListing(const RunContext& run, const QString& source, const DiscListing& listing) {
     if (run.options.json) {
-        PrintOut(ListingJson(listing));
+        PrintOut(ListingJson(listing, source));
         return;
     }
-    QString text = ListingText(listing);
+    QString text = Printable(ListingText(listing), true);
     if (run.severalSources)
         text = (source.isEmpty() ? QStringLiteral("(saved drive)") : source) +
                QStringLiteral(":\n") + text + u'\n';
@@ -176,15 +176,16 @@ class CommandFace final : public trackrun::Face {
     bool StopCurrent() const override { return stopsignals::Received() != 0; }
     void TrackEnded(std::size_t index, const ripengine::JobStatus& status, bool landed) override {
         Measure(index, status);
-        // A track counts when its file is there and tells the whole story: a
-        // file cut short by a stop or a failed write does not.
-        if (status.outcome == ripengine::Outcome::Complete ||
-            (landed && status.outcome == ripengine::Outcome::ReadFailed)) {
+        // A track counts when it is whole and landed; one cut short counts
+        // with the failed ones.
+        if (status.outcome == ripengine::Outcome::Complete && landed) {
             ++progress_.tracksDone;
             printer_.TrackDone(progress_);
         }
     }
-    void Tell(std::size_t, trackrun::Fault, const trackrun::TrackMessage& message) override {
+    void Tell(std::size_t, trackrun::Fault fault, const trackrun::TrackMessage& message) override {
+        if (trackrun::Fails(fault))
+            ++progress_.tracksFailed;
         printer_.Error(QStringLiteral("dorvane-rip: ") + message.line);
     }
 
@@ -243,13 +244,36 @@ int RunSource(RunContext& run, const QString& source, const QString& folder) {
         return kExitOk;
     }
 
-    const NameChoices names{run.options.titles, run.options.prefix, run.options.noNumber};
-    const Plan plan =
-        PlanTracks(listing, run.options.tracks, names, modRip::EnsureTrailingBackslash(folder),
-                   Extension(run.options.format));
+    const NameChoices names{run.options.titles, run.options.prefix, run.options.noNumber,
+                            run.options.nameTemplate};
+    Plan plan = PlanTracks(listing, run.options.tracks, names,
+                           modRip::EnsureTrailingBackslash(folder), Extension(run.options.format));
     if (!plan.error.isEmpty()) {
         run.printer.Error(Line(what, plan.error));
         return kExitUsage;
+    }
+    // Default names repeat from album to album: what is already there is
+    // replaced only when asked, and --skip-existing resumes a cut run.
+    if (!run.options.overwrite) {
+        std::vector<PlannedTrack> left;
+        QStringList there;
+        for (PlannedTrack& p : plan.tracks) {
+            struct stat st {};
+            if (::lstat(modFiles::PathBytes(p.fileName).constData(), &st) != 0)
+                left.push_back(std::move(p));
+            else
+                there << FileText(p.fileName);
+        }
+        if (!there.isEmpty() && !run.options.skipExisting) {
+            for (const QString& file : there)
+                run.printer.Error(
+                    Line(file, QStringLiteral("is already there; --overwrite replaces "
+                                              "it, --skip-existing leaves its track")));
+            return kExitTrackFailed;
+        }
+        for (const QString& file : there)
+            run.printer.Note(file + QStringLiteral(": already there, its track is skipped"));
+        plan.tracks = std::move(left);
     }
     if (run.severalSources)
         run.printer.Note(what + QStringLiteral(" -> ") + FileText(folder));

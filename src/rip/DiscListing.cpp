@@ -94,8 +94,12 @@ QString ListingText(const DiscListing& disc) {
     return out;
 }
 
-QByteArray ListingJson(const DiscListing& disc) {
+QByteArray ListingJson(const DiscListing& disc, const QString& source) {
     QByteArray out("{");
+    if (source.isEmpty())
+        AppendField(out, "source", "null");
+    else
+        AppendText(out, "source", source);
     AppendText(out, "title", disc.title);
     AppendText(out, "performer", disc.performer);
     QByteArray tracks("[");

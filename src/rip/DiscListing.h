@@ -38,9 +38,10 @@ using trackrun::SectorTime;
 // known; the disc's title and performer first when known.
 QString ListingText(const DiscListing& disc);
 
-// {"title":…, "performer":…, "tracks":[{"number":1, "start":0, "length":40,
-// "audio":true, "title":…, "performer":…}, …]} on one line, start and length
-// in sectors; titles and performers only where known.
-QByteArray ListingJson(const DiscListing& disc);
+// {"source":…, "title":…, "performer":…, "tracks":[{"number":1, "start":0,
+// "length":40, "audio":true, "title":…, "performer":…}, …]} on one line,
+// start and length in sectors; source is the path as given (null for the
+// saved drive); titles and performers only where known.
+QByteArray ListingJson(const DiscListing& disc, const QString& source = {});
 
 } // namespace ripcli

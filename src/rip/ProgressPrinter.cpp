@@ -26,12 +26,33 @@ QString Clock(double seconds, bool up = true) {
     return QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
 }
 
-void Put(std::FILE* out, const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), out);
+} // namespace
+
+QString Printable(const QString& text, bool lines) {
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        // C0 and C1 controls and DEL would move the cursor, retitle the
+        // terminal or worse: each is shown as its code instead.
+        if ((u < 0x20 && !(lines && u == u'\n')) || u == 0x7f || (u >= 0x80 && u < 0xa0))
+            out += QStringLiteral("\\x%1").arg(static_cast<unsigned>(u), 2, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
 }
 
-} // namespace
+void ProgressPrinter::Put(const QString& text) {
+    // A reader that went away (a closed pipe) ends the lines, not the run.
+    if (broken_)
+        return;
+    const QByteArray bytes = text.toUtf8();
+    if (std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), out_) !=
+            static_cast<std::size_t>(bytes.size()) ||
+        std::fflush(out_) != 0)
+        broken_ = true;
+}
 
 ProgressPrinter::ProgressPrinter(std::FILE* out, Mode mode, bool colour, int columns)
     : out_(out), mode_(mode), colour_(colour && mode == Mode::Terminal),
@@ -80,36 +101,39 @@ void ProgressPrinter::Update(const Progress& p) {
     // always returns to its start.
     const int rest = static_cast<int>(StatusLine(p, kBarWidth, false).size()) + 1;
     const qsizetype room = std::max(columns_ - 1 - rest, 8);
-    QString name = p.name;
+    QString name = Printable(p.name);
     if (name.size() > room)
         name = name.left(room - 1) + u'~';
-    Put(out_, u'\r' + name + u' ' + StatusLine(p, kBarWidth, colour_) + QStringLiteral("\x1b[K"));
-    std::fflush(out_);
+    Put(u'\r' + name + u' ' + StatusLine(p, kBarWidth, colour_) + QStringLiteral("\x1b[K"));
     lineShown_ = true;
 }
 
 void ProgressPrinter::TrackDone(const Progress& p) {
-    if (mode_ != Mode::Lines)
+    if (mode_ == Mode::Quiet)
         return;
-    Put(out_, QStringLiteral("[%1/%2] %3 (%4)\n")
-                  .arg(p.tracksDone)
-                  .arg(p.tracksTotal)
-                  .arg(p.name)
-                  .arg(SectorTime(p.sectorsDone)));
-    std::fflush(out_);
+    // On a terminal too, a finished track keeps its line; the redrawn line
+    // comes back below it.
+    ClearLine();
+    Put(QStringLiteral("[%1/%2] %3 (%4)\n")
+            .arg(p.tracksDone)
+            .arg(p.tracksTotal)
+            .arg(Printable(p.name))
+            .arg(SectorTime(p.sectorsDone)));
 }
 
 void ProgressPrinter::Summary(const Progress& p) {
     if (mode_ == Mode::Quiet)
         return;
     ClearLine();
-    Put(out_, QStringLiteral("%1 of %2 tracks, %3 of audio in %4 (%5x real time)\n")
-                  .arg(p.tracksDone)
-                  .arg(p.tracksTotal)
-                  .arg(SectorTime(p.audioDone))
-                  .arg(Clock(p.seconds, false))
-                  .arg(Speed(p), 0, 'f', 1));
-    std::fflush(out_);
+    const QString failed =
+        p.tracksFailed > 0 ? QStringLiteral(" (%1 failed)").arg(p.tracksFailed) : QString();
+    Put(QStringLiteral("%1 of %2 tracks%3, %4 of audio in %5 (%6x real time)\n")
+            .arg(p.tracksDone)
+            .arg(p.tracksTotal)
+            .arg(failed)
+            .arg(SectorTime(p.audioDone))
+            .arg(Clock(p.seconds, false))
+            .arg(Speed(p), 0, 'f', 1));
 }
 
 void ProgressPrinter::Note(const QString& text) {
@@ -119,8 +143,7 @@ void ProgressPrinter::Note(const QString& text) {
 
 void ProgressPrinter::Error(const QString& text) {
     ClearLine();
-    Put(out_, text + u'\n');
-    std::fflush(out_);
+    Put(Printable(text) + u'\n');
 }
 
 void ProgressPrinter::Finish() {
@@ -130,7 +153,7 @@ void ProgressPrinter::Finish() {
 void ProgressPrinter::ClearLine() {
     if (!lineShown_)
         return;
-    Put(out_, QStringLiteral("\r\x1b[K"));
+    Put(QStringLiteral("\r\x1b[K"));
     lineShown_ = false;
 }
 

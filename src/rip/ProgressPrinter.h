@@ -14,12 +14,18 @@ struct Progress {
     QString name;                 // the current track's file, without its folder
     std::int32_t sectorsDone = 0; // of the current track
     std::int32_t sectorsTotal = 0;
-    int tracksDone = 0; // of this source
+    int tracksDone = 0;   // of this source, complete
+    int tracksFailed = 0; // of this source
     int tracksTotal = 0;
     std::int64_t audioDone = 0;  // sectors encoded by every job so far, ahead included
     std::int64_t audioTotal = 0; // sectors of every track of the source
     double seconds = 0;          // since the source started
 };
+
+// text with every control character shown as its code ("\x1b"), so that a
+// title cannot move the cursor or retitle the terminal; with lines, line
+// ends stay.
+QString Printable(const QString& text, bool lines = false);
 
 class ProgressPrinter {
   public:
@@ -48,12 +54,14 @@ class ProgressPrinter {
 
   private:
     void ClearLine();
+    void Put(const QString& text);
 
     std::FILE* out_;
     Mode mode_;
     bool colour_;
     int columns_;
     bool lineShown_ = false;
+    bool broken_ = false; // a write failed: the reader is gone
 };
 
 } // namespace ripcli

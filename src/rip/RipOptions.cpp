@@ -1,9 +1,11 @@
 #include "rip/RipOptions.h"
 
+#include "general/modFiles.h"
 #include "settings/modSettings.h"
 
+#include <getopt.h>
+
 #include <algorithm>
-#include <array>
 #include <set>
 
 namespace ripcli {
@@ -12,46 +14,50 @@ namespace {
 using modSettings::kBitrates;
 using modSettings::kQualityNames;
 
-struct OptionSpec {
-    const char* longName;
-    char shortName; // 0: none
-    bool takesValue;
+// The long options; those with a short form give it as their value, the
+// others a code past any character.
+enum LongOnly : int {
+    kJson = 256,
+    kPrivate,
+    kCrc,
+    kCopyright,
+    kOriginal,
+    kTitles,
+    kPrefix,
+    kNoNumber,
+    kQuiet,
+    kOverwrite,
+    kSkipExisting,
+    kName,
 };
 
-const std::array<OptionSpec, 18> kOptions = {{
-    {"list", 'l', false},
-    {"json", 0, false},
-    {"tracks", 't', true},
-    {"format", 'f', true},
-    {"bitrate", 'b', true},
-    {"quality", 'q', true},
-    {"private", 0, false},
-    {"crc", 0, false},
-    {"copyright", 0, false},
-    {"original", 0, false},
-    {"output", 'o', true},
-    {"titles", 0, false},
-    {"prefix", 0, true},
-    {"no-number", 0, false},
-    {"jobs", 'j', true},
-    {"quiet", 0, false},
-    {"help", 'h', false},
-    {"version", 0, false},
-}};
-
-const OptionSpec* FindLong(const QString& name) {
-    for (const OptionSpec& o : kOptions)
-        if (name == QLatin1String(o.longName))
-            return &o;
-    return nullptr;
-}
-
-const OptionSpec* FindShort(QChar c) {
-    for (const OptionSpec& o : kOptions)
-        if (o.shortName != 0 && c == QLatin1Char(o.shortName))
-            return &o;
-    return nullptr;
-}
+const option kLongOptions[] = {
+    {"list", no_argument, nullptr, 'l'},
+    {"json", no_argument, nullptr, kJson},
+    {"tracks", required_argument, nullptr, 't'},
+    {"format", required_argument, nullptr, 'f'},
+    {"bitrate", required_argument, nullptr, 'b'},
+    {"quality", required_argument, nullptr, 'q'},
+    {"private", no_argument, nullptr, kPrivate},
+    {"crc", no_argument, nullptr, kCrc},
+    {"copyright", no_argument, nullptr, kCopyright},
+    {"original", no_argument, nullptr, kOriginal},
+    {"output", required_argument, nullptr, 'o'},
+    {"titles", no_argument, nullptr, kTitles},
+    {"prefix", required_argument, nullptr, kPrefix},
+    {"no-number", no_argument, nullptr, kNoNumber},
+    {"name", required_argument, nullptr, kName},
+    {"jobs", required_argument, nullptr, 'j'},
+    {"overwrite", no_argument, nullptr, kOverwrite},
+    {"skip-existing", no_argument, nullptr, kSkipExisting},
+    {"quiet", no_argument, nullptr, kQuiet},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'V'},
+    {nullptr, 0, nullptr, 0},
+};
+// "-" hands sources over where they stand, in order; ":" has getopt_long
+// tell a missing value apart from an unknown option.
+constexpr char kShortOptions[] = "-:lt:f:b:q:o:j:hV";
 
 QString Quoted(const QString& text) {
     return u'"' + text + u'"';
@@ -118,6 +124,14 @@ QString Apply(RipOptions& o, const QString& name, const QString& value) {
         o.jobs = value.toInt(&ok);
         if (!ok || o.jobs < 1 || o.jobs > 1024)
             return QStringLiteral("not a number of jobs from 1 to 1024");
+    } else if (name == u"name") {
+        if (value.isEmpty())
+            return QStringLiteral("no template given");
+        o.nameTemplate = value;
+    } else if (name == u"overwrite") {
+        o.overwrite = true;
+    } else if (name == u"skip-existing") {
+        o.skipExisting = true;
     } else if (name == u"quiet") {
         o.quiet = true;
     } else if (name == u"help") {
@@ -158,54 +172,62 @@ std::optional<std::vector<int>> ParseTrackList(const QString& text) {
 ParsedArguments ParseArguments(const QStringList& args) {
     ParsedArguments parsed;
     RipOptions& o = parsed.options;
-    bool optionsEnd = false;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        if (optionsEnd || arg == u"-" || !arg.startsWith(u'-')) {
-            o.sources << arg;
+    // getopt_long reads C strings and may reorder them: it gets copies.
+    std::vector<QByteArray> bytes{QByteArrayLiteral("dorvane-rip")};
+    for (const QString& arg : args)
+        bytes.push_back(modFiles::PathBytes(arg));
+    std::vector<char*> argv;
+    for (QByteArray& b : bytes)
+        argv.push_back(b.data());
+    argv.push_back(nullptr);
+    const int argc = static_cast<int>(bytes.size());
+    const auto text = [](const char* s) { return modFiles::PathFromBytes(QByteArray(s)); };
+
+    optind = 0; // start afresh: a second parse in one process reads its own arguments
+    opterr = 0;
+    for (;;) {
+        int index = -1;
+        const int c = ::getopt_long(argc, argv.data(), kShortOptions, kLongOptions, &index);
+        if (c == -1)
+            break;
+        if (c == 1) { // a source, in its place among the options
+            o.sources << text(optarg);
             continue;
         }
-        if (arg == u"--") {
-            optionsEnd = true;
-            continue;
-        }
-        const OptionSpec* spec = nullptr;
-        QString shown; // the option as the person wrote it, for messages
-        std::optional<QString> value;
-        if (arg.startsWith(u"--")) {
-            const auto eq = arg.indexOf(u'=');
-            shown = eq < 0 ? arg : arg.left(eq);
-            spec = FindLong(shown.mid(2));
-            if (eq >= 0)
-                value = arg.mid(eq + 1);
-        } else {
-            shown = arg.left(2);
-            spec = FindShort(arg.at(1));
-            if (arg.size() > 2)
-                value = arg.mid(2);
-        }
-        if (!spec) {
-            parsed.error = shown + QStringLiteral(": unknown option");
-            return parsed;
-        }
-        if (spec->takesValue && !value) {
-            if (i + 1 >= args.size()) {
+        // The option as the person wrote it, for messages.
+        const QString written = text(argv[optind - 1]);
+        if (c == '?' || c == ':') {
+            const QString shown = optopt != 0 && !written.startsWith(u"--")
+                                      ? QStringLiteral("-") + QChar(optopt)
+                                      : written.section(u'=', 0, 0);
+            if (c == ':')
                 parsed.error = shown + QStringLiteral(": needs a value");
-                return parsed;
-            }
-            value = args[++i];
-        } else if (!spec->takesValue && value) {
-            parsed.error = arg + QStringLiteral(": takes no value");
+            else if (optopt != 0 && written.startsWith(u"--"))
+                parsed.error = written + QStringLiteral(": takes no value");
+            else
+                parsed.error = shown + QStringLiteral(": unknown option");
             return parsed;
         }
-        const QString why = Apply(o, QLatin1String(spec->longName), value.value_or(QString()));
+        const option* spec = nullptr;
+        for (const option& l : kLongOptions)
+            if (l.name && (index >= 0 ? &l == &kLongOptions[index] : l.val == c))
+                spec = &l;
+        const QString value = optarg ? text(optarg) : QString();
+        const QString why = Apply(o, QLatin1String(spec->name), value);
         if (!why.isEmpty()) {
-            parsed.error = shown + u' ' + Quoted(*value) + QStringLiteral(": ") + why;
+            const QString shown = index >= 0 ? QStringLiteral("--") + QLatin1String(spec->name)
+                                             : QStringLiteral("-") + QChar(c);
+            parsed.error = shown + u' ' + Quoted(value) + QStringLiteral(": ") + why;
             return parsed;
         }
     }
+    // After "--" every argument is a source.
+    for (int i = optind; i < argc; ++i)
+        o.sources << text(argv[static_cast<std::size_t>(i)]);
     if (o.json && !o.list && !o.help && !o.version)
         parsed.error = QStringLiteral("--json: goes with --list");
+    else if (o.overwrite && o.skipExisting)
+        parsed.error = QStringLiteral("--overwrite: cannot go with --skip-existing");
     return parsed;
 }
 
@@ -244,13 +266,22 @@ QString UsageText() {
         "      --titles           name tracks from the titles the disc carries\n"
         "      --prefix TEXT      the prefix after the track number (default: CD1)\n"
         "      --no-number        names without number and prefix\n"
+        "      --name TEMPLATE    file names from a template of %n (the number, 01),\n"
+        "                         %t (the title), %p (the performer), %a (the album)\n"
+        "                         and %x (the prefix); such as \"%n %t\"\n"
+        "      --overwrite        replace files that are already there\n"
+        "      --skip-existing    leave tracks whose file is already there alone\n"
         "  -j, --jobs N           tracks encoded at once (default: one per core)\n"
         "      --quiet            print errors only\n"
         "  -h, --help             print this help and exit\n"
-        "      --version          print the version and exit\n"
+        "  -V, --version          print the version and exit\n"
         "\n"
-        "Exit status: 0 every track extracted; 1 a track failed; 2 a usage error or a\n"
-        "source that cannot be used; 128 + the signal when interrupted.\n");
+        "Files already in the output folder are not replaced unless --overwrite is\n"
+        "given.\n"
+        "\n"
+        "Exit status: 0 every track extracted; 1 a track failed, or a file is already\n"
+        "there; 2 a usage error or a source that cannot be used; killed by the signal\n"
+        "(128 + its number to the shell) when interrupted.\n");
 }
 
 } // namespace ripcli

@@ -26,6 +26,9 @@ struct RipOptions {
     bool titles = false;
     std::optional<QString> prefix;
     bool noNumber = false;
+    QString nameTemplate; // empty: the window's form
+    bool overwrite = false;
+    bool skipExisting = false;
     int jobs = 0; // 0: one per core
     bool quiet = false;
     bool help = false;

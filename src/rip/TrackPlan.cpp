@@ -7,16 +7,55 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 
 namespace ripcli {
 
-QString TrackName(const ListedTrack& track, const NameChoices& choices) {
+QString TrackName(const ListedTrack& track, const NameChoices& choices, const QString& album) {
     const QString title =
         choices.titles && !track.title.isEmpty() ? track.title : QStringLiteral("Track");
+    const QString number = QStringLiteral("%1").arg(track.number, 2, 10, QLatin1Char('0'));
+    const QString prefix = choices.prefix.value_or(QStringLiteral("CD1"));
+    if (!choices.nameTemplate.isEmpty()) {
+        QString name;
+        const QString& t = choices.nameTemplate;
+        for (qsizetype i = 0; i < t.size(); ++i) {
+            if (t[i] != u'%' || i + 1 == t.size()) {
+                name += t[i];
+                continue;
+            }
+            switch (t[++i].unicode()) {
+            case u'n':
+                name += number;
+                break;
+            case u't':
+                name += title;
+                break;
+            case u'p':
+                name += track.performer;
+                break;
+            case u'a':
+                name += album;
+                break;
+            case u'x':
+                name += prefix;
+                break;
+            case u'%':
+                name += u'%';
+                break;
+            default:
+                name += u'%' + t[i];
+                break;
+            }
+        }
+        return name;
+    }
     if (choices.noNumber)
         return title;
-    const QString number = QStringLiteral("%1").arg(track.number, 2, 10, QLatin1Char('0'));
-    return modNames::ComposeName(title, number, choices.prefix.value_or(QStringLiteral("CD1")));
+    // An empty prefix leaves no dangling " - ".
+    if (prefix.isEmpty())
+        return title + u' ' + number;
+    return modNames::ComposeName(title, number, prefix);
 }
 
 Plan PlanTracks(const DiscListing& disc, const std::vector<int>& wanted, const NameChoices& choices,
@@ -54,7 +93,7 @@ Plan PlanTracks(const DiscListing& disc, const std::vector<int>& wanted, const N
         p.number = number;
         p.start = track->start;
         p.end = track->start + track->length;
-        const QString name = TrackName(*track, choices);
+        const QString name = TrackName(*track, choices, disc.title);
         // A "/" would reach another folder and a NUL would cut the name short.
         QString safe = name;
         safe.replace(QChar(0), u'_');
@@ -83,15 +122,20 @@ QStringList SourceFolders(const QString& base, const QStringList& sources) {
         return QStringList(sources.size(), base);
     const QString parent = base.endsWith(u'/') ? base : base + u'/';
     QStringList folders;
-    std::map<QString, int> seen;
+    // Every name given out, numbered ones included: "a.cue", "x/a.cue" and
+    // "a (2).cue" must not share a folder.
+    std::set<QString> taken;
     for (const QString& source : sources) {
         const QFileInfo info(source);
         QString name =
             info.completeBaseName().isEmpty() ? info.fileName() : info.completeBaseName();
         if (name.isEmpty() || name == u"." || name == u"..")
             name = QStringLiteral("disc");
-        const int times = ++seen[name];
-        folders << parent + name + (times > 1 ? QStringLiteral(" (%1)").arg(times) : QString());
+        QString folder = name;
+        for (int n = 2; taken.count(folder) != 0; ++n)
+            folder = name + QStringLiteral(" (%1)").arg(n);
+        taken.insert(folder);
+        folders << parent + folder;
     }
     return folders;
 }

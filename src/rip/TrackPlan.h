@@ -17,6 +17,9 @@ struct NameChoices {
     bool titles = false;           // take titles from the disc
     std::optional<QString> prefix; // nothing: the window's "CD1"
     bool noNumber = false;
+    // --name: %n number, %t title, %p performer, %a album, %x prefix, %%
+    // a "%"; empty for the window's form.
+    QString nameTemplate;
 };
 
 struct PlannedTrack {
@@ -27,10 +30,10 @@ struct PlannedTrack {
     ripengine::TrackTags tags;
 };
 
-// The window's name form, "<title> NN - <prefix>" ("Track 01 - CD1"), or the
-// title alone with noNumber. The title is the disc's for the track with
-// titles, else "Track".
-QString TrackName(const ListedTrack& track, const NameChoices& choices);
+// The window's name form, "<title> NN - <prefix>" ("Track 01 - CD1"), the
+// title alone with noNumber, or the template's. The title is the disc's for
+// the track with titles, else "Track"; album is the disc's title.
+QString TrackName(const ListedTrack& track, const NameChoices& choices, const QString& album = {});
 
 struct Plan {
     std::vector<PlannedTrack> tracks;
@@ -45,7 +48,8 @@ Plan PlanTracks(const DiscListing& disc, const std::vector<int>& wanted, const N
 
 // Each source's output folder under base: base itself for a single source,
 // else a subfolder named after the image's file name without its extension
-// or after the device ("sr0"), with " (2)" and so on when two names meet.
+// or after the device ("sr0"), with " (2)" and so on when a name was given
+// out already, so that no two sources share a folder.
 QStringList SourceFolders(const QString& base, const QStringList& sources);
 
 } // namespace ripcli

@@ -8,9 +8,29 @@
 #include "rip/CommandRun.h"
 #include "rip/RipOptions.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
+
+namespace {
+
+// Output that never reached its reader (a full disk, a closed pipe) fails
+// the command, as it does ls and cat.
+int CheckedStdout(int status) {
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+        return status;
+    std::fprintf(stderr, "dorvane-rip: standard output: %s\n", std::strerror(errno));
+    return std::max(status, ripcli::kExitTrackFailed);
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
+    // A closed pipe is told by the write that meets it, not by a signal that
+    // would end a rip without a word.
+    std::signal(SIGPIPE, SIG_IGN);
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args << modFiles::PathFromBytes(QByteArray(argv[i]));
@@ -22,15 +42,21 @@ int main(int argc, char** argv) {
     }
     if (parsed.options.help) {
         std::fputs(ripcli::UsageText().toUtf8().constData(), stdout);
-        return ripcli::kExitOk;
+        return CheckedStdout(ripcli::kExitOk);
     }
     if (parsed.options.version) {
         std::printf("dorvane-rip %d.%d.%d\n", modGeneral::VersionMajor(),
                     modGeneral::VersionMinor(), modGeneral::VersionRevision());
-        return ripcli::kExitOk;
+        return CheckedStdout(ripcli::kExitOk);
     }
-    // SIGINT, SIGTERM and SIGHUP end the run after the current block; the
-    // first one to arrive is what Run reports (128 + its number).
+    // SIGINT, SIGTERM and SIGHUP end the run after the current block.
     stopsignals::Install();
-    return ripcli::Run(parsed.options);
+    const int status = CheckedStdout(ripcli::Run(parsed.options));
+    // Once the files are whole, the command dies by the signal that stopped
+    // it, so that a shell loop around it stops too.
+    if (const int signal = stopsignals::Received()) {
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+    }
+    return status;
 }

@@ -190,7 +190,14 @@ TEST(RipEngine, ClashingNamesAreNumbered) {
 // beside the older file of its name, which keeps its bytes; SIGKILL leaves
 // the older file as it was and nothing else.
 TEST(RipEngine, ASignalNeverLeavesAFileThatClaimsMoreThanItHolds) {
-    for (const int signal : {SIGTERM, SIGINT, SIGHUP, SIGKILL}) {
+    // twice: a second signal while the first is being honoured ends the
+    // process at once, and nothing more lands, hidden files included.
+    const struct {
+        int signal;
+        bool twice;
+    } cases[] = {
+        {SIGTERM, false}, {SIGINT, false}, {SIGHUP, false}, {SIGKILL, false}, {SIGINT, true}};
+    for (const auto& c : cases) {
         OpenDisc disc({2000});
         const std::string out = disc.folder.file("t.wav");
         std::ofstream(out) << "an older file";
@@ -198,36 +205,52 @@ TEST(RipEngine, ASignalNeverLeavesAFileThatClaimsMoreThanItHolds) {
         ASSERT_EQ(pipe(ready), 0);
         const pid_t child = fork();
         if (child == 0) {
+            if (c.twice)
+                ::setenv("DORVANE_NO_TMPFILE", "1", 1);
             stopsignals::Install(-1);
-            // The job waits after its second block until the signal is in.
+            // The job waits after its second block until the signal is in
+            // (and, to be hit twice, a while longer).
             windowrun::Choices choices;
             choices.afterBlock = [&](int, std::int32_t sectors) {
                 if (sectors != 52)
                     return;
-                [[maybe_unused]] const ssize_t n = write(ready[1], "x", 1);
+                [[maybe_unused]] ssize_t n = write(ready[1], "x", 1);
                 for (int i = 0; i < 20000 && stopsignals::Received() == 0; ++i)
                     usleep(500);
+                if (c.twice) {
+                    n = write(ready[1], "y", 1);
+                    for (int i = 0; i < 20000; ++i)
+                        usleep(500);
+                }
             };
             windowrun::Run({{1, 0, 2000, QString::fromStdString(out)}}, choices, disc.progress,
                            disc.dialogs);
-            _exit(stopsignals::Received() == signal ? 0 : 1);
+            _exit(stopsignals::Received() == c.signal ? 0 : 1);
         }
         char byte = 0;
         ASSERT_EQ(read(ready[0], &byte, 1), 1);
-        kill(child, signal);
+        kill(child, c.signal);
+        if (c.twice) {
+            ASSERT_EQ(read(ready[0], &byte, 1), 1);
+            kill(child, c.signal);
+        }
         int status = 0;
         waitpid(child, &status, 0);
         close(ready[0]), close(ready[1]);
-        // The disc's sheet and BIN, t.wav, and but for SIGKILL "t (partial).wav".
+        // The disc's sheet and BIN, t.wav, and after a stop "t (partial).wav"; a
+        // kill leaves a hidden file only where the file system had to name it.
         const QStringList entries = QDir(disc.folder.qpath()).entryList(QDir::Files | QDir::Hidden);
-        ASSERT_EQ(entries.size(), signal == SIGKILL ? 3 : 4) << signal;
+        const bool killed = c.signal == SIGKILL || c.twice;
+        EXPECT_TRUE(killed ? WIFSIGNALED(status) && WTERMSIG(status) == c.signal
+                           : WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << c.signal;
+        ASSERT_EQ(entries.size(), killed ? 3 + c.twice : 4) << entries.join(u' ').toStdString();
         EXPECT_EQ(ReadAll(out), "an older file");
-        if (signal == SIGKILL)
+        if (killed)
             continue;
         const std::string wav = ReadAll(disc.folder.file("t (partial).wav"));
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << signal;
         const auto sectors = std::int32_t(wav.size() - 44) / 2352;
-        EXPECT_TRUE(sectors == 52 && wav == disc.Wav(0, sectors)) << signal << ": " << sectors;
+        EXPECT_TRUE(sectors == 52 && wav == disc.Wav(0, sectors)) << c.signal << ": " << sectors;
     }
 }
 

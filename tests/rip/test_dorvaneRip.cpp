@@ -206,6 +206,10 @@ TEST(DorvaneRip, UsageErrorsAndUnusableSources) {
         EXPECT_EQ(r.err, c.err);
         EXPECT_TRUE(r.out.empty() && !std::filesystem::exists(out)) << c.err;
     }
+    // Options as getopt_long reads them: bundled, abbreviated, "--opt=value".
+    const Child bundled({"-lj0", disc.cue}), abbreviated({"--trac=2-1", disc.cue});
+    EXPECT_EQ(bundled.err, Line("-j \"0\": not a number of jobs from 1 to 1024") + help);
+    EXPECT_TRUE(abbreviated.err.starts_with("dorvane-rip: --tracks \"2-1\": not a list"));
     const Child usage({"--help"});
     EXPECT_TRUE(usage.status == 0 &&
                 usage.out.starts_with("Usage: dorvane-rip [OPTIONS] [SOURCE...]\n") &&
@@ -226,7 +230,7 @@ TEST(DorvaneRip, ListsTheTable) {
     EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(json.out))
                   .toJson(QJsonDocument::Compact)
                   .toStdString(),
-              R"({"performer":"Los Ejemplos","title":")" + kAlbum +
+              R"({"performer":"Los Ejemplos","source":")" + disc.cue + R"(","title":")" + kAlbum +
                   R"(","tracks":[)"
                   R"({"audio":true,"length":750,"number":1,"start":0,"title":"Señal / Ruido"},)"
                   R"({"audio":true,"length":1500,"number":2,"performer":"Guest","start":750},)"
@@ -284,24 +288,37 @@ TEST(DorvaneRip, EveryFormatNamedTaggedAndExact) {
 // after its block as a valid shorter file (the MP3 is the lame command's for
 // the audio it says it holds, the FLAC decodes to it and states its length),
 // the track encoded ahead leaves no trace and an older file under its name
-// keeps its bytes; the status is 128 + the signal.
+// keeps its bytes; then the command dies by the signal, so that a shell
+// loop around it stops. Under nohup a hang-up changes nothing.
 TEST(DorvaneRip, ASignalLeavesAValidShorterFileAndNothingAhead) {
     const Disc disc({150, 22500, 300}); // the second track: 5 minutes
     const struct {
         int signal;
         std::string format, name;
-    } cases[] = {
-        {SIGINT, "mp3", "SIGINT"}, {SIGTERM, "flac", "SIGTERM"}, {SIGHUP, "mp3", "SIGHUP"}};
+        bool ignored;
+    } cases[] = {{SIGINT, "mp3", "SIGINT", false},
+                 {SIGTERM, "flac", "SIGTERM", false},
+                 {SIGHUP, "mp3", "SIGHUP", false},
+                 {SIGHUP, "flac", "nohup", true}};
     for (const auto& c : cases) {
         const std::string out = disc.folder.file("out" + c.format + c.name), ext = "." + c.format;
         std::filesystem::create_directory(out);
         std::ofstream(out + "/Track 03 - CD1" + ext) << "older";
-        Child child({"-f", c.format, "-j", "2", "-o", out, disc.cue}, false);
+        // An ignored signal stays ignored in the child, as nohup leaves it.
+        std::signal(SIGHUP, c.ignored ? SIG_IGN : SIG_DFL);
+        Child child({"-f", c.format, "-j", "2", "--overwrite", "-o", out, disc.cue}, false);
+        std::signal(SIGHUP, SIG_DFL);
         ASSERT_TRUE(child.ReadUntil("[1/3]")) << child.err;
         ::kill(child.pid, c.signal);
-        EXPECT_EQ(child.Finish(), 128 + c.signal) << child.err;
         const std::string first = out + "/Track 01 - CD1" + ext,
                           second = out + "/Track 02 - CD1" + ext;
+        if (c.ignored) {
+            EXPECT_EQ(child.Finish(), 0) << child.err;
+            EXPECT_TRUE(FlacPcm(second) == disc.Track(2) &&
+                        FlacPcm(out + "/Track 03 - CD1" + ext) == disc.Track(3));
+            continue;
+        }
+        EXPECT_EQ(child.Finish(), 1000 + c.signal) << child.err;
         const std::string said =
             "dorvane-rip: " + second + ": stopped by " + c.name + "; the file holds the first ";
         const auto at = child.err.find(said);
@@ -324,6 +341,29 @@ TEST(DorvaneRip, ASignalLeavesAValidShorterFileAndNothingAhead) {
         EXPECT_EQ(ReadAll(out + "/Track 03 - CD1" + ext), "older");
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), {}), 3);
     }
+}
+
+// Files already there are replaced only with --overwrite: without it each is
+// named and nothing is written, and --skip-existing extracts only the tracks
+// that have none, so a cut run resumes. A listing that cannot be written
+// fails, as ls does.
+TEST(DorvaneRip, ExistingFilesAndAnUnwritableOutput) {
+    const Disc disc({30, 20});
+    const std::string out = disc.folder.file("out"), first = out + "/Track 01 - CD1.wav",
+                      second = out + "/Track 02 - CD1.wav";
+    std::filesystem::create_directory(out);
+    std::ofstream(first) << "older";
+    const Child refused({"-o", out, disc.cue});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, Line(first + ": is already there; --overwrite replaces it, "
+                                        "--skip-existing leaves its track"));
+    EXPECT_FALSE(std::filesystem::exists(second));
+    const Child skipped({"--skip-existing", "-o", out, disc.cue});
+    EXPECT_TRUE(skipped.status == 0 && ReadAll(first) == "older" &&
+                ReadAll(second).substr(44) == disc.Track(2))
+        << skipped.err;
+    EXPECT_EQ(Command("'" DORVANE_RIP "' -l '" + disc.cue + "' 2>&1 >/dev/full; echo $?"),
+              "dorvane-rip: standard output: No space left on device\n1\n");
 }
 
 // In-process, no SOURCE: the drive and the output folder saved by Settings.

@@ -67,8 +67,9 @@ ripcli::DiscListing Disc() {
              {3, 115, 4500, false, {}, {}}}};
 }
 
-// The window's name form and "/" kept out of the folder; data tracks and two
-// tracks in one file are refused. (Tags and the other refusals are read back
+// The window's name form (with an empty prefix, no dangling " - "), a
+// template's, and "/" kept out of the folder; data tracks and two tracks in
+// one file are refused. (Tags and the other refusals are read back
 // in test_dorvaneRip.)
 TEST(TrackPlan, NamesRefusalsAndFolders) {
     const struct {
@@ -77,11 +78,17 @@ TEST(TrackPlan, NamesRefusalsAndFolders) {
         const char *files, *error;
     } cases[] = {
         {{1, 2},
-         {true, QStringLiteral("Vol 2"), false},
+         {true, QStringLiteral("Vol 2"), false, {}},
          "/o/Señal _ Ruido 01 - Vol 2.mp3|/o/Track 02 - Vol 2.mp3",
          ""},
-        {{1}, {true, {}, true}, "/o/Señal _ Ruido.mp3", ""},
-        {{}, {false, {}, true}, "", "tracks 1 and 2 would both be written to /o/Track.mp3"},
+        {{1}, {true, {}, true, {}}, "/o/Señal _ Ruido.mp3", ""},
+        {{1, 2}, {false, QString(), false, {}}, "/o/Track 01.mp3|/o/Track 02.mp3", ""},
+        {{1, 2},
+         {true, {}, false, QStringLiteral("%n %t (%p) %a %x 100%%")},
+         "/o/01 Señal _ Ruido () Álbum \"Uno\" CD1 100%.mp3|/o/02 Track (Guest) Álbum \"Uno\" CD1 "
+         "100%.mp3",
+         ""},
+        {{}, {false, {}, true, {}}, "", "tracks 1 and 2 would both be written to /o/Track.mp3"},
         {{3}, {}, "", "track 3 is a data track"},
     };
     for (const auto& c : cases) {
@@ -99,9 +106,10 @@ TEST(TrackPlan, NamesRefusalsAndFolders) {
               QStringList{QStringLiteral("/o")});
     EXPECT_EQ(ripcli::SourceFolders(QStringLiteral("/o"),
                                     {QStringLiteral("a/x.cue"), QStringLiteral("b/x.cue"),
-                                     QStringLiteral("/dev/sr0"), QStringLiteral("y.tar.toc")})
+                                     QStringLiteral("c/x (2).cue"), QStringLiteral("/dev/sr0"),
+                                     QStringLiteral("y.tar.toc")})
                   .join(u'|'),
-              u"/o/x|/o/x (2)|/o/sr0|/o/y.tar");
+              u"/o/x|/o/x (2)|/o/x (2) (2)|/o/sr0|/o/y.tar");
 }
 
 // Any title parses back, however it is made, a data track reads as one, and a
@@ -116,7 +124,9 @@ TEST(DiscListing, JsonEscapesEveryTitle) {
     EXPECT_EQ(QJsonDocument::fromJson(json)[u"tracks"][1][u"title"].toString(),
               disc.tracks[1].title)
         << json.constData();
-    EXPECT_EQ(ripcli::ListingJson({}), QByteArray("{\"tracks\": []}\n"));
+    EXPECT_EQ(ripcli::ListingJson({}), QByteArray("{\"source\": null, \"tracks\": []}\n"));
+    EXPECT_TRUE(
+        ripcli::ListingJson({}, QStringLiteral("a.cue")).startsWith("{\"source\": \"a.cue\", "));
     EXPECT_EQ(ripcli::SectorTime(4 * 60 * 75 + 7 * 75 + 3), u"4:07.03");
 }
 
@@ -130,6 +140,7 @@ TEST(ProgressPrinter, EachModeWritesItsOwnForm) {
         300,
         600,
         1,
+        0,
         3,
         900,
         1800,
@@ -141,7 +152,10 @@ TEST(ProgressPrinter, EachModeWritesItsOwnForm) {
     } cases[] = {
         {Mode::Terminal, false,
          "\rA rather lo~ [##########----------]  50% 1/3 6.0x 0:02 left\x1b[K"
-         "\rA rather lo~ [##########----------]  50% 1/3 6.0x 0:02 left\x1b[K\r\x1b[Kno\n"},
+         "\rA rather lo~ [##########----------]  50% 1/3 6.0x 0:02 left\x1b[K"
+         // a finished track keeps its line, and titles' controls show as codes
+         "\r\x1b[K[1/3] A rather long track name that cannot fit 01 - CD1.flac (0:04.00)\n"
+         "no \\x1b]0;x\\x07\n"},
         {Mode::Terminal, true, "\x1b[32m##########\x1b[0m"},
     };
     for (const auto& c : cases) {
@@ -152,7 +166,7 @@ TEST(ProgressPrinter, EachModeWritesItsOwnForm) {
         printer.Update(p);
         printer.Update(p);
         printer.TrackDone(p);
-        printer.Error(QStringLiteral("no"));
+        printer.Error(QStringLiteral("no \x1b]0;x\x07"));
         std::fclose(out);
         const std::string written(text, size);
         std::free(text);
