@@ -168,6 +168,9 @@ void cmdRip_Click(RipSource& source, ProgressHost& host, Dialogs& dialogs) {
     if (!clashes.isEmpty())
         dialogs.MsgBox(clashes, Dialogs::Buttons::Ok, Dialogs::Icon::Information,
                        modGeneral::kAppTitle);
+    // A window closed while the box was open starts no track at all.
+    if (mVariables::StopRequested)
+        return;
     windowrun::Run(tracks, choices, host, dialogs);
 }
 

@@ -147,7 +147,7 @@ void Dorvane::BuildMenus() {
     mnurefresh = entry(mnuPopup, "mnurefresh", "Refresh", QKeySequence(Qt::Key_F5));
     mnuSelectAll =
         entry(mnuPopup, "mnuSelectAll", "Select All", QKeySequence(Qt::CTRL | Qt::Key_A));
-    connect(mnuPopup, &QMenu::aboutToShow, this, &Dorvane::SetEditEntriesEnabled);
+    connect(mnuPopup, &QMenu::aboutToShow, this, [this] { SetEditEntriesEnabled(); });
     connect(mnuChangeName, &QAction::triggered, this, &Dorvane::mnuChangeName_Click);
     connect(mnuRenAll, &QAction::triggered, this, &Dorvane::mnuRenAll_Click);
     connect(mnuClear, &QAction::triggered, this, &Dorvane::mnuClear_Click);
@@ -306,10 +306,15 @@ void Dorvane::DoColors(const int& valOpt) {
         shapes_[i]->setFillColor(valOpt == i + 1 ? twips::kBlue : twips::kWhite);
 }
 
-void Dorvane::SetEditEntriesEnabled() {
-    const bool any = TrackList->Count() > 0;
+void Dorvane::SetEditEntriesEnabled(bool running) {
+    // During a run every entry that would change the list is greyed: the run
+    // has taken the ticks and names as they were at the click.
+    const bool idle = !running;
+    const bool any = idle && TrackList->Count() > 0;
     for (QAction* action : {mnuRenAll, mnuChangeName, mnuClear, mnuSelectAll})
         action->setEnabled(any);
+    mnurefresh->setEnabled(idle);
+    mnuTP->setEnabled(idle);
 }
 
 void Dorvane::ShowPopup(const QPoint& globalPos) {
@@ -325,7 +330,13 @@ void Dorvane::cmdRip_Click() {
     // A drive switch would be refused while the run reads the disc; the drive
     // list is greyed meanwhile, so it never shows a drive that is not open.
     settings_->DriveList->setEnabled(false);
+    // What does nothing during the run shows it: the entries and the ticks
+    // are greyed, and the design's rule holds again after.
+    SetEditEntriesEnabled(true);
+    TrackList->SetLocked(true);
     modRip::cmdRip_Click(source, host, dialogs_);
+    TrackList->SetLocked(false);
+    SetEditEntriesEnabled();
     settings_->DriveList->setEnabled(true);
     if (closePending_)
         close();
@@ -344,6 +355,8 @@ void Dorvane::mnuPrint_Click() {
 }
 
 void Dorvane::mnuChangeName_Click() {
+    if (mVariables::RunInProgress)
+        return;
     // With nothing current yet, Rename works on the first track, so on a list
     // with tracks it always opens the window.
     if (TrackList->CurrentIndex() == -1 && TrackList->Count() > 0)

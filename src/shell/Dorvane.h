@@ -2,6 +2,8 @@
 // The main window: the track list, the label-buttons and the menus. Creating
 // it runs Form_Load, which (re)loads the disc; Refresh and Clear run it again.
 
+#include "extract/mVariables.h"
+
 #include <QMainWindow>
 
 class Dialogs;
@@ -39,7 +41,7 @@ class Dorvane : public QMainWindow {
     void SwitchDrive(int position);
     void FillTrackList();
     void ShowSettings();
-    void SetEditEntriesEnabled();
+    void SetEditEntriesEnabled(bool running = mVariables::RunInProgress);
     void ShowPopup(const QPoint& globalPos);
 
     void cmdRip_Click();

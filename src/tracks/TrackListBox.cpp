@@ -17,6 +17,14 @@ void TrackListBox::AddItem(const QString& text) {
     addItem(item);
 }
 
+void TrackListBox::SetLocked(bool locked) {
+    for (int i = 0; i < count(); ++i) {
+        QListWidgetItem* it = item(i);
+        it->setFlags(locked ? it->flags() & ~(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable)
+                            : it->flags() | Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+    }
+}
+
 QString TrackListBox::ItemText(int index) const {
     const QListWidgetItem* it = item(index);
     return it ? it->text() : QString();

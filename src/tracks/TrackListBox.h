@@ -23,6 +23,9 @@ class TrackListBox : public QListWidget {
     // -1 when there is no current item.
     int CurrentIndex() const { return currentRow(); }
     QStringList Texts() const;
+    // While an extraction runs, the ticks it has taken cannot change: the
+    // items are greyed, and come back when it ends.
+    void SetLocked(bool locked);
 
   signals:
     // F3 pressed in the list while it holds at least one item.

@@ -84,7 +84,16 @@ class ProgressTest : public QObject {
         for (int i : {0, 1})
             w.TrackList->SetChecked(i, true);
         w.TrackList->SetItemText(1, QStringLiteral("Outro")); // a reload would undo it
+        const auto greyed = [&] {
+            bool all = !(w.TrackList->item(0)->flags() & Qt::ItemIsUserCheckable);
+            for (const char* command :
+                 {"mnurefresh", "mnuClear", "mnuRenAll", "mnuTP", "mnuChangeName", "mnuSelectAll"})
+                all = all && !child<QAction>(&w, command)->isEnabled();
+            return all;
+        };
         QTimer::singleShot(0, &w, [&] {
+            // What would do nothing during the run is greyed, and does nothing.
+            QVERIFY(greyed());
             for (const char* command : {"mnurefresh", "mnuClear", "mnuRenAll", "mnuTP"})
                 child<QAction>(&w, command)->trigger();
             emit w.Settings()->driveChosen(0);
@@ -99,6 +108,7 @@ class ProgressTest : public QObject {
         });
         QTest::mouseClick(child<LabelButton>(&w, "Label1"), Qt::LeftButton);
         QVERIFY(!w.isVisible() && w.findChildren<frmProgress*>().isEmpty());
+        QVERIFY(child<QAction>(&w, "mnurefresh")->isEnabled() && !greyed());
         // The track ends after a block, with a header that says so; the next
         // one leaves no trace.
         const std::string wav = extracttest::ReadAll(disc.folder.file("Track 01 - CD1.wav"));
