@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -58,6 +59,9 @@ struct ReadFault {
 // Like the system's own last error, each thread has its own: extraction
 // jobs read the disc side by side, and each must see the error of its read.
 thread_local int lastError = SS_OK;
+// Why the last read on this thread failed, in the system's words or the
+// image's; empty after a read that worked.
+thread_local std::string lastReadReason;
 
 struct State {
     std::mutex mutex;
@@ -346,12 +350,18 @@ int ReadCDAudioLBA(int handle, TRACKBUF* block) {
     for (ReadFault& fault : s.faults) {
         if (fault.times > 0 && fault.sector >= start && fault.sector < end) {
             --fault.times;
+            lastReadReason = std::strerror(EIO);
             return Fail(s, fault.code);
         }
     }
 
-    if (!disc->Read(static_cast<std::int32_t>(start), block->numFrames, block->buf))
+    errno = 0;
+    if (!disc->Read(static_cast<std::int32_t>(start), block->numFrames, block->buf)) {
+        // A file cut short fails without a system error.
+        lastReadReason = errno != 0 ? std::strerror(errno) : "the image's audio ends early";
         return Fail(s, E_ASPIERROR);
+    }
+    lastReadReason.clear();
     block->len = static_cast<std::uint32_t>(bytes);
     lastError = SS_OK;
     return 1;
@@ -370,6 +380,10 @@ int CloseCDHandle(int handle) {
 
 int GetAspiLibError() {
     return lastError;
+}
+
+std::string LastReadReason() {
+    return lastReadReason;
 }
 
 namespace detail {

@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace akrip {
 
@@ -117,5 +118,9 @@ int ReadTOC(int handle, TOC* toc);
 int ReadCDAudioLBA(int handle, TRACKBUF* block);
 int CloseCDHandle(int handle);
 int GetAspiLibError();
+// Beyond the library's own: why the last ReadCDAudioLBA on this thread that
+// reached the disc failed, in the system's words ("Input/output error") or
+// the image's ("the image's audio ends early"); empty after a good read.
+std::string LastReadReason();
 
 } // namespace akrip

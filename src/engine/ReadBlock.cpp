@@ -25,8 +25,26 @@ bool ReadBlock::Read(std::int32_t sector, std::int32_t count) {
             1)
             return true;
         error_ = akrip::GetAspiLibError();
+        reason_ = akrip::LastReadReason();
     }
     return false;
+}
+
+std::int32_t ReadBlock::ReadLeading(std::int32_t sector, std::int32_t count) {
+    if (Read(sector, count))
+        return count;
+    // A scratch may spoil one sector of the block: the ones before it are
+    // still the disc's audio.
+    std::unique_ptr<unsigned char[]> kept(new unsigned char[kBlockAudioBytes]);
+    std::int32_t good = 0;
+    while (good < count && Read(sector + good, 1)) {
+        std::memcpy(kept.get() + std::size_t(good) * akrip::kSectorBytes, Audio(),
+                    akrip::kSectorBytes);
+        ++good;
+    }
+    std::memcpy(bytes_.get() + akrip::kTrackBufHeader, kept.get(),
+                std::size_t(good) * akrip::kSectorBytes);
+    return good;
 }
 
 } // namespace ripengine

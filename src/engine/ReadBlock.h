@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace ripengine {
 
@@ -23,8 +24,14 @@ class ReadBlock {
     // Reads count sectors (1 to 26) from sector on, with up to three
     // attempts; false when all of them failed (Error() tells why).
     bool Read(std::int32_t sector, std::int32_t count);
+    // The same, but when the block will not read, reads it again sector by
+    // sector and keeps every sector before the first that will not: how many
+    // sectors stand at Audio(), count when all did.
+    std::int32_t ReadLeading(std::int32_t sector, std::int32_t count);
     // The CD library's error code of the last failed attempt.
     int Error() const { return error_; }
+    // Why it failed, in the system's or the image's words (may be empty).
+    const std::string& Reason() const { return reason_; }
     // The audio of the last read: count * 2352 bytes right after the header.
     const unsigned char* Audio() const { return bytes_.get() + akrip::kTrackBufHeader; }
 
@@ -33,6 +40,7 @@ class ReadBlock {
     std::unique_ptr<unsigned char[]> bytes_;
     int handle_;
     int error_ = 0;
+    std::string reason_;
 };
 
 } // namespace ripengine

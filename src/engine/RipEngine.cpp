@@ -44,6 +44,7 @@ struct Block {
     std::int32_t sectors = 0;
     bool failed = false; // three reads failed
     int error = 0;
+    std::string reason;
 };
 
 // A bounded queue from the reader to one job, so memory stays flat however
@@ -285,17 +286,21 @@ struct RipEngine::Impl {
             std::int32_t sector = j->job.start;
             for (std::int32_t left = std::max(0, j->job.end - j->job.start);
                  left > 0 && !j->drop;) {
+                const std::int32_t wanted = std::min(kSectorsPerBlock, left);
                 Block b;
-                b.sectors = std::min(kSectorsPerBlock, left);
-                if (!block.Read(sector, b.sectors)) {
-                    b.failed = true;
-                    b.error = block.Error();
-                    j->queue->Push(std::move(b));
+                b.sectors = block.ReadLeading(sector, wanted);
+                b.pcm.assign(block.Audio(), block.Audio() + b.sectors * akrip::kSectorBytes);
+                // The sectors before a bad one go first, then the failure.
+                if (b.sectors > 0 && !j->queue->Push(std::move(b)))
+                    break;
+                if (b.sectors < wanted) {
+                    Block failure;
+                    failure.failed = true;
+                    failure.error = block.Error();
+                    failure.reason = block.Reason();
+                    j->queue->Push(std::move(failure));
                     break;
                 }
-                b.pcm.assign(block.Audio(), block.Audio() + b.sectors * akrip::kSectorBytes);
-                if (!j->queue->Push(std::move(b)))
-                    break;
                 sector += b.sectors;
                 left -= b.sectors;
             }
@@ -501,9 +506,10 @@ struct RipEngine::Impl {
                 st.outcome = Outcome::Stopped;
                 return;
             }
-            std::int32_t n = std::min(kSectorsPerBlock, left);
+            // n sectors that read; a failure after them, if any.
+            std::int32_t n = 0;
             const unsigned char* audio = nullptr;
-            int readError = 0;
+            bool failed = false;
             if (j.queue) {
                 if (!j.queue->Pop(queued)) {
                     st.outcome = Outcome::Dropped;
@@ -511,24 +517,31 @@ struct RipEngine::Impl {
                 }
                 n = queued.sectors;
                 audio = queued.pcm.data();
-                readError = queued.failed ? queued.error : 0;
-                if (queued.failed && readError == 0)
-                    readError = akrip::E_ASPIERROR;
-            } else if (block.Read(j.job.start + encoded, n)) {
-                audio = block.Audio();
+                failed = queued.failed;
+                st.readError = queued.error;
+                st.readReason = QString::fromStdString(queued.reason);
             } else {
-                readError = block.Error() != 0 ? block.Error() : akrip::E_ASPIERROR;
+                const std::int32_t wanted = std::min(kSectorsPerBlock, left);
+                n = block.ReadLeading(j.job.start + encoded, wanted);
+                audio = block.Audio();
+                failed = n < wanted;
+                st.readError = block.Error();
+                st.readReason = QString::fromStdString(block.Reason());
             }
-            if (readError != 0) {
+            if (n > 0) {
+                if (!encoder.Encode(out, audio, n))
+                    return encodeFailed();
+                encoded += n;
+                left -= n;
+            }
+            if (failed) {
                 st.outcome = Outcome::ReadFailed;
-                st.readError = readError;
+                if (st.readError == 0)
+                    st.readError = akrip::E_ASPIERROR;
                 st.failedSector = j.job.start + encoded;
+                Publish(index, j, encoded);
                 return;
             }
-            if (!encoder.Encode(out, audio, n))
-                return encodeFailed();
-            encoded += n;
-            left -= n;
             if ((Publish(index, j, encoded) || j.stop) && left > 0) {
                 st.outcome = Outcome::Stopped;
                 return;

@@ -34,7 +34,7 @@ enum class Outcome {
     Running,       // not ended yet (or not started)
     Complete,      // every sector encoded
     Stopped,       // ended early after a block by StopAfterBlock: a shorter file
-    ReadFailed,    // a block failed three reads: the file holds the audio before it
+    ReadFailed,    // a sector failed three reads: the file holds the audio before it
     WriteFailed,   // writing or flushing failed: the file holds what was written
     CreateFailed,  // no file could be made under its name (nameOnly) or in its folder
     SpecialFile,   // its name is a FIFO, a socket or a device: never opened
@@ -48,7 +48,8 @@ struct JobStatus {
     std::int32_t sectorsDone = 0;
     std::int32_t sectorsTotal = 0;
     int readError = 0;             // ReadFailed: the CD library's error code
-    std::int32_t failedSector = 0; // ReadFailed: the first sector of the block
+    std::int32_t failedSector = 0; // ReadFailed: the first sector that would not read
+    QString readReason;            // ReadFailed: why, in the system's or the image's words
     int systemError = 0;           // WriteFailed, CreateFailed: errno
     bool nameOnly = false;         // CreateFailed: of this name alone, not of its folder
     QString faultText;             // EncoderFailed: the encoder's text

@@ -66,7 +66,11 @@ TrackMessage Worded(Fault fault, const Track& track, const ripengine::JobStatus&
                                   "choose -f flac or -f mp3")
                        .arg(track.number)};
     case Fault::ReadFailed: {
-        QString why = modAKRip32::CDErrorText(status.readError);
+        // The command line says what happened in the system's or the image's
+        // words; the window keeps the CD library's text.
+        QString why = status.readReason;
+        if (why.isEmpty())
+            why = modAKRip32::CDErrorText(status.readError);
         if (why.isEmpty())
             why = QStringLiteral("error %1").arg(status.readError);
         return {QStringLiteral("Track %1 could not be read at sector %2, so \"%3\" holds only the "

@@ -103,13 +103,13 @@ TEST(RipEngine, FourJobsLeaveTheFilesAndMessagesOfOne) {
              }
              EXPECT_TRUE(found);
          }},
-        {"read failure ahead", true, [](Rip& r) { akrip::testing::FailReads(r.Start(3) + 30, 3); },
+        {"read failure ahead", true, [](Rip& r) { akrip::testing::FailReads(r.Start(3) + 30, 6); },
          [](Rip& r, const auto& files, const QStringList& boxes) {
              EXPECT_EQ(files.size(), 6u);
              ASSERT_EQ(boxes.size(), 1);
              const QString text =
                  QStringLiteral("Track 4 could not be read at sector %1, so \"Track 04.mp3\"");
-             EXPECT_TRUE(boxes[0].startsWith(text.arg(r.Start(3) + 26))) << boxes[0].toStdString();
+             EXPECT_TRUE(boxes[0].startsWith(text.arg(r.Start(3) + 30))) << boxes[0].toStdString();
          }},
         {"full disk ahead", true, [](Rip&) {},
          [](Rip&, const auto& files, const QStringList& boxes) {
@@ -261,7 +261,7 @@ TEST(RipEngine, OneReaderInTrackOrderLeavesTheSameFiles) {
     OpenDisc disc({60, 90, 70});
     for (const bool oneReader : {false, true}) {
         akrip::testing::ClearReadFailures();
-        akrip::testing::FailReads(disc.Start(1) + 30, 3);
+        akrip::testing::FailReads(disc.Start(1) + 30, 6);
         std::vector<ripengine::Job> jobs;
         for (int i = 0; i < 3; ++i)
             jobs.push_back(
@@ -280,7 +280,7 @@ TEST(RipEngine, OneReaderInTrackOrderLeavesTheSameFiles) {
             EXPECT_EQ(st.outcome,
                       i == 1 ? ripengine::Outcome::ReadFailed : ripengine::Outcome::Complete)
                 << i;
-            const std::int32_t end = i == 1 ? disc.Start(1) + 26 : disc.Start(i + 1);
+            const std::int32_t end = i == 1 ? disc.Start(1) + 30 : disc.Start(i + 1);
             EXPECT_TRUE(ReadAll(disc.folder.file(std::to_string(i) + ".wav")) ==
                         disc.Wav(disc.Start(i), end))
                 << oneReader << " " << i;

@@ -367,15 +367,16 @@ TEST(DorvaneRip, ExistingFilesAndAnUnwritableOutput) {
 }
 
 // In-process, no SOURCE: the drive and the output folder saved by Settings.
-// A sector that fails three reads ends its track with the audio before its
-// block, names the file and the sector, and the run goes on, ending with 1.
+// A sector that fails three reads, in its block and alone, ends its track
+// with every sector before it, names the file, the sector and the reason in
+// the system's words, and the run goes on, ending with 1.
 TEST(DorvaneRip, SavedDriveAndAReadFailure) {
     const Disc disc({60, 80, 40});
     const testsupport::ScopedDiscImages images({disc.cue});
     modGeneral::SetAppFolderForTesting(disc.folder.qpath());
     std::ofstream(disc.folder.file("Dorvane.ini"))
         << "[Settings]\nDrive=IMAGE album.cue\nOutpath=" << disc.folder.file("saved") << "\n";
-    akrip::testing::FailReads(60 + 30, 3); // in the second block of track 2, which starts at 86
+    akrip::testing::FailReads(60 + 30, 6); // in the second block of track 2, which starts at 86
     ripcli::RipOptions options;
     options.jobs = 2;
     ::testing::internal::CaptureStderr();
@@ -387,10 +388,11 @@ TEST(DorvaneRip, SavedDriveAndAReadFailure) {
 
     EXPECT_EQ(status, 1) << err;
     EXPECT_NE(err.find("dorvane-rip: " + second +
-                       ": cannot read the disc at sector 86, 0:00.26 into track 2"),
+                       ": cannot read the disc at sector 90, 0:00.30 into track 2 "
+                       "(Input/output error)"),
               std::string::npos)
         << err;
-    EXPECT_TRUE(ReadAll(second).substr(44) == disc.Track(2, 26));
+    EXPECT_TRUE(ReadAll(second).substr(44) == disc.Track(2, 30));
     EXPECT_TRUE(ReadAll(disc.folder.file("saved/Track 03 - CD1.wav")).substr(44) == disc.Track(3));
     EXPECT_TRUE(ReadAll(disc.folder.file("saved/Track 01 - CD1.wav")).substr(44) == disc.Track(1));
 }
