@@ -1,17 +1,12 @@
 #include "cd/modAKRip32.h"
-#include "engine/StopSignals.h"
 #include "general/FormLayout.h"
 #include "general/QtDialogs.h"
 #include "shell/Dorvane.h"
 #include "shell/FaultReport.h"
+#include "shell/StopOnSignal.h"
 
 #include <QApplication>
-#include <QSocketNotifier>
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,19 +30,7 @@ int main(int argc, char** argv) {
     // A signal to end (logging out, Ctrl+C, the terminal closing) closes the
     // window as the person would: a running extraction first finishes its
     // file so that it says what it holds.
-    int wake[2] = {-1, -1};
-    std::unique_ptr<QSocketNotifier> notifier;
-    if (::pipe2(wake, O_CLOEXEC | O_NONBLOCK) == 0) {
-        notifier = std::make_unique<QSocketNotifier>(wake[0], QSocketNotifier::Read);
-        QObject::connect(notifier.get(), &QSocketNotifier::activated, &window,
-                         [&window, fd = wake[0]] {
-                             char bytes[16];
-                             while (::read(fd, bytes, sizeof bytes) > 0) {
-                             }
-                             window.close();
-                         });
-    }
-    stopsignals::Install(wake[1]);
+    CloseOnStopSignal(window);
     window.show();
     return QApplication::exec();
 }
