@@ -9,6 +9,7 @@
 
 #include <csignal>
 #include <map>
+#include <sched.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -163,6 +164,24 @@ TEST(RipEngine, FourJobsLeaveTheFilesAndMessagesOfOne) {
         EXPECT_TRUE(results[0] == results[1]) << s.name;
         EXPECT_EQ(boxes[0], boxes[1]) << s.name;
     }
+}
+
+// The default number of jobs is the cores the process may run on, not the
+// machine's (taskset, a container's limit).
+TEST(RipEngine, DefaultJobsFollowTheAffinityMask) {
+    cpu_set_t all, one;
+    ASSERT_EQ(::sched_getaffinity(0, sizeof all, &all), 0);
+    CPU_ZERO(&one);
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
+        if (CPU_ISSET(cpu, &all)) {
+            CPU_SET(cpu, &one);
+            break;
+        }
+    ASSERT_EQ(::sched_setaffinity(0, sizeof one, &one), 0);
+    const int jobs = ripengine::DefaultJobs();
+    ASSERT_EQ(::sched_setaffinity(0, sizeof all, &all), 0);
+    EXPECT_EQ(jobs, 1);
+    EXPECT_EQ(ripengine::DefaultJobs(), CPU_COUNT(&all));
 }
 
 // Two ticked tracks of one name keep both: the later gets " (2)", never a
