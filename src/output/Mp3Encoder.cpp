@@ -27,9 +27,15 @@ std::size_t Mpeg1Layer3FrameBytes(const std::uint8_t* header) {
 class Mp3Encoder final : public TrackEncoder {
   public:
     Mp3Encoder(const modLAME::LameLibrary& lame, const lame_enc::BE_CONFIG& config,
-               QByteArray prefix)
-        : lame_(lame), prefix_(std::move(prefix)) {
+               QByteArray prefix, InfoFrame info)
+        : lame_(lame), prefix_(std::move(prefix)), info_(info == InfoFrame::Write) {
+        if (info_ && !lame_.beGetInfoTag) {
+            fault_ = QStringLiteral("The encoder module cannot write an Info frame");
+            return;
+        }
         lame_enc::BE_CONFIG c = config;
+        // A room nobody fills would stay a blank frame.
+        c.bWriteVBRHeader = info_ ? -1 : 0;
         std::uint32_t samples = 0;
         std::uint32_t outputSize = 0;
         const std::uint32_t code = lame_.beInitStream(&c, &samples, &outputSize, &stream_);
@@ -54,6 +60,7 @@ class Mp3Encoder final : public TrackEncoder {
 
     bool Begin(TrackOutput& out, std::uint64_t) override {
         end_ = out.Tell();
+        infoAt_ = end_ + static_cast<std::uint64_t>(prefix_.size());
         pending_.assign(prefix_.begin(), prefix_.end());
         return Write(out, pending_.size());
     }
@@ -82,7 +89,7 @@ class Mp3Encoder final : public TrackEncoder {
         lame_.beDeinitStream(stream_, output_.data(), &bytes);
         // The flush completes the last frame.
         pending_.insert(pending_.end(), output_.data(), output_.data() + bytes);
-        return Write(out, pending_.size());
+        return Write(out, pending_.size()) && (!info_ || WriteInfoFrame(out));
     }
 
   private:
@@ -98,6 +105,9 @@ class Mp3Encoder final : public TrackEncoder {
                 return pending_.size();
             if (scanned_ + frame > pending_.size())
                 break;
+            // The Info frame's room is the stream's first frame.
+            if (room_ == 0)
+                room_ = frame;
             scanned_ += frame;
         }
         return scanned_;
@@ -121,8 +131,24 @@ class Mp3Encoder final : public TrackEncoder {
         return !failed_;
     }
 
+    // Into the room the stream began with, then back to the end.
+    bool WriteInfoFrame(TrackOutput& out) {
+        std::uint32_t bytes = 0;
+        const std::uint32_t code = lame_.beGetInfoTag(stream_, output_.data(), &bytes);
+        if (code != lame_enc::BE_ERR_SUCCESSFUL || (bytes != 0 && bytes != room_)) {
+            fault_ = QStringLiteral("The encoder module gave no Info frame for its room");
+            return false;
+        }
+        // None at a bitrate whose frames are too small to hold one.
+        return bytes == 0 ||
+               (out.Seek(infoAt_) && out.Write(output_.data(), bytes) && out.Seek(end_));
+    }
+
     const modLAME::LameLibrary& lame_;
     QByteArray prefix_;
+    const bool info_;
+    std::size_t room_ = 0;     // the first frame's bytes
+    std::uint64_t infoAt_ = 0; // where it starts in the output
     lame_enc::HBE_STREAM stream_ = 0;
     std::vector<std::uint8_t> output_;  // what the module encodes into
     std::vector<std::uint8_t> pending_; // encoded, not written yet
@@ -135,8 +161,9 @@ class Mp3Encoder final : public TrackEncoder {
 } // namespace
 
 std::unique_ptr<TrackEncoder> MakeMp3Encoder(const modLAME::LameLibrary& lame,
-                                             const lame_enc::BE_CONFIG& config, QByteArray prefix) {
-    return std::make_unique<Mp3Encoder>(lame, config, std::move(prefix));
+                                             const lame_enc::BE_CONFIG& config, QByteArray prefix,
+                                             InfoFrame info) {
+    return std::make_unique<Mp3Encoder>(lame, config, std::move(prefix), info);
 }
 
 } // namespace ripengine

@@ -1,8 +1,9 @@
 #pragma once
-// The MP3 encoder module's interface: its configuration record and its four
-// functions. The module (lame_enc.so in the application folder) is loaded at
-// run time, so a machine without it still extracts WAV files; this header is
-// shared by the module and the program that loads it.
+// The MP3 encoder module's interface: its configuration record, its four
+// stream functions and beGetInfoTag. The module (lame_enc.so in the
+// application folder) is loaded at run time, so a machine without it still
+// extracts WAV files; this header is shared by the module and the program
+// that loads it.
 
 #include <cstddef>
 #include <cstdint>
@@ -29,6 +30,8 @@ struct BE_CONFIG {
     std::int32_t bCRC;
     std::int32_t bCopyright;
     std::int32_t bOriginal;
+    // On: the stream's first frame is a blank one, the Info frame's room, and
+    // beGetInfoTag gives the frame for it.
     std::int32_t bWriteVBRHeader;
     std::int32_t bEnableVBR;
     std::int32_t nVBRQuality;
@@ -67,7 +70,7 @@ constexpr std::int32_t kModeJointStereo = 1;
 constexpr std::int32_t kModeMono = 3;
 constexpr std::int32_t kVbrMethodNone = -1;
 
-// Result codes of the four functions.
+// Result codes of the functions.
 enum Result : std::uint32_t {
     BE_ERR_SUCCESSFUL = 0,
     BE_ERR_INVALID_FORMAT = 1,
@@ -104,5 +107,12 @@ using BeEncodeChunk = std::uint32_t (*)(HBE_STREAM stream, std::uint32_t samples
 using BeDeinitStream = std::uint32_t (*)(HBE_STREAM stream, std::uint8_t* output,
                                          std::uint32_t* outputBytes);
 using BeCloseStream = std::uint32_t (*)(HBE_STREAM stream);
+// beGetInfoTag, after beDeinitStream: the Info frame (the LAME tag: frame
+// count, encoder delay and padding, what gapless players read) that belongs
+// in the room the stream started with; output has the size beInitStream
+// asked for. No bytes when the stream has no such room (bWriteVBRHeader off,
+// or a bitrate whose frame cannot hold the tag).
+using BeGetInfoTag = std::uint32_t (*)(HBE_STREAM stream, std::uint8_t* output,
+                                       std::uint32_t* outputBytes);
 
 } // namespace lame_enc

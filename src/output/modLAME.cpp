@@ -81,6 +81,7 @@ std::optional<LameLibrary> LameLibrary::Load(QString& error) {
         !Resolve(m, "beDeinitStream", library.beDeinitStream, error) ||
         !Resolve(m, "beCloseStream", library.beCloseStream, error))
         return std::nullopt;
+    library.beGetInfoTag = reinterpret_cast<lame_enc::BeGetInfoTag>(::dlsym(m, "beGetInfoTag"));
     return library;
 }
 

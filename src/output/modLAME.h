@@ -25,7 +25,7 @@ std::int32_t PresetForQuality(int index);
 // installed (see modGeneral::PrivateModulePath).
 QString ModulePath();
 
-// The loaded module and its four functions; unloaded when destroyed.
+// The loaded module and its functions; unloaded when destroyed.
 class LameLibrary {
   public:
     // Loads the module; on failure gives nothing, and in error the loader's
@@ -36,6 +36,9 @@ class LameLibrary {
     lame_enc::BeEncodeChunk beEncodeChunk = nullptr;
     lame_enc::BeDeinitStream beDeinitStream = nullptr;
     lame_enc::BeCloseStream beCloseStream = nullptr;
+    // Null for a module without it, which still makes files without an Info
+    // frame, as the window's are.
+    lame_enc::BeGetInfoTag beGetInfoTag = nullptr;
 
   private:
     struct Unload {

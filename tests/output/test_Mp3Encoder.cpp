@@ -1,9 +1,10 @@
-// MP3 files written through the encoder module into an output whose disk
-// fills up.
+// MP3 files written through the encoder module: with the Info frame, as the
+// lame command writes them, and into an output whose disk fills up.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 
 #include "OutputFixture.h"
 #include "TestSupport.h"
@@ -87,6 +88,49 @@ TEST(Mp3Encoder, AFullDiskLeavesTheTagAndWholeFrames) {
                                      WholeFramesEnd(r.bytes, tagBytes) == r.bytes.size()))
                 << r.bytes.size();
         }
+    }
+}
+
+// Asked for the Info frame, the file after its tag is the lame command's
+// without -t, byte for byte: the frame holds the frame count, the stream's
+// length and CRC, the encoder's delay and padding. At 32 kbit/s a frame is
+// too small for it, and neither writes one.
+TEST(Mp3Encoder, TheInfoFrameIsTheLameCommands) {
+    QString error;
+    const auto lame = modLAME::LameLibrary::Load(error);
+    ASSERT_TRUE(lame) << error.toStdString();
+    const testsupport::TempFolder folder;
+    const std::string pcm = Audio(400), raw = folder.file("in.raw"), ours = folder.file("t.mp3"),
+                      theirs = folder.file("lame.mp3");
+    std::ofstream(raw, std::ios::binary) << pcm;
+    const QByteArray tag = ripengine::Id3v24Tag({QStringLiteral("t"), {}, {}, 1, 1});
+    const struct {
+        std::uint32_t kbps;
+        bool crc;
+    } cases[] = {{32, false}, {64, false}, {160, false}, {160, true}, {320, false}};
+    for (const auto& c : cases) {
+        lame_enc::BE_CONFIG config = Config(c.kbps);
+        config.bCRC = c.crc ? -1 : 0;
+        {
+            FullDiskOutput out(ours, std::uint64_t(1) << 32);
+            auto encoder =
+                ripengine::MakeMp3Encoder(*lame, config, tag, ripengine::InfoFrame::Write);
+            const auto* audio = reinterpret_cast<const unsigned char*>(pcm.data());
+            bool ok = encoder->Begin(out, pcm.size());
+            for (int s = 0; ok && s < 400; s += 26)
+                ok = encoder->Encode(out, audio + s * 2352, std::min(26, 400 - s));
+            EXPECT_TRUE(ok && encoder->End(out, pcm.size())) << encoder->FaultText().toStdString();
+        }
+        const std::string command = "lame --quiet -r -s 44.1 --bitwidth 16 --signed "
+                                    "--little-endian --resample 44.1 -m j -b " +
+                                    std::to_string(c.kbps) + " -q 5 -o " + (c.crc ? "-p " : "") +
+                                    "--noreplaygain - '" + theirs + "' < '" + raw + "' 2>/dev/null";
+        ASSERT_EQ(std::system(command.c_str()), 0) << "is the lame command installed?";
+        const std::string mp3 = ReadAll(ours), expected = ReadAll(theirs);
+        EXPECT_TRUE(mp3.substr(0, std::size_t(tag.size())) == tag.toStdString() &&
+                    mp3.substr(std::size_t(tag.size())) == expected)
+            << c.kbps << " kbit/s" << (c.crc ? " with CRCs" : "");
+        EXPECT_EQ(expected.find("Info") < 64, c.kbps != 32) << c.kbps;
     }
 }
 

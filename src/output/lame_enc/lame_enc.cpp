@@ -1,9 +1,11 @@
-// The MP3 encoder module over libmp3lame: four exported functions behind the
+// The MP3 encoder module over libmp3lame: five exported functions behind the
 // BE_CONFIG record. The program loads it at run time from its own folder.
 //
-// The file it helps to write holds nothing but the encoder's frames: no VBR
-// header and no ID3 tag, so what the caller writes is exactly what LAME
-// encodes. Input is always interleaved 16-bit stereo, as a CD delivers it.
+// The file it helps to write holds the encoder's frames and no ID3 tag, so
+// what the caller writes is exactly what LAME encodes; with bWriteVBRHeader
+// the first frame is the Info frame, which the caller writes last, from
+// beGetInfoTag. Input is always interleaved 16-bit stereo, as a CD delivers
+// it.
 
 #include "output/lame_enc.h"
 
@@ -128,7 +130,7 @@ LamePtr Configure(const BE_CONFIG& c) {
         lame_set_disable_reservoir(f, 1);
     if (c.bStrictIso != 0)
         lame_set_strict_ISO(f, MDB_STRICT_ISO);
-    lame_set_bWriteVbrTag(f, 0);
+    lame_set_bWriteVbrTag(f, c.bWriteVBRHeader != 0);
     lame_set_write_id3tag_automatic(f, 0);
     lame_set_findReplayGain(f, 0);
     if (lame_init_params(f) < 0)
@@ -224,6 +226,26 @@ LAME_ENC_EXPORT std::uint32_t beDeinitStream(HBE_STREAM stream, std::uint8_t* ou
     if (!output)
         return BE_ERR_INVALID_FORMAT_PARAMETERS;
     return Encoded(lame_encode_flush(lame, output, static_cast<int>(kOutputBytes)), outputBytes);
+}
+
+// LAME keeps the frame count and the stream's length and CRC as it encodes;
+// the Info frame states them once the stream is flushed.
+LAME_ENC_EXPORT std::uint32_t beGetInfoTag(HBE_STREAM stream, std::uint8_t* output,
+                                           std::uint32_t* outputBytes) {
+    if (!outputBytes)
+        return BE_ERR_INVALID_FORMAT_PARAMETERS;
+    *outputBytes = 0;
+    const std::shared_ptr<Stream> found = Find(stream);
+    if (!found)
+        return BE_ERR_INVALID_HANDLE;
+    const std::lock_guard lock(found->mutex);
+    if (!output)
+        return BE_ERR_INVALID_FORMAT_PARAMETERS;
+    const std::size_t bytes = lame_get_lametag_frame(found->lame.get(), output, kOutputBytes);
+    if (bytes > kOutputBytes)
+        return BE_ERR_BUFFER_TOO_SMALL;
+    *outputBytes = static_cast<std::uint32_t>(bytes);
+    return BE_ERR_SUCCESSFUL;
 }
 
 LAME_ENC_EXPORT std::uint32_t beCloseStream(HBE_STREAM stream) {
