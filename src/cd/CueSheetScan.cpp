@@ -4,7 +4,9 @@
 #include <langinfo.h>
 
 #include <algorithm>
+#include <cctype>
 #include <limits>
+#include <utility>
 
 #include <QString>
 #include <QStringDecoder>
@@ -119,6 +121,18 @@ std::string TextValue(std::string_view rest) {
     return std::string(rest);
 }
 
+// CCOOOYYSSSSS: country and owner in letters or digits, then year and
+// serial number in digits.
+bool IsIsrc(std::string_view code) {
+    return code.size() == 12 &&
+           std::all_of(code.begin(), code.begin() + 5,
+                       [](char c) {
+                           return std::isupper(static_cast<unsigned char>(c)) ||
+                                  std::isdigit(static_cast<unsigned char>(c));
+                       }) &&
+           Digits(code.substr(5)).has_value();
+}
+
 } // namespace
 
 SheetScan ScanSheet(std::string_view text) {
@@ -184,6 +198,24 @@ SheetScan ScanSheet(std::string_view text) {
                 (title ? scan.title : scan.performer) = TextValue(line);
             else
                 (title ? scan.tracks.back().title : scan.tracks.back().performer) = TextValue(line);
+        } else if (keyword == "ISRC" && !scan.tracks.empty()) {
+            const std::string_view code = NextToken(line);
+            if (IsIsrc(code))
+                scan.tracks.back().isrc = code;
+        } else if (scan.tracks.empty() && keyword == "CATALOG") {
+            const std::string_view catalog = NextToken(line);
+            if (catalog.size() == 13 && Digits(catalog))
+                scan.catalog = catalog;
+        } else if (scan.tracks.empty() && keyword == "REM") {
+            const std::string_view field = NextToken(line);
+            const std::pair<std::string_view, std::string*> fields[] = {
+                {"DATE", &scan.date},
+                {"GENRE", &scan.genre},
+                {"DISCNUMBER", &scan.discNumber},
+                {"TOTALDISCS", &scan.totalDiscs}};
+            for (const auto& [name, value] : fields)
+                if (field == name)
+                    *value = TextValue(line);
         }
     }
     return scan;
@@ -237,6 +269,24 @@ std::string SheetText(const std::string& bytes) {
     const QString decoded =
         utf8(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
     return utf8.hasError() ? FromLocale(bytes) : bytes;
+}
+
+TrackText TrackTextOf(const SheetTrack& track) {
+    return {SheetText(track.title), SheetText(track.performer), track.isrc};
+}
+
+void SetDiscText(DiscText& text, const SheetScan& scan) {
+    const auto number = [](const std::string& written) {
+        const std::uint64_t n = Digits(written).value_or(0);
+        return n <= 99 ? static_cast<int>(n) : 0;
+    };
+    text.title = SheetText(scan.title);
+    text.performer = SheetText(scan.performer);
+    text.date = SheetText(scan.date);
+    text.genre = SheetText(scan.genre);
+    text.catalog = scan.catalog;
+    text.discNumber = number(scan.discNumber);
+    text.totalDiscs = number(scan.totalDiscs);
 }
 
 } // namespace akrip::detail

@@ -6,6 +6,8 @@
 // it leaves out and checks every number it would misread; libcue judges the
 // rest of the syntax. Internal to src/cd.
 
+#include "cd/DiscInfo.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -26,6 +28,7 @@ struct SheetTrack {
     std::int64_t pregap = 0;
     std::string title; // bytes as in the sheet
     std::string performer;
+    std::string isrc; // the ISRC line's code, when it has the code's shape
 };
 
 struct SheetScan {
@@ -33,6 +36,14 @@ struct SheetScan {
     std::vector<SheetTrack> tracks;
     std::string title;
     std::string performer;
+    // What the lines before the first TRACK add, as written: the CATALOG
+    // line's number (when it has 13 digits), and the REM comments that
+    // rippers write and taggers read: DATE, GENRE, DISCNUMBER, TOTALDISCS.
+    std::string catalog;
+    std::string date;
+    std::string genre;
+    std::string discNumber;
+    std::string totalDiscs;
     std::string problem; // the first number out of range, naming its line
 };
 
@@ -49,5 +60,10 @@ std::string LineName(int number, std::string_view line);
 // as such, else in the locale's 8-bit encoding (Windows-1252 under a UTF-8
 // locale).
 std::string SheetText(const std::string& bytes);
+
+// A track's words and the disc's (all but its tracks) as DiscInfo.h gives
+// them: text as SheetText makes it, disc numbers from 1 to 99, others 0.
+TrackText TrackTextOf(const SheetTrack& track);
+void SetDiscText(DiscText& text, const SheetScan& scan);
 
 } // namespace akrip::detail

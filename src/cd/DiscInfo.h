@@ -13,15 +13,22 @@ namespace akrip {
 struct TrackText {
     std::string title; // UTF-8; empty when the disc gives none
     std::string performer;
+    std::string isrc{}; // the recording's code, CCOOOYYSSSSS
 };
 
 struct DiscText {
     std::string title;
     std::string performer;
     std::vector<TrackText> tracks; // in table order: tracks[0] is the table's first track
+    std::string date{};            // as written: "1998", "1998-05-21"
+    std::string genre{};
+    std::string catalog{}; // the disc's catalog number (UPC/EAN), 13 digits
+    int discNumber = 0;    // the disc's place in a set; 0 when not told
+    int totalDiscs = 0;
 };
 
-// The CUE sheet's TITLE and PERFORMER lines, or a real disc's CD-Text; all
+// The CUE sheet's TITLE, PERFORMER, ISRC and CATALOG lines and its REM DATE,
+// GENRE, DISCNUMBER and TOTALDISCS comments, or a real disc's CD-Text; all
 // empty when the handle is not open or the disc carries none.
 DiscText ReadDiscText(int handle);
 

@@ -19,6 +19,7 @@
 #include "CdTestSupport.h"
 #include "DiscMaker.h"
 #include "TestSupport.h"
+#include "cd/CueSheetScan.h"
 #include "cd/DiscInfo.h"
 #include "cd/akrip32_testing.h"
 
@@ -421,6 +422,40 @@ TEST_F(CueImageTest, MalformedSheetsOpenSafely) {
     for (std::string line; std::getline(said, line); ++count)
         EXPECT_EQ(line.rfind("Dorvane: cannot use the CUE sheet ", 0), 0u) << line;
     EXPECT_EQ(count, refused) << "one line for each sheet refused, nothing else";
+}
+
+// What taggers read from a sheet: the REM DATE, GENRE, DISCNUMBER and TOTALDISCS comments and the
+// CATALOG line before the first track, and each track's ISRC. Text in Windows' code page becomes
+// UTF-8; codes of the wrong shape and disc numbers past 99 are left out, and a comment inside a
+// track is not the disc's.
+TEST(CueSheetScan, WhatTaggersReadFromASheet) {
+    const struct {
+        std::string sheet, disc; // date|genre|disc/total|catalog
+        std::vector<std::string> isrcs;
+    } cases[] = {
+        {"REM GENRE \"Hard Rock\"\nREM DATE 1998\nREM DISCNUMBER 2\nREM TOTALDISCS 3\n"
+         "CATALOG 0724349691121\n" +
+             kBin + Track(1, "00:00:00", "ISRC GBAYE9800012\n") + Track(2, "00:04:01"),
+         "1998|Hard Rock|2/3|0724349691121",
+         {"GBAYE9800012", ""}},
+        {"REM DATE \"1998-05-21\"\nREM GENRE Canci\xF3n\nREM DISCNUMBER 100\nCATALOG 12345\n" +
+             kBin + Track(1, "00:00:00", "ISRC gbaye9800012\nREM DATE 2001\n") +
+             Track(2, "00:04:01", "ISRC GBAYE98000123\n"),
+         "1998-05-21|Canci\xC3\xB3n|0/0|",
+         {"", ""}},
+    };
+    for (const auto& c : cases) {
+        const akrip::detail::SheetScan scan = akrip::detail::ScanSheet(c.sheet);
+        akrip::DiscText text;
+        akrip::detail::SetDiscText(text, scan);
+        EXPECT_EQ(text.date + "|" + text.genre + "|" + std::to_string(text.discNumber) + "/" +
+                      std::to_string(text.totalDiscs) + "|" + text.catalog,
+                  c.disc);
+        std::vector<std::string> isrcs;
+        for (const auto& track : scan.tracks)
+            isrcs.push_back(akrip::detail::TrackTextOf(track).isrc);
+        EXPECT_EQ(isrcs, c.isrcs) << c.sheet;
+    }
 }
 
 } // namespace
