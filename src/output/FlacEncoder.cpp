@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <span>
 #include <vector>
 
 namespace ripengine {
@@ -26,6 +27,12 @@ constexpr std::uint64_t kMaxGatheredSamples = 256 * 1024;
 // of the audio fills 18 to 33.
 constexpr std::size_t kStreamInfoAt = 8;
 constexpr std::size_t kStreamInfoBytes = 34;
+// The seek table comes next, its points after the block's header; a point is
+// its first sample (8 bytes), its frame's offset from the first frame (8) and
+// the frame's samples (2), big-endian.
+constexpr std::size_t kSeekPointsAt = kStreamInfoAt + kStreamInfoBytes + 4;
+constexpr std::size_t kSeekPointBytes = 18;
+constexpr unsigned kSeekSpacing = 10 * 44100; // samples, as `flac` spaces them
 
 struct EncoderDelete {
     void operator()(FLAC__StreamEncoder* e) const noexcept { FLAC__stream_encoder_delete(e); }
@@ -50,10 +57,13 @@ class FlacEncoder final : public TrackEncoder {
         out_ = &out;
         start_ = position_ = framesEnd_ = out.Tell();
         encoder_.reset(FLAC__stream_encoder_new());
-        if (!encoder_ || !MakeMetadata())
+        if (!encoder_ || !MakeMetadata(pcmBytes / 4))
             return Fault(QStringLiteral("Out of memory"));
         FLAC__StreamEncoder* e = encoder_.get();
-        std::array<FLAC__StreamMetadata*, 2> blocks = {commentBlock_.get(), padding_.get()};
+        // In the flac command's order; libFLAC fills the seek table's points
+        // as the frames go by, and writes it again at the end.
+        std::array<FLAC__StreamMetadata*, 3> blocks = {seekTable_.get(), commentBlock_.get(),
+                                                       padding_.get()};
         const bool set = FLAC__stream_encoder_set_channels(e, 2) &&
                          FLAC__stream_encoder_set_bits_per_sample(e, 16) &&
                          FLAC__stream_encoder_set_sample_rate(e, 44100) &&
@@ -71,6 +81,7 @@ class FlacEncoder final : public TrackEncoder {
             if (pending_.size() >= kStreamInfoAt + kStreamInfoBytes)
                 std::copy_n(pending_.begin() + kStreamInfoAt, kStreamInfoBytes,
                             streamInfo_.begin());
+            framesStart_ = position_;
             return WritePending();
         }
         if (status == FLAC__STREAM_ENCODER_INIT_STATUS_ENCODER_ERROR)
@@ -99,7 +110,10 @@ class FlacEncoder final : public TrackEncoder {
         const bool finished = FLAC__stream_encoder_finish(encoder_.get());
         if (!WritePending() || writeFailed_)
             return KeepWholeFrames();
-        return finished || StateFault();
+        if (!finished)
+            return StateFault();
+        // A track that ended early leaves points no frame reached.
+        return SettleSeekTable(false);
     }
 
     QString FaultText() const override { return fault_; }
@@ -180,15 +194,53 @@ class FlacEncoder final : public TrackEncoder {
         std::copy_n(md5.constData(), 16, info.begin() + 18);
         pending_.clear();
         if (out_ && out_->Truncate(framesEnd_) && framesEnd_ > start_ &&
-            out_->Seek(start_ + kStreamInfoAt) && out_->Write(info.data(), info.size()))
+            out_->Seek(start_ + kStreamInfoAt) && out_->Write(info.data(), info.size()) &&
+            (framesEnd_ < framesStart_ || SettleSeekTable(true)))
             out_->Seek(framesEnd_);
         return false;
     }
 
-    bool MakeMetadata() {
+    // Points whose frame the file does not hold whole (past the audio of a
+    // track that ended early, or lost to a failed write) become placeholders,
+    // which readers skip, and the table is written again where it stands:
+    // when a point changed, or always after a failed write, which may have
+    // kept libFLAC from writing it. Those are the last points, so the table
+    // stays in order.
+    bool SettleSeekTable(bool always) {
+        FLAC__StreamMetadata_SeekTable& table = seekTable_->data.seek_table;
+        bool settled = true;
+        for (FLAC__StreamMetadata_SeekPoint& point : std::span(table.points, table.num_points)) {
+            if (point.sample_number != FLAC__STREAM_METADATA_SEEKPOINT_PLACEHOLDER &&
+                (point.frame_samples == 0 ||
+                 point.sample_number + point.frame_samples > samplesWritten_)) {
+                point = {FLAC__STREAM_METADATA_SEEKPOINT_PLACEHOLDER, 0, 0};
+                settled = false;
+            }
+        }
+        if (settled && !always)
+            return true;
+        std::vector<unsigned char> bytes;
+        for (const FLAC__StreamMetadata_SeekPoint& point :
+             std::span(table.points, table.num_points)) {
+            for (int shift = 56; shift >= 0; shift -= 8)
+                bytes.push_back(static_cast<unsigned char>(point.sample_number >> shift));
+            for (int shift = 56; shift >= 0; shift -= 8)
+                bytes.push_back(static_cast<unsigned char>(point.stream_offset >> shift));
+            bytes.push_back(static_cast<unsigned char>(point.frame_samples >> 8));
+            bytes.push_back(static_cast<unsigned char>(point.frame_samples));
+        }
+        return out_->Seek(start_ + kSeekPointsAt) && out_->Write(bytes.data(), bytes.size()) &&
+               out_->Seek(framesEnd_);
+    }
+
+    bool MakeMetadata(std::uint64_t samples) {
+        seekTable_.reset(FLAC__metadata_object_new(FLAC__METADATA_TYPE_SEEKTABLE));
         commentBlock_.reset(FLAC__metadata_object_new(FLAC__METADATA_TYPE_VORBIS_COMMENT));
         padding_.reset(FLAC__metadata_object_new(FLAC__METADATA_TYPE_PADDING));
-        if (!commentBlock_ || !padding_)
+        if (!seekTable_ || !commentBlock_ || !padding_ ||
+            !FLAC__metadata_object_seektable_template_append_spaced_points_by_samples(
+                seekTable_.get(), kSeekSpacing, samples) ||
+            !FLAC__metadata_object_seektable_template_sort(seekTable_.get(), true))
             return false;
         padding_->length = kPaddingBytes;
         for (const QString& comment : comments_) {
@@ -223,6 +275,7 @@ class FlacEncoder final : public TrackEncoder {
     std::vector<unsigned char> pending_; // written by libFLAC, not yet by the output
     std::uint64_t pendingSamples_ = 0;   // in the frames pending holds
     std::uint64_t start_ = 0;            // where the file begins in the output
+    std::uint64_t framesStart_ = 0;      // where its first frame does
     std::uint64_t position_ = 0;         // in the file, pending bytes included
     std::uint64_t framesEnd_ = 0;        // the end of the last write the output took
     std::uint64_t samplesWritten_ = 0;   // in the frames the output took
@@ -232,6 +285,7 @@ class FlacEncoder final : public TrackEncoder {
     std::vector<unsigned char> unhashed_;
     std::size_t hashed_ = 0;
     QCryptographicHash md5_{QCryptographicHash::Md5};
+    Metadata seekTable_;
     Metadata commentBlock_;
     Metadata padding_;
     // Declared last, so it is deleted first, while its metadata still lives.

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 
 #include "OutputFixture.h"
 #include "TestSupport.h"
@@ -61,6 +63,66 @@ TEST(FlacEncoder, AFullDiskLeavesWholeFramesThatStateWhatTheyHold) {
         EXPECT_TRUE(decoded == pcm.substr(0, decoded.size()) && !decoded.empty() &&
                     (decoded.size() == pcm.size()) == r.ended)
             << decoded.size();
+    }
+}
+
+// The seek table's lines as metaflac lists them.
+std::vector<std::string> SeekTable(const std::string& file) {
+    std::istringstream listed(Command("metaflac --list --block-type=SEEKTABLE '" + file + "'"));
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(listed, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+// The seek table is the one flac -5 writes for the audio the file holds: a point every ten
+// seconds, at the same frames. A track that ended early, or that a full disk cut short, has
+// placeholders where its frames are missing.
+TEST(FlacEncoder, TheSeekTableIsTheFlacCommands) {
+    const testsupport::TempFolder folder;
+    const std::string ours = folder.file("t.flac"), raw = folder.file("held.raw"),
+                      theirs = folder.file("flac.flac");
+    constexpr int kSectors = 1875; // 25 seconds: points at 0, 10 and 20
+    const std::string pcm = Audio(kSectors);
+    const struct {
+        int sectors;        // given to the encoder
+        std::uint64_t room; // of the disk
+    } cases[] = {
+        {kSectors, std::uint64_t(1) << 32}, {1000, std::uint64_t(1) << 32}, {kSectors, 1500000}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.sectors) + " sectors, room for " + std::to_string(c.room));
+        {
+            FullDiskOutput out(ours, c.room);
+            auto encoder = ripengine::MakeFlacEncoder({QStringLiteral("t"), {}, {}, 1, 1});
+            const auto* audio = reinterpret_cast<const unsigned char*>(pcm.data());
+            bool ok = encoder->Begin(out, pcm.size());
+            for (int s = 0; ok && s < c.sectors; s += 26)
+                ok = encoder->Encode(out, audio + s * 2352, std::min(26, c.sectors - s));
+            encoder->End(out, std::uint64_t(c.sectors) * 2352);
+        }
+        std::ofstream(raw, std::ios::binary)
+            << Command("flac -d -s -c --force-raw-format --endian=little --sign=signed '" + ours +
+                       "' 2>/dev/null");
+        ASSERT_EQ(std::system(("flac -5 -s -f --force-raw-format --endian=little --sign=signed "
+                               "--channels=2 --bps=16 --sample-rate=44100 -o '" +
+                               theirs + "' '" + raw + "'")
+                                  .c_str()),
+                  0);
+        std::vector<std::string> expected = SeekTable(theirs), table = SeekTable(ours);
+        ASSERT_GE(expected.size(), 6u);
+        if (c.sectors == kSectors && c.room > pcm.size()) {
+            EXPECT_EQ(table, expected);
+            continue;
+        }
+        // The points alone: past the frames held, the flac command has none, ours placeholders.
+        table.erase(table.begin(), table.begin() + 5);
+        expected.erase(expected.begin(), expected.begin() + 5);
+        EXPECT_EQ(expected.size(), 2u) << "the file holds 10 to 20 seconds";
+        ASSERT_EQ(table.size(), 3u);
+        EXPECT_EQ(table.back(), "    point 2: PLACEHOLDER");
+        table.pop_back();
+        EXPECT_EQ(table, expected);
+        EXPECT_EQ(std::system(("flac -t -s -w '" + ours + "'").c_str()), 0);
     }
 }
 
