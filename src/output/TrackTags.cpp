@@ -1,48 +1,58 @@
 #include "output/TrackTags.h"
 
-#include <cstdint>
+#include <taglib/id3v2tag.h>
+#include <taglib/textidentificationframe.h>
 
 namespace ripengine {
 namespace {
 
-// ID3v2.4 sizes are 28-bit numbers spread over four bytes of 7 bits each, so
-// no size byte can look like the start of an MP3 frame.
-void AppendSyncsafe(QByteArray& out, std::uint32_t value) {
-    for (int shift = 21; shift >= 0; shift -= 7)
-        out.append(static_cast<char>((value >> shift) & 0x7F));
+TagLib::String Utf8(const QString& text) {
+    return TagLib::String(text.toStdString(), TagLib::String::UTF8);
 }
 
-void AppendTextFrame(QByteArray& out, const char* id, const QString& text) {
+QString Number(int n) {
+    return n > 0 ? QString::number(n) : QString();
+}
+
+// "n/total", "n", or nothing without n.
+QString OfTotal(int n, int total) {
+    return n > 0 && total > 0 ? Number(n) + u'/' + Number(total) : Number(n);
+}
+
+void AddText(TagLib::ID3v2::Tag& tag, const char* id, const QString& text) {
     if (text.isEmpty())
         return;
-    const QByteArray utf8 = text.toUtf8();
-    out.append(id, 4);
-    AppendSyncsafe(out, static_cast<std::uint32_t>(utf8.size() + 1));
-    out.append(2, '\0'); // frame flags
-    out.append('\x03');  // UTF-8
-    out.append(utf8);
+    auto* frame =
+        new TagLib::ID3v2::TextIdentificationFrame(TagLib::ByteVector(id, 4), TagLib::String::UTF8);
+    frame->setText(Utf8(text));
+    tag.addFrame(frame); // the tag owns its frames and deletes them
 }
 
-QString TrackText(const TrackTags& tags) {
-    if (tags.number <= 0)
-        return {};
-    const QString number = QString::number(tags.number);
-    return tags.total > 0 ? number + u'/' + QString::number(tags.total) : number;
+void AddUserText(TagLib::ID3v2::Tag& tag, const char* description, const QString& text) {
+    if (text.isEmpty())
+        return;
+    tag.addFrame(new TagLib::ID3v2::UserTextIdentificationFrame(
+        description, TagLib::StringList(Utf8(text)), TagLib::String::UTF8));
 }
 
 } // namespace
 
 QByteArray Id3v24Tag(const TrackTags& tags) {
-    QByteArray frames;
-    AppendTextFrame(frames, "TIT2", tags.title);
-    AppendTextFrame(frames, "TPE1", tags.artist);
-    AppendTextFrame(frames, "TALB", tags.album);
-    AppendTextFrame(frames, "TRCK", TrackText(tags));
-    if (frames.isEmpty())
+    TagLib::ID3v2::Tag tag; // version 2.4 unless told otherwise
+    AddText(tag, "TIT2", tags.title);
+    AddText(tag, "TPE1", tags.artist);
+    AddText(tag, "TPE2", tags.albumArtist);
+    AddText(tag, "TALB", tags.album);
+    AddText(tag, "TRCK", OfTotal(tags.number, tags.total));
+    AddText(tag, "TPOS", OfTotal(tags.disc, tags.discTotal));
+    AddText(tag, "TDRC", tags.date);
+    AddText(tag, "TCON", tags.genre);
+    AddText(tag, "TSRC", tags.isrc);
+    AddUserText(tag, "BARCODE", tags.barcode);
+    if (tag.frameList().isEmpty())
         return {};
-    QByteArray tag("ID3\x04\x00\x00", 6); // version 2.4.0, no flags
-    AppendSyncsafe(tag, static_cast<std::uint32_t>(frames.size()));
-    return tag + frames;
+    const TagLib::ByteVector bytes = tag.render(TagLib::ID3v2::v4);
+    return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
 QStringList VorbisComments(const TrackTags& tags) {
@@ -53,8 +63,16 @@ QStringList VorbisComments(const TrackTags& tags) {
     };
     add("TITLE", tags.title);
     add("ARTIST", tags.artist);
+    add("ALBUMARTIST", tags.albumArtist);
     add("ALBUM", tags.album);
-    add("TRACKNUMBER", TrackText(tags));
+    add("TRACKNUMBER", Number(tags.number));
+    add("TRACKTOTAL", Number(tags.total));
+    add("DISCNUMBER", Number(tags.disc));
+    add("DISCTOTAL", Number(tags.discTotal));
+    add("DATE", tags.date);
+    add("GENRE", tags.genre);
+    add("ISRC", tags.isrc);
+    add("BARCODE", tags.barcode);
     return comments;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
-// What a track's file says about itself: its title, artist, album and place
-// on the disc, as an ID3v2.4 tag before the MP3 frames or as FLAC's Vorbis
-// comments. Our own small writer: the tag is a few frames of UTF-8 text.
+// What a track's file says about itself: its title, artist, album, its place
+// on the disc and in a set of discs, and what the disc tells of it (date,
+// genre, recording code), as an ID3v2.4 tag before the MP3 frames or as
+// FLAC's Vorbis comments.
 
 #include <QByteArray>
 #include <QString>
@@ -10,18 +11,29 @@
 namespace ripengine {
 
 struct TrackTags {
-    QString title; // empty fields are left out
+    QString title; // empty fields and zero numbers are left out
     QString artist;
     QString album;
-    int number = 0; // the track's number on the disc, written "number/total"
-    int total = 0;
+    int number = 0; // the track's number on the disc
+    int total = 0;  // the disc's last track number
+    QString albumArtist{};
+    int disc = 0; // the disc's number in its set
+    int discTotal = 0;
+    QString date{}; // as the disc gives it: "1998", "1998-05-21"
+    QString genre{};
+    QString isrc{};    // the track's recording code, CCOOOYYSSSSS
+    QString barcode{}; // the disc's catalog number (UPC/EAN)
 };
 
-// "ID3", version 2.4, then TIT2, TPE1, TALB and TRCK frames, UTF-8 text
-// (encoding 3) and syncsafe sizes; no padding, so the first MP3 frame follows.
+// An ID3v2.4 tag rendered by TagLib, UTF-8 text: TIT2, TPE1, TPE2, TALB,
+// TRCK ("number/total"), TPOS ("disc/total"), TDRC, TCON, TSRC and a TXXX
+// frame BARCODE, and TagLib's padding, which lets a tagger edit the tag in
+// place. Empty when there is nothing to say.
 QByteArray Id3v24Tag(const TrackTags& tags);
 
-// "TITLE=...", "ARTIST=...", "ALBUM=...", "TRACKNUMBER=n/total".
+// "TITLE=...", "ARTIST=...", "ALBUMARTIST=...", "ALBUM=...", "TRACKNUMBER=n",
+// "TRACKTOTAL=...", "DISCNUMBER=...", "DISCTOTAL=...", "DATE=...",
+// "GENRE=...", "ISRC=...", "BARCODE=...".
 QStringList VorbisComments(const TrackTags& tags);
 
 } // namespace ripengine

@@ -1,8 +1,10 @@
 #pragma once
 // What the encoder tests share: a track's audio, an output into a real file
-// that runs out of room, and the commands that read the files back.
+// that runs out of room, the MP3 settings, and the commands that read the
+// files back.
 
 #include "output/TrackEncoder.h"
+#include "output/lame_enc.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -42,6 +44,20 @@ struct FullDiskOutput final : ripengine::TrackOutput {
     }
     void RequestFlush() override {}
 };
+
+// The encoder module's record for joint stereo at a bitrate, quality Normal.
+inline lame_enc::BE_CONFIG Mp3Config(std::uint32_t kbps) {
+    lame_enc::BE_CONFIG c{};
+    c.dwConfig = lame_enc::kConfigLame;
+    c.dwStructVersion = 1;
+    c.dwStructSize = sizeof c;
+    c.dwSampleRate = 44100;
+    c.nMode = lame_enc::kModeJointStereo;
+    c.dwBitrate = kbps;
+    c.dwMpegVersion = 1;
+    c.nVbrMethod = lame_enc::kVbrMethodNone;
+    return c;
+}
 
 // Sectors of CD audio: a tone in each channel under some noise, which packs
 // about as well as music does.

@@ -15,19 +15,6 @@ namespace {
 
 using namespace outputtest;
 
-lame_enc::BE_CONFIG Config(std::uint32_t kbps) {
-    lame_enc::BE_CONFIG c{};
-    c.dwConfig = lame_enc::kConfigLame;
-    c.dwStructVersion = 1;
-    c.dwStructSize = sizeof c;
-    c.dwSampleRate = 44100;
-    c.nMode = lame_enc::kModeJointStereo;
-    c.dwBitrate = kbps;
-    c.dwMpegVersion = 1;
-    c.nVbrMethod = lame_enc::kVbrMethodNone;
-    return c;
-}
-
 // Where the run of whole frames from `at` on ends, by the lengths their
 // headers give (MPEG-1 Layer III at 44100 Hz).
 std::size_t WholeFramesEnd(const std::string& mp3, std::size_t at) {
@@ -66,7 +53,7 @@ TEST(Mp3Encoder, AFullDiskLeavesTheTagAndWholeFrames) {
         const auto encode = [&](std::uint64_t room) {
             Result r;
             FullDiskOutput out(file, room);
-            auto encoder = ripengine::MakeMp3Encoder(*lame, Config(kbps), tag);
+            auto encoder = ripengine::MakeMp3Encoder(*lame, Mp3Config(kbps), tag);
             r.begun = encoder->Begin(out, pcm.size());
             const auto* audio = reinterpret_cast<const unsigned char*>(pcm.data());
             for (int s = 0, ok = r.begun; ok && s < kSectors; s += 26)
@@ -109,7 +96,7 @@ TEST(Mp3Encoder, TheInfoFrameIsTheLameCommands) {
         bool crc;
     } cases[] = {{32, false}, {64, false}, {160, false}, {160, true}, {320, false}};
     for (const auto& c : cases) {
-        lame_enc::BE_CONFIG config = Config(c.kbps);
+        lame_enc::BE_CONFIG config = Mp3Config(c.kbps);
         config.bCRC = c.crc ? -1 : 0;
         {
             FullDiskOutput out(ours, std::uint64_t(1) << 32);
