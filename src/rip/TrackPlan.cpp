@@ -59,7 +59,7 @@ QString TrackName(const ListedTrack& track, const NameChoices& choices, const QS
 }
 
 Plan PlanTracks(const DiscListing& disc, const std::vector<int>& wanted, const NameChoices& choices,
-                const QString& folder, const QString& extension) {
+                const QString& folder, const QString& extension, const akrip::DiscText& text) {
     Plan plan;
     const auto refuse = [&plan](const QString& why) {
         plan.tracks.clear();
@@ -112,6 +112,16 @@ Plan PlanTracks(const DiscListing& disc, const std::vector<int>& wanted, const N
         p.tags.album = disc.title;
         p.tags.number = number;
         p.tags.total = total;
+        p.tags.albumArtist = disc.performer;
+        p.tags.disc = text.discNumber;
+        p.tags.discTotal = text.totalDiscs;
+        p.tags.date = QString::fromStdString(text.date);
+        p.tags.genre = QString::fromStdString(text.genre);
+        p.tags.barcode = QString::fromStdString(text.catalog);
+        // The listing's tracks are the text's, in the same order.
+        const auto k = static_cast<std::size_t>(track - disc.tracks.begin());
+        if (k < text.tracks.size())
+            p.tags.isrc = QString::fromStdString(text.tracks[k].isrc);
         plan.tracks.push_back(p);
     }
     return plan;

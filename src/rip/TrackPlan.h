@@ -27,6 +27,8 @@ struct PlannedTrack {
     std::int32_t start = 0;
     std::int32_t end = 0;
     QString fileName; // folder + name + extension
+    // From the listing, and from the disc's text where it tells more: the
+    // album artist, the disc's place in its set, date, genre, ISRC, barcode.
     ripengine::TrackTags tags;
 };
 
@@ -44,7 +46,7 @@ struct Plan {
 // Refuses numbers the disc does not have, data tracks, and two tracks that
 // would land in the same file.
 Plan PlanTracks(const DiscListing& disc, const std::vector<int>& wanted, const NameChoices& choices,
-                const QString& folder, const QString& extension);
+                const QString& folder, const QString& extension, const akrip::DiscText& text = {});
 
 // Each source's output folder under base: base itself for a single source,
 // else a subfolder named after the image's file name without its extension
