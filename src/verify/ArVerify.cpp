@@ -130,6 +130,9 @@ DiscVerdict VerifyDisc(const DiscToc& toc, const DiscIds& ids, const std::vector
     for (const TocTrack& t : toc.tracks) {
         if (!t.audio)
             continue;
+        const auto sums = checksums.find(t.number);
+        if (sums == checksums.end())
+            continue;
         TrackVerdict v;
         v.track = t.number;
         // An answer's track slots follow the table from its first track; a
@@ -141,8 +144,7 @@ DiscVerdict VerifyDisc(const DiscToc& toc, const DiscIds& ids, const std::vector
                 known.push_back(
                     {e->tracks[slot].crc, e->tracks[slot].sector450, e->tracks[slot].confidence});
         v.entries = int(known.size());
-        const auto sums = checksums.find(t.number);
-        if (sums == checksums.end() || !sums->second.Complete()) {
+        if (!sums->second.Complete()) {
             v.status = TrackVerdict::Status::NotChecked;
         } else if (known.empty()) {
             v.status = TrackVerdict::Status::NotInDatabase;

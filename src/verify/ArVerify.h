@@ -33,7 +33,7 @@ struct TrackVerdict {
 };
 
 struct DiscVerdict {
-    std::vector<TrackVerdict> tracks; // the audio tracks, in disc order
+    std::vector<TrackVerdict> tracks; // the audio tracks ripped, in disc order
     int entriesForDisc = 0;
     int entriesIgnored = 0; // entries whose ids are another disc's
     // Every track that was checked met an entry, all at this one offset
@@ -47,8 +47,9 @@ struct DiscVerdict {
     std::string Summary() const;
 };
 
-// checksums: the whole-track checksums by track number, as ChecksumSink gave
-// them (incomplete ones are not checked). entries: the parsed answer; empty
+// checksums: the checksums of the tracks ripped, by track number, as
+// ChecksumSink gave them; incomplete ones are not checked, and tracks not in
+// it are no part of the verdict (a rip of some tracks only). entries: the parsed answer; empty
 // when the disc is not in the database. audio: where the offset search reads
 // the rip; null to check as read only.
 DiscVerdict VerifyDisc(const DiscToc& toc, const DiscIds& ids, const std::vector<ArEntry>& entries,
