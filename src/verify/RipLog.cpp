@@ -260,7 +260,26 @@ bool RipLogIntact(const std::string& text) {
     return last == kHashKey + ("\"" + Sha256Hex(text.substr(0, start)) + "\"");
 }
 
-bool WriteRipLog(const std::string& path, const RipLog& log, std::string& error) {
+namespace {
+
+// Gives the hidden file its name; without replace, only where none is.
+bool Land(const std::string& hidden, const std::string& path, bool replace) {
+    if (replace)
+        return ::rename(hidden.c_str(), path.c_str()) == 0;
+    if (::renameat2(AT_FDCWD, hidden.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    // A file system that cannot: a second name, which fails where one is.
+    if (::link(hidden.c_str(), path.c_str()) != 0)
+        return false;
+    ::unlink(hidden.c_str());
+    return true;
+}
+
+} // namespace
+
+bool WriteRipLog(const std::string& path, const RipLog& log, std::string& error, bool replace) {
     const std::size_t slash = path.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -295,9 +314,13 @@ bool WriteRipLog(const std::string& path, const RipLog& log, std::string& error)
         }
         done += static_cast<std::size_t>(n);
     }
-    if (::fchmod(hidden.fd, 0644) != 0 || ::fsync(hidden.fd) != 0 ||
-        ::rename(temp.c_str(), path.c_str()) != 0) {
+    if (::fchmod(hidden.fd, 0644) != 0 || ::fsync(hidden.fd) != 0) {
         error = "cannot write " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    if (!Land(temp, path, replace)) {
+        error = errno == EEXIST ? path + " is already there"
+                                : "cannot write " + path + ": " + std::strerror(errno);
         return false;
     }
     hidden.landed = true;

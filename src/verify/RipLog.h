@@ -50,8 +50,10 @@ struct RipLog {
 std::string FormatRipLog(const RipLog& log);
 
 // Writes the log into path (through a hidden file in its folder, renamed
-// into place once whole); false with error set when it cannot.
-bool WriteRipLog(const std::string& path, const RipLog& log, std::string& error);
+// into place once whole); false with error set when it cannot. Without
+// replace, a file already at path is left alone and the log is not written.
+bool WriteRipLog(const std::string& path, const RipLog& log, std::string& error,
+                 bool replace = true);
 
 // Whether text's last line holds the SHA-256 of everything above it.
 bool RipLogIntact(const std::string& text);
