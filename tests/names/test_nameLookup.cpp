@@ -247,6 +247,11 @@ TEST(NameLookup, BadAnswersGiveOneLineAndKeepNothing) {
                      [](names::LookupOptions& o) { o.musicBrainzUrl = u"ftp://127.0.0.1"_s; });
     EXPECT_TRUE(ftp.result.error.contains(u"not an http or https address"));
     EXPECT_TRUE(ftp.Targets().empty());
+    const std::atomic<bool> stop = true;
+    const Lookup cancelled([](const std::string&, int) { return Http(200, Plain()); },
+                           [&](names::LookupOptions& o) { o.cancel = &stop; });
+    EXPECT_EQ(cancelled.result.error, u"cannot look the disc up in MusicBrainz: cancelled");
+    EXPECT_TRUE(cancelled.Targets().empty());
 }
 
 TEST(NameLookup, SecondLookupNeedsNoNetworkUntilTheCacheIsStale) {
