@@ -14,14 +14,15 @@ repo=$(cd "$(dirname "$0")/.." && pwd)
 cd "$repo"
 
 packages=(build-essential cmake ninja-build pkg-config git qt6-base-dev libcdio-dev libcue-dev
-          libsndfile1-dev libmp3lame-dev libflac-dev libdiscid-dev zlib1g-dev libgtest-dev googletest
+          libsndfile1-dev libmp3lame-dev libflac-dev libdiscid-dev zlib1g-dev libcurl4-openssl-dev
+          libtag1-dev libgtest-dev googletest mold
           fonts-dejavu-core fonts-liberation2 fonts-comic-neue)
 # The tests compare with the command-line encoder and decoder and check the
 # desktop entry and the AppStream metainfo.
 # dorvane-rip's tests read tags back with TagLib and render its manual page.
 # TOC files are compared with cdrdao's own reading of them, checksums and
 # disc ids with independent tools, and the sources' format with clang-format.
-[ "$mode" = test ] && packages+=(xauth xvfb lame flac desktop-file-utils appstream libtag1-dev groff-base
+[ "$mode" = test ] && packages+=(xauth xvfb lame flac desktop-file-utils appstream groff-base
                                  cdrdao whipper python3-libdiscid python3-yaml clang-format)
 missing=()
 for p in "${packages[@]}"; do
