@@ -2,6 +2,7 @@
 
 #include "extract/modRip.h"
 #include "tracks/modNames.h"
+#include "verify/DiscToc.h"
 
 #include <QFileInfo>
 
@@ -93,6 +94,14 @@ Plan PlanTracks(const DiscListing& disc, const std::vector<int>& wanted, const N
         p.number = number;
         p.start = track->start;
         p.end = track->start + track->length;
+        // An Enhanced CD's last audio track ends where its session does, not
+        // at the data track, which lies past the lead-out and lead-in
+        // between the sessions.
+        const bool dataAfter = std::next(track) != disc.tracks.end() &&
+                               std::all_of(std::next(track), disc.tracks.end(),
+                                           [](const ListedTrack& later) { return !later.audio; });
+        if (dataAfter && track->length > verify::kSessionGap)
+            p.end -= verify::kSessionGap;
         const QString name = TrackName(*track, choices, disc.title);
         // A "/" would reach another folder and a NUL would cut the name short.
         QString safe = name;

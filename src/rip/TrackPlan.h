@@ -44,7 +44,8 @@ struct Plan {
 
 // wanted lists disc numbers (empty: every audio track); folder ends in "/".
 // Refuses numbers the disc does not have, data tracks, and two tracks that
-// would land in the same file.
+// would land in the same file. The last audio track of an Enhanced CD ends
+// with its session.
 Plan PlanTracks(const DiscListing& disc, const std::vector<int>& wanted, const NameChoices& choices,
                 const QString& folder, const QString& extension, const akrip::DiscText& text = {});
 
