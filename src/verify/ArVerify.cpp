@@ -93,8 +93,8 @@ std::string DiscVerdict::Summary() const {
     int accurate = 0;
     for (const TrackVerdict& t : tracks)
         accurate += t.status == TrackVerdict::Status::Accurate ? 1 : 0;
-    std::string text =
-        std::to_string(accurate) + " of " + std::to_string(tracks.size()) + " tracks accurate";
+    std::string text = std::to_string(accurate) + " of " +
+                       Plural(int(tracks.size()), "track", "tracks") + " accurate";
     if (ripOffset)
         return "rip made " + Signed(*ripOffset) + " samples off: " + text + " at offset " +
                Signed(*ripOffset);

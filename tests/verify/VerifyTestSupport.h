@@ -36,15 +36,18 @@ inline std::string Capture(const std::string& command) {
     return out;
 }
 
+// text quoted for the shell.
+inline std::string Quote(const std::string& text) {
+    std::string q = "'";
+    for (const char c : text)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
 // A Python program run by the system's python3 (which has the Debian
 // modules), its arguments quoted for the shell.
 inline std::string Python(const std::string& program, const std::vector<std::string>& args = {}) {
-    auto quote = [](const std::string& s) {
-        std::string q = "'";
-        for (const char c : s)
-            q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-        return q + "'";
-    };
+    const auto quote = Quote;
     std::string command = VERIFY_PYTHON;
     command += " -c ";
     command += quote(program);
@@ -74,8 +77,8 @@ inline std::string WavFile(const std::string& pcm) {
 // accuraterip-checksum's v2 (or v1) of a WAV file as track `track` of `total`.
 inline std::uint32_t ToolArSum(const std::string& wav, int track, int total, bool v1) {
     const std::string out =
-        Capture(std::string("accuraterip-checksum ") + (v1 ? "--accuraterip-v1 " : "") + wav + " " +
-                std::to_string(track) + " " + std::to_string(total));
+        Capture(std::string("accuraterip-checksum ") + (v1 ? "--accuraterip-v1 " : "") +
+                Quote(wav) + " " + std::to_string(track) + " " + std::to_string(total));
     return std::uint32_t(std::stoul(out, nullptr, 16));
 }
 

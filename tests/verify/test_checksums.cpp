@@ -1,13 +1,9 @@
-// Track checksums against accuraterip-checksum and Python's zlib: fed in
-// blocks of every size, at every place on the disc, and riding along a real
-// extraction of a disc image through the engine.
+// Track checksums against accuraterip-checksum and Python's zlib, fed in
+// blocks of every size, at every place on the disc. (Riding along real
+// extractions, through the encoders of every format: test_ripVerify.)
 
 #include "TestSupport.h"
 #include "VerifyTestSupport.h"
-#include "cd/modAKRip32.h"
-#include "engine/RipEngine.h"
-#include "output/WavEncoder.h"
-#include "verify/ChecksumEncoder.h"
 #include "verify/Checksums.h"
 
 namespace {
@@ -94,55 +90,6 @@ TEST(TrackChecksums, Sector450IsTheV1SumOfThatSectorAlone) {
     verify::TrackChecksums sums({}, shorter.size() / 4);
     sums.Feed(Bytes(shorter), shorter.size());
     EXPECT_FALSE(sums.Result().hasSector450);
-}
-
-// The encoder wraps the WAV encoder inside a real run of the engine on a disc
-// image, two tracks at once; what it leaves in each sink is what the tools
-// say of the WAV file the run left.
-TEST(ChecksumEncoder, RidesAlongAnExtractionAndMatchesTheFilesItLeft) {
-    testsupport::TempFolder folder;
-    const discmaker::DiscPlan plan{{60, 460, 45}, 21, false};
-    const testsupport::ScopedDiscImages images(
-        {discmaker::WriteCueBin(folder.path(), "disc", plan)});
-    ASSERT_TRUE(modAKRip32::OpenCD(
-        int(modAKRip32::DriveListTexts().indexOf(QStringLiteral("IMAGE disc.cue")))));
-    struct Closer {
-        ~Closer() { modAKRip32::CloseCD(); }
-    } closer;
-
-    std::vector<ripengine::Job> jobs;
-    std::vector<std::shared_ptr<verify::ChecksumSink>> sinks;
-    for (int i = 0; i < 3; ++i) {
-        jobs.push_back({i + 1, discmaker::TrackStart(plan, i), discmaker::TrackStart(plan, i + 1),
-                        QString::fromStdString(folder.file(std::to_string(i + 1) + ".wav"))});
-        sinks.push_back(std::make_shared<verify::ChecksumSink>());
-    }
-    ripengine::Options options;
-    options.jobs = 2;
-    options.handle = modAKRip32::Drive().CDHandle;
-    ripengine::RipEngine engine(
-        jobs,
-        [&](const ripengine::Job& job) {
-            return verify::WithChecksums(ripengine::MakeWavEncoder(),
-                                         {job.track == 1, job.track == 3},
-                                         sinks[std::size_t(job.track - 1)]);
-        },
-        options);
-    engine.Start();
-    for (int i = 0; i < 3; ++i) {
-        int error = 0;
-        ASSERT_TRUE(engine.Land(i, error)) << error;
-        const std::string wav = folder.file(std::to_string(i + 1) + ".wav");
-        const std::optional<verify::ChecksumResult> r = sinks[std::size_t(i)]->Result();
-        ASSERT_TRUE(r) << i;
-        EXPECT_TRUE(r->Complete());
-        EXPECT_EQ(r->samples, std::uint64_t(plan.trackSectors[std::size_t(i)]) * 588);
-        EXPECT_EQ(r->arV1, ToolArSum(wav, i + 1, 3, true)) << i;
-        EXPECT_EQ(r->arV2, ToolArSum(wav, i + 1, 3, false)) << i;
-        EXPECT_EQ(r->crc32, ToolCrc(wav, 44, false)) << i;
-        EXPECT_EQ(r->crc32NoNulls, ToolCrc(wav, 44, true)) << i;
-        EXPECT_EQ(r->hasSector450, i == 1);
-    }
 }
 
 } // namespace

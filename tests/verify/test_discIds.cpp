@@ -114,28 +114,7 @@ TEST(DiscIds, MusicBrainzAndFreedbAsLibdiscidsPythonBindingGivesThem) {
     }
 }
 
-TEST(DiscIds, TheDrivesTableGivesTheSameIds) {
-    const verify::DiscToc want = Enhanced();
-    akrip::TOC table{};
-    table.firstTrack = 1;
-    table.lastTrack = 11;
-    auto put = [&](int i, int number, std::int32_t start, bool data) {
-        table.tracks[i].trackNumber = std::uint8_t(number);
-        table.tracks[i].ADR = std::uint8_t(0x10 | (data ? 0x04 : 0));
-        for (int b = 0; b < 4; ++b)
-            table.tracks[i].addr[b] = std::uint8_t(std::uint32_t(start) >> (24 - 8 * b));
-    };
-    for (int i = 0; i < 11; ++i)
-        put(i, i + 1, want.tracks[std::size_t(i)].start, i == 10);
-    put(11, 0xAA, want.leadout, false);
-    const verify::DiscToc toc = verify::TocFromDrive(table);
-    std::string error;
-    const auto ids = verify::ComputeDiscIds(toc, error);
-    ASSERT_TRUE(ids) << error;
-    EXPECT_EQ(ids->ArText(), "010-00164419-00b9f6e2-9e11600b");
-    EXPECT_EQ(ids->musicBrainz, "9AQWqQ0eCCwktwPPrIUIYkUw2Uo-");
-}
-
+// (Ids from a real image's table, through the drive's record: test_ripVerify.)
 TEST(DiscIds, AudioTracksEndWhereTheirAudioDoes) {
     const verify::DiscToc enhanced = Enhanced();
     const auto last = verify::AudioTrackSectors(enhanced, 10);
