@@ -15,10 +15,14 @@
 #include "output/modLAME.h"
 #include "rip/DiscListing.h"
 #include "rip/ProgressPrinter.h"
+#include "rip/RipCheck.h"
+#include "rip/RipReport.h"
 #include "rip/TrackPlan.h"
 #include "settings/modSettings.h"
+#include "verify/ChecksumEncoder.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include <sys/stat.h>
 
@@ -53,6 +57,17 @@ struct RunContext {
     const modLAME::LameLibrary* lame = nullptr;
     lame_enc::BE_CONFIG mp3Config{};
     bool severalSources = false;
+    // Where AccurateRip's answers come from; nothing when none was asked for.
+    std::optional<verify::ResponseSource> answers;
+    // Checksums ride along an extraction when something takes them: the
+    // log, the JSON or AccurateRip.
+    bool checksums = true;
+};
+
+// What the run knows of the source it opened.
+struct SourceInfo {
+    LogSource log;
+    QString logName; // the image's file name without its extension; empty for a drive
 };
 
 // The open drive, closed again on every path out.
@@ -65,9 +80,15 @@ struct OpenedDrive {
     }
 };
 
+QString DriveText(int position) {
+    const std::optional<akrip::CDREC> entry = modAKRip32::GetCDEntry(position);
+    return entry ? modAKRip32::BytesToText(entry->id, sizeof entry->id) : QString();
+}
+
 // Opens the source as the program's drive; why it cannot be, or empty text.
-QString OpenSource(const QString& source) {
+QString OpenSource(const QString& source, SourceInfo& info) {
     int position = -1;
+    bool image = false;
     if (source.isEmpty()) {
         const QString saved =
             modSettings::ReadSetting(modSettings::kSection, modSettings::kDrive, {});
@@ -104,47 +125,102 @@ QString OpenSource(const QString& source) {
             position = akrip::DrivePositionOf(path.toStdString());
             if (position < 0)
                 return QStringLiteral("too many drives to list it as one");
+            image = true;
         }
     }
     if (!modAKRip32::OpenCD(position))
         return QStringLiteral("cannot read its table of contents (is there an audio CD?): ") +
                modAKRip32::CDErrorText();
+    if (image) {
+        info.log.imagePath = QFileInfo(source).absoluteFilePath();
+        info.logName = QFileInfo(source).completeBaseName();
+    } else {
+        info.log.drive = DriveText(position);
+        if (!source.isEmpty())
+            info.log.drive += QStringLiteral(" (") + source + u')';
+        // A saved image drive is known by its text, "IMAGE album.cue".
+        const QString imageMark = QStringLiteral("IMAGE ");
+        if (info.log.drive.startsWith(imageMark))
+            info.logName = QFileInfo(info.log.drive.mid(imageMark.size())).completeBaseName();
+    }
     return {};
 }
 
-void PrintListing(const RunContext& run, const QString& source, const DiscListing& listing) {
+// The listing, or the table --verify checks, as text or JSON.
+void PrintResult(const RunContext& run, const QString& source, const DiscListing& listing,
+                 const DiscReport* report, const QString& table) {
     if (run.options.json) {
-        PrintOut(ListingJson(listing, source));
+        PrintOut(ListingJson(listing, source, report));
         return;
     }
-    QString text = Printable(ListingText(listing), true);
+    QString text = Printable(table, true);
     if (run.severalSources)
         text = (source.isEmpty() ? QStringLiteral("(saved drive)") : source) +
                QStringLiteral(":\n") + text + u'\n';
     PrintOut(text.toUtf8());
 }
 
+using Sinks = std::map<int, std::shared_ptr<verify::ChecksumSink>>;
+
+// Each track's encoder, wrapped so that its checksums are taken from the
+// blocks it encodes.
 ripengine::EncoderFactory MakeFactory(const RunContext& run,
-                                      const std::vector<PlannedTrack>& planned) {
+                                      const std::vector<PlannedTrack>& planned,
+                                      const verify::DiscToc& toc, const Sinks& sinks) {
     std::map<int, ripengine::TrackTags> tags;
-    for (const PlannedTrack& p : planned)
+    std::map<int, verify::TrackPlace> places;
+    for (const PlannedTrack& p : planned) {
         tags[p.number] = p.tags;
+        places[p.number] = verify::PlaceOf(toc, p.number);
+    }
     const Format format = run.options.format;
     const modLAME::LameLibrary* lame = run.lame;
     const lame_enc::BE_CONFIG config = run.mp3Config;
-    return [format, lame, config,
-            tags](const ripengine::Job& job) -> std::unique_ptr<ripengine::TrackEncoder> {
+    return [format, lame, config, tags, places,
+            sinks](const ripengine::Job& job) -> std::unique_ptr<ripengine::TrackEncoder> {
         const ripengine::TrackTags& t = tags.at(job.track);
+        std::unique_ptr<ripengine::TrackEncoder> encoder;
         switch (format) {
         case Format::Mp3:
-            return ripengine::MakeMp3Encoder(*lame, config, ripengine::Id3v24Tag(t));
+            encoder = ripengine::MakeMp3Encoder(*lame, config, ripengine::Id3v24Tag(t));
+            break;
         case Format::Flac:
-            return ripengine::MakeFlacEncoder(t);
+            encoder = ripengine::MakeFlacEncoder(t);
+            break;
         case Format::Wav:
+            encoder = ripengine::MakeWavEncoder();
             break;
         }
-        return ripengine::MakeWavEncoder();
+        const auto sink = sinks.find(job.track);
+        if (sink == sinks.end())
+            return encoder;
+        return verify::WithChecksums(std::move(encoder), places.at(job.track), sink->second);
     };
+}
+
+// What became of a track, for its log entry.
+std::string OutcomeText(const ripengine::JobStatus& status, bool landed) {
+    using ripengine::Outcome;
+    switch (status.outcome) {
+    case Outcome::Complete:
+        return landed ? "complete" : "complete, but the file could not take its name";
+    case Outcome::Stopped:
+        return "stopped after " + trackrun::SectorTime(status.sectorsDone).toStdString();
+    case Outcome::ReadFailed:
+        return "cannot read sector " + std::to_string(status.failedSector);
+    case Outcome::WriteFailed:
+        return "cannot write the file";
+    case Outcome::CreateFailed:
+    case Outcome::SpecialFile:
+    case Outcome::SourceFile:
+        return "no file made";
+    case Outcome::EncoderFailed:
+        return "the encoder refused the track";
+    case Outcome::Running:
+    case Outcome::Dropped:
+        break;
+    }
+    return "not extracted";
 }
 
 QString FileText(const QString& fileName) {
@@ -176,6 +252,7 @@ class CommandFace final : public trackrun::Face {
     bool StopCurrent() const override { return stopsignals::Received() != 0; }
     void TrackEnded(std::size_t index, const ripengine::JobStatus& status, bool landed) override {
         Measure(index, status);
+        landed_[index] = landed;
         // A track counts when it is whole and landed; one cut short counts
         // with the failed ones.
         if (status.outcome == ripengine::Outcome::Complete && landed) {
@@ -190,6 +267,7 @@ class CommandFace final : public trackrun::Face {
     }
 
     const ripcli::Progress& Current() const { return progress_; }
+    bool Landed(std::size_t index) const { return landed_[index]; }
 
   private:
     void Measure(std::size_t index, const ripengine::JobStatus& status) {
@@ -207,72 +285,178 @@ class CommandFace final : public trackrun::Face {
     std::chrono::steady_clock::time_point started_;
     ripcli::Progress progress_;
     std::vector<std::int32_t> done_;
+    std::vector<bool> landed_ = std::vector<bool>(planned_.size());
 };
 
-// Extracts the planned tracks of the open drive; the source's exit status.
-int Extract(RunContext& run, const std::vector<PlannedTrack>& planned) {
+// Extracts the planned tracks of the open drive, each track's checksums
+// taken on the way into report; the source's exit status.
+int Extract(RunContext& run, const std::vector<PlannedTrack>& planned, DiscReport& report) {
     std::vector<trackrun::Track> tracks;
-    for (const PlannedTrack& p : planned)
+    Sinks sinks;
+    for (const PlannedTrack& p : planned) {
         tracks.push_back({p.number, p.start, p.end, p.fileName});
+        if (run.checksums)
+            sinks[p.number] = std::make_shared<verify::ChecksumSink>();
+    }
     trackrun::Options options;
     options.jobs = run.options.jobs > 0 ? run.options.jobs : ripengine::DefaultJobs();
     options.poll = std::chrono::milliseconds(100);
     if (run.options.format == Format::Wav)
         options.maxPcmBytes = clsFileIo::kMaxWavAudioBytes;
     CommandFace face(planned, run.printer);
-    const trackrun::Result result = trackrun::Run(tracks, MakeFactory(run, planned), options, face);
+    const trackrun::Result result =
+        trackrun::Run(tracks, MakeFactory(run, planned, report.toc, sinks), options, face);
     if (!result.stopped)
         run.printer.Summary(face.Current());
     run.printer.Finish();
+    for (std::size_t i = 0; i < planned.size(); ++i) {
+        TrackReport t;
+        t.number = planned[i].number;
+        t.title = planned[i].tags.title;
+        t.fileName = planned[i].fileName;
+        t.outcome = OutcomeText(result.statuses[i], face.Landed(i));
+        const auto sink = sinks.find(t.number);
+        if (sink != sinks.end() && sink->second->Result())
+            t.sums = *sink->second->Result();
+        else // nothing taken in: not whole
+            t.sums.expected =
+                std::uint64_t(planned[i].end - planned[i].start) * verify::kSectorSamples;
+        report.tracks.push_back(std::move(t));
+    }
     return result.failed ? kExitTrackFailed : kExitOk;
 }
 
-// Lists or extracts one source into folder; its exit status.
+// After an extraction: AccurateRip's verdicts when asked for (said in one
+// line, never failing the run), the JSON, and the log; the source's status.
+int Conclude(RunContext& run, const QString& source, const DiscListing& listing, DiscReport& report,
+             const SourceInfo& info, const QString& logPath, int status) {
+    if (report.tracks.empty())
+        return status;
+    if (stopsignals::Received() != 0)
+        report.lookup.text = "not asked: the run was stopped";
+    else if (run.checksums)
+        CheckReport(report, run.answers, modAKRip32::Drive().CDHandle);
+    const QString text = QString::fromStdString(report.lookup.text);
+    switch (report.lookup.status) {
+    case ArLookup::Status::Found:
+        run.printer.Note(QStringLiteral("AccurateRip: ") + CheckSummary(report));
+        break;
+    case ArLookup::Status::NotInDatabase:
+        run.printer.Note(QStringLiteral("AccurateRip: ") + text);
+        break;
+    case ArLookup::Status::Failed:
+        run.printer.Error(Line(QStringLiteral("AccurateRip"), text));
+        break;
+    case ArLookup::Status::NotAsked:
+        break;
+    }
+    if (!logPath.isEmpty() && run.checksums) {
+        std::string error;
+        if (verify::WriteRipLog(modFiles::PathBytes(logPath).toStdString(),
+                                MakeRipLog(report, listing, info.log), error,
+                                run.options.overwrite)) {
+            report.logFile = logPath;
+        } else {
+            run.printer.Error(QStringLiteral("dorvane-rip: ") + QString::fromStdString(error));
+            status = std::max(status, kExitTrackFailed);
+        }
+    }
+    if (run.options.json)
+        PrintOut(ListingJson(listing, source, &report));
+    return status;
+}
+
+// Reads the planned tracks without writing anything and checks them; 0 when
+// every one is accurate.
+int VerifySource(RunContext& run, const QString& source, const QString& what,
+                 const DiscListing& listing, const std::vector<PlannedTrack>& planned,
+                 DiscReport& report) {
+    std::vector<ReadTrack> tracks;
+    for (const PlannedTrack& p : planned)
+        tracks.push_back({p.number, p.start, p.end, p.tags.title});
+    const int handle = modAKRip32::Drive().CDHandle;
+    ReadTracks(report, tracks, handle, what, run.printer);
+    if (stopsignals::Received() != 0)
+        return kExitTrackFailed;
+    CheckReport(report, run.answers, handle);
+    PrintResult(run, source, listing, &report, CheckTable(report));
+    return AllAccurate(report) ? kExitOk : kExitTrackFailed;
+}
+
+// Lists, checks or extracts one source into folder; its exit status.
 int RunSource(RunContext& run, const QString& source, const QString& folder) {
     const QString what = source.isEmpty() ? QStringLiteral("the saved drive") : source;
     const OpenedDrive closer;
-    const QString problem = OpenSource(source);
+    SourceInfo info;
+    const QString problem = OpenSource(source, info);
     if (!problem.isEmpty()) {
         run.printer.Error(Line(what, problem));
         return kExitUsage;
     }
     const int handle = modAKRip32::Drive().CDHandle;
-    const DiscListing listing =
-        MakeListing(modAKRip32::Drive().DiscTOC, akrip::ReadDiscText(handle));
+    const akrip::DiscText text = akrip::ReadDiscText(handle);
+    const DiscListing listing = MakeListing(modAKRip32::Drive().DiscTOC, text);
+    DiscReport report = StartReport(modAKRip32::Drive().DiscTOC);
     if (run.options.list) {
-        PrintListing(run, source, listing);
+        PrintResult(run, source, listing, &report, ListingText(listing));
         return kExitOk;
     }
 
-    const NameChoices names{run.options.titles, run.options.prefix, run.options.noNumber,
-                            run.options.nameTemplate};
-    Plan plan = PlanTracks(listing, run.options.tracks, names,
-                           modRip::EnsureTrailingBackslash(folder), Extension(run.options.format));
+    // --verify names nothing, so the window's names can never clash.
+    const NameChoices names = run.options.verify
+                                  ? NameChoices{}
+                                  : NameChoices{run.options.titles, run.options.prefix,
+                                                run.options.noNumber, run.options.nameTemplate};
+    const QString slashed = modRip::EnsureTrailingBackslash(folder);
+    Plan plan = PlanTracks(listing, run.options.tracks, names, slashed,
+                           Extension(run.options.format), text);
     if (!plan.error.isEmpty()) {
         run.printer.Error(Line(what, plan.error));
         return kExitUsage;
     }
+    if (run.options.verify)
+        return VerifySource(run, source, what, listing, plan.tracks, report);
+
+    // The log is named after the prefix, else the image.
+    QString logName = run.options.prefix.value_or(info.logName);
+    if (logName.isEmpty())
+        logName = info.logName.isEmpty() ? QStringLiteral("CD1") : info.logName;
+    QString logPath = run.options.noLog || !run.checksums
+                          ? QString()
+                          : modRip::OutputFileName(slashed, logName, QStringLiteral(".log"));
     // Default names repeat from album to album: what is already there is
-    // replaced only when asked, and --skip-existing resumes a cut run.
+    // replaced only when asked, and --skip-existing resumes a cut run. The
+    // log goes by the same rules.
     if (!run.options.overwrite) {
-        std::vector<PlannedTrack> left;
-        QStringList there;
-        for (PlannedTrack& p : plan.tracks) {
+        const auto there = [](const QString& file) {
             struct stat st {};
-            if (::lstat(modFiles::PathBytes(p.fileName).constData(), &st) != 0)
+            return ::lstat(modFiles::PathBytes(file).constData(), &st) == 0;
+        };
+        std::vector<PlannedTrack> left;
+        QStringList existing;
+        for (PlannedTrack& p : plan.tracks) {
+            if (!there(p.fileName))
                 left.push_back(std::move(p));
             else
-                there << FileText(p.fileName);
+                existing << FileText(p.fileName);
         }
-        if (!there.isEmpty() && !run.options.skipExisting) {
-            for (const QString& file : there)
+        const bool logThere = !logPath.isEmpty() && there(logPath);
+        if (logThere && !run.options.skipExisting)
+            existing << FileText(logPath);
+        if (!existing.isEmpty() && !run.options.skipExisting) {
+            for (const QString& file : existing)
                 run.printer.Error(
                     Line(file, QStringLiteral("is already there; --overwrite replaces "
                                               "it, --skip-existing leaves its track")));
             return kExitTrackFailed;
         }
-        for (const QString& file : there)
+        for (const QString& file : existing)
             run.printer.Note(file + QStringLiteral(": already there, its track is skipped"));
+        if (logThere) {
+            run.printer.Note(FileText(logPath) +
+                             QStringLiteral(": already there, no log is written"));
+            logPath.clear();
+        }
         plan.tracks = std::move(left);
     }
     if (run.severalSources)
@@ -284,18 +468,21 @@ int RunSource(RunContext& run, const QString& source, const QString& folder) {
                                                      QString::fromStdString(made.message())));
         return kExitTrackFailed;
     }
-    return Extract(run, plan.tracks);
+    const int status = Extract(run, plan.tracks, report);
+    return Conclude(run, source, listing, report, info, logPath, status);
 }
 
 } // namespace
 
 int Run(const RipOptions& options) {
     ProgressPrinter printer = ProgressPrinter::ForStderr(options.quiet);
-    RunContext run{options, printer};
+    RunContext run{options, printer, nullptr, {}, false, {}, true};
     run.severalSources = options.sources.size() > 1;
 
     std::optional<modLAME::LameLibrary> lame;
-    if (options.format == Format::Mp3 && !options.list) {
+    run.answers = AnswerSource(options);
+    run.checksums = !options.noLog || options.json || run.answers;
+    if (options.format == Format::Mp3 && !options.list && !options.verify) {
         QString error;
         lame = modLAME::LameLibrary::Load(error);
         if (!lame) {

@@ -5,6 +5,7 @@
 #include "cd/DiscInfo.h"
 #include "cd/akrip32.h"
 #include "engine/RunMessages.h"
+#include "rip/RipCheck.h"
 
 #include <QByteArray>
 #include <QString>
@@ -38,10 +39,13 @@ using trackrun::SectorTime;
 // known; the disc's title and performer first when known.
 QString ListingText(const DiscListing& disc);
 
-// {"source":…, "title":…, "performer":…, "tracks":[{"number":1, "start":0,
-// "length":40, "audio":true, "title":…, "performer":…}, …]} on one line,
-// start and length in sectors; source is the path as given (null for the
-// saved drive); titles and performers only where known.
-QByteArray ListingJson(const DiscListing& disc, const QString& source = {});
+// {"source":…, "title":…, "performer":…, "ids":{…}, "accuraterip":{…},
+// "tracks":[{"number":1, "start":0, "length":40, "audio":true, "title":…,
+// "performer":…, "file":…, "outcome":…, "checksums":{…}, "accuraterip":{…}},
+// …]} on one line, start and length in sectors; source is the path as given
+// (null for the saved drive); titles and performers only where known; ids,
+// checksums and verdicts from report where it has them (README, "JSON").
+QByteArray ListingJson(const DiscListing& disc, const QString& source = {},
+                       const DiscReport* report = nullptr);
 
 } // namespace ripcli

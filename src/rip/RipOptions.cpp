@@ -29,6 +29,10 @@ enum LongOnly : int {
     kOverwrite,
     kSkipExisting,
     kName,
+    kVerify,
+    kAccurateRip,
+    kAccurateRipUrl,
+    kNoLog,
 };
 
 const option kLongOptions[] = {
@@ -50,6 +54,10 @@ const option kLongOptions[] = {
     {"jobs", required_argument, nullptr, 'j'},
     {"overwrite", no_argument, nullptr, kOverwrite},
     {"skip-existing", no_argument, nullptr, kSkipExisting},
+    {"verify", no_argument, nullptr, kVerify},
+    {"accuraterip", required_argument, nullptr, kAccurateRip},
+    {"accuraterip-url", required_argument, nullptr, kAccurateRipUrl},
+    {"no-log", no_argument, nullptr, kNoLog},
     {"quiet", no_argument, nullptr, kQuiet},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
@@ -132,6 +140,19 @@ QString Apply(RipOptions& o, const QString& name, const QString& value) {
         o.overwrite = true;
     } else if (name == u"skip-existing") {
         o.skipExisting = true;
+    } else if (name == u"verify") {
+        o.verify = true;
+    } else if (name == u"accuraterip") {
+        if (value.isEmpty())
+            return QStringLiteral("no file or folder named");
+        o.accuraterip = value;
+    } else if (name == u"accuraterip-url") {
+        // The database speaks plain HTTP, and so does our client.
+        if (!value.startsWith(QStringLiteral("http://"), Qt::CaseInsensitive) || value.size() <= 7)
+            return QStringLiteral("not an http:// address");
+        o.accurateripUrl = value;
+    } else if (name == u"no-log") {
+        o.noLog = true;
     } else if (name == u"quiet") {
         o.quiet = true;
     } else if (name == u"help") {
@@ -224,8 +245,10 @@ ParsedArguments ParseArguments(const QStringList& args) {
     // After "--" every argument is a source.
     for (int i = optind; i < argc; ++i)
         o.sources << text(argv[static_cast<std::size_t>(i)]);
-    if (o.json && !o.list && !o.help && !o.version)
-        parsed.error = QStringLiteral("--json: goes with --list");
+    if (o.verify && o.list)
+        parsed.error = QStringLiteral("--verify: cannot go with --list");
+    else if (o.accuraterip && o.accurateripUrl)
+        parsed.error = QStringLiteral("--accuraterip: cannot go with --accuraterip-url");
     else if (o.overwrite && o.skipExisting)
         parsed.error = QStringLiteral("--overwrite: cannot go with --skip-existing");
     return parsed;
@@ -251,7 +274,15 @@ QString UsageText() {
         "by Dorvane's Settings.\n"
         "\n"
         "  -l, --list             print the table of contents and exit\n"
-        "      --json             with --list: the table as JSON\n"
+        "      --verify           read the tracks and check them against AccurateRip,\n"
+        "                         writing no file: their checksums and verdicts\n"
+        "      --json             print what was listed, checked or extracted as JSON,\n"
+        "                         one line per SOURCE\n"
+        "      --accuraterip PATH AccurateRip's answer from a file, or from a folder\n"
+        "                         laid out like the database (a/b/c/dBAR-....bin)\n"
+        "      --accuraterip-url URL\n"
+        "                         ask the database at this http:// address\n"
+        "      --no-log           write no rip log beside the tracks\n"
         "  -t, --tracks LIST      the tracks to extract, such as 1,3-5 (default: every\n"
         "                         audio track)\n"
         "  -f, --format FORMAT    wav, mp3 or flac (default: wav)\n"
@@ -277,11 +308,15 @@ QString UsageText() {
         "  -V, --version          print the version and exit\n"
         "\n"
         "Files already in the output folder are not replaced unless --overwrite is\n"
-        "given.\n"
+        "given. Each extraction writes a rip log, <prefix or image name>.log, with\n"
+        "the tracks' checksums; AccurateRip is asked with --verify, --accuraterip,\n"
+        "--accuraterip-url or AccurateRipUrl= in Dorvane.ini.\n"
         "\n"
-        "Exit status: 0 every track extracted; 1 a track failed, or a file is already\n"
-        "there; 2 a usage error or a source that cannot be used; killed by the signal\n"
-        "(128 + its number to the shell) when interrupted.\n");
+        "Exit status: 0 every track extracted (with --verify: every track accurate);\n"
+        "1 a track failed, or a file is already there (with --verify: a track not\n"
+        "accurate, or not in the database); 2 a usage error or a source that cannot\n"
+        "be used; killed by the signal (128 + its number to the shell) when\n"
+        "interrupted.\n");
 }
 
 } // namespace ripcli

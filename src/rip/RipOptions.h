@@ -31,6 +31,13 @@ struct RipOptions {
     bool skipExisting = false;
     int jobs = 0; // 0: one per core
     bool quiet = false;
+    // --verify: read the tracks and check them, writing nothing.
+    bool verify = false;
+    // Where AccurateRip's answer comes from: a file or a folder laid out like
+    // the database, or the database at another address.
+    std::optional<QString> accuraterip;
+    std::optional<QString> accurateripUrl;
+    bool noLog = false;
     bool help = false;
     bool version = false;
     QStringList sources;

@@ -38,7 +38,10 @@ TEST(RipOptions, UsageErrorsNameTheArgumentAndGoodOnesAreRead) {
         {"-b 100", "-b \"100\": the bitrates are 32"},
         {"--quality=Loud", "--quality \"Loud\": the qualities are Low"},
         {"-j 0", "-j \"0\": not a number of jobs"},
-        {"--json a.cue", "--json: goes with --list"},
+        {"--verify -l a.cue", "--verify: cannot go with --list"},
+        {"--accuraterip a.bin --accuraterip-url http://h/ a.cue",
+         "--accuraterip: cannot go with --accuraterip-url"},
+        {"--accuraterip-url https://h/", "--accuraterip-url \"https://h/\": not an http://"},
         {"--quiet=yes", "--quiet=yes: takes no value"},
     };
     for (const auto& c : bad)
@@ -57,6 +60,9 @@ TEST(RipOptions, UsageErrorsNameTheArgumentAndGoodOnesAreRead) {
                 o.json);
     EXPECT_EQ(o.sources, (QStringList{QStringLiteral("a.cue"), QStringLiteral("-b.cue")}));
     EXPECT_EQ(Parse("a.cue").options.jobs, 0); // one per core
+    const auto checking = Parse("--verify --accuraterip db --no-log a.cue").options;
+    EXPECT_TRUE(checking.verify && checking.accuraterip == u"db" && checking.noLog &&
+                !checking.accurateripUrl);
 }
 
 ripcli::DiscListing Disc() {
@@ -102,6 +108,14 @@ TEST(TrackPlan, NamesRefusalsAndFolders) {
             files << t.fileName;
         EXPECT_EQ(files.join(u'|'), QString::fromUtf8(c.files)) << c.error;
     }
+    // An Enhanced CD's last audio track ends with its session, 11400 sectors
+    // before the data track.
+    const ripcli::DiscListing enhanced{
+        {}, {}, {{1, 0, 20000, true, {}, {}}, {2, 20000, 900, false, {}, {}}}};
+    EXPECT_EQ(ripcli::PlanTracks(enhanced, {}, {}, QStringLiteral("/o/"), QStringLiteral("wav"))
+                  .tracks.at(0)
+                  .end,
+              8600);
     EXPECT_EQ(ripcli::SourceFolders(QStringLiteral("/o"), {QStringLiteral("a/x.cue")}),
               QStringList{QStringLiteral("/o")});
     EXPECT_EQ(ripcli::SourceFolders(QStringLiteral("/o"),
