@@ -220,6 +220,7 @@ class FlacEncoder final : public TrackEncoder {
         if (settled && !always)
             return true;
         std::vector<unsigned char> bytes;
+        bytes.reserve(table.num_points * kSeekPointBytes);
         for (const FLAC__StreamMetadata_SeekPoint& point :
              std::span(table.points, table.num_points)) {
             for (int shift = 56; shift >= 0; shift -= 8)
