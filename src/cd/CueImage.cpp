@@ -163,7 +163,7 @@ bool Lay(LaidImage& disc, const SheetScan& scan, const CueParse& cue, std::strin
             control |= kDataTrack;
         const auto number = static_cast<int>(Digits(s.number).value_or(0)); // checked to be 1 to 99
         disc.table.tracks.push_back({number, control, static_cast<std::int32_t>(start)});
-        disc.text.tracks.push_back({SheetText(s.title), SheetText(s.performer)});
+        disc.text.tracks.push_back(TrackTextOf(s));
         previousIndex1 = index1;
         postgap = std::min(t.postgap, kMaxSectors);
     }
@@ -174,8 +174,7 @@ bool Lay(LaidImage& disc, const SheetScan& scan, const CueParse& cue, std::strin
         return false;
     }
     disc.table.leadout = static_cast<std::int32_t>(discAt);
-    disc.text.title = SheetText(scan.title);
-    disc.text.performer = SheetText(scan.performer);
+    SetDiscText(disc.text, scan);
     return true;
 }
 

@@ -182,7 +182,8 @@ ripengine::EncoderFactory MakeFactory(const RunContext& run,
         std::unique_ptr<ripengine::TrackEncoder> encoder;
         switch (format) {
         case Format::Mp3:
-            encoder = ripengine::MakeMp3Encoder(*lame, config, ripengine::Id3v24Tag(t));
+            encoder = ripengine::MakeMp3Encoder(*lame, config, ripengine::Id3v24Tag(t),
+                                                ripengine::InfoFrame::Write);
             break;
         case Format::Flac:
             encoder = ripengine::MakeFlacEncoder(t);

@@ -31,13 +31,14 @@ std::string FlacPcm(const std::string& file) {
                    "' 2>/dev/null");
 }
 
-// What the lame command makes of pcm at dorvane-rip's default settings.
+// What the lame command makes of pcm at dorvane-rip's default settings, its
+// Info frame written into a file.
 std::string LameMp3(const testsupport::TempFolder& folder, const std::string& pcm) {
     std::ofstream(folder.file("in.raw"), std::ios::binary) << pcm;
-    return Command(
-        "lame --quiet -r -s 44.1 --bitwidth 16 --signed --little-endian -m j -b 160 -q 5 -t "
-        "--noreplaygain -o '" +
-        folder.file("in.raw") + "' - 2>/dev/null");
+    Command("lame --quiet -r -s 44.1 --bitwidth 16 --signed --little-endian -m j -b 160 -q 5 "
+            "--noreplaygain -o '" +
+            folder.file("in.raw") + "' '" + folder.file("lame.mp3") + "' 2>/dev/null");
+    return ReadAll(folder.file("lame.mp3"));
 }
 
 // The MP3 after its ID3v2 tag.
@@ -63,14 +64,15 @@ struct Disc {
         testsupport::MakeImage(folder, "disc", lengths, 3);
         pcm = ReadAll(folder.file("disc.bin"));
         std::ofstream sheet(cue);
-        sheet << "TITLE \"" << kAlbum
-              << "\"\nPERFORMER \"Los Ejemplos\"\nFILE \"disc.bin\" BINARY\n";
+        sheet << "REM GENRE \"Hard Rock\"\nREM DATE 1998\nREM DISCNUMBER 1\nREM TOTALDISCS 2\n"
+                 "CATALOG 0724349691121\nTITLE \""
+              << kAlbum << "\"\nPERFORMER \"Los Ejemplos\"\nFILE \"disc.bin\" BINARY\n";
         for (std::size_t i = 0; i < lengths.size(); ++i) {
             const std::int32_t s = starts[i];
             char line[160];
             std::snprintf(line, sizeof line, "  TRACK %02zu AUDIO\n%s    INDEX 01 %02d:%02d:%02d\n",
                           i + 1,
-                          i == 0   ? "    TITLE \"Señal / Ruido\"\n"
+                          i == 0   ? "    TITLE \"Señal / Ruido\"\n    ISRC GBAYE9800012\n"
                           : i == 1 ? "    PERFORMER \"Guest\"\n"
                                    : "",
                           s / 75 / 60, s / 75 % 60, s % 75);
@@ -178,12 +180,15 @@ TEST(DorvaneRip, ListsTheTable) {
         << json.out;
 }
 
-// Title, artist, album and track number as TagLib reads them.
+// The tags as TagLib reads them: title, artist, album artist, album, track
+// number and count, disc number and count, date, genre, ISRC, barcode.
 std::string Tags(const TagLib::File& file) {
     TagLib::PropertyMap tags = file.properties();
-    return (tags["TITLE"].toString() + "|" + tags["ARTIST"].toString() + "|" +
-            tags["ALBUM"].toString() + "|" + tags["TRACKNUMBER"].toString())
-        .to8Bit(true);
+    TagLib::String said;
+    for (const char* key : {"TITLE", "ARTIST", "ALBUMARTIST", "ALBUM", "TRACKNUMBER", "TRACKTOTAL",
+                            "DISCNUMBER", "DISCTOTAL", "DATE", "GENRE", "ISRC", "BARCODE"})
+        said += tags[key].toString() + "|";
+    return said.to8Bit(true);
 }
 
 // Every format, two jobs: WAV holds the exact audio, FLAC decodes to it, MP3
@@ -215,9 +220,11 @@ TEST(DorvaneRip, EveryFormatNamedTaggedAndExact) {
     }
     TagLib::MPEG::File mp3(disc.folder.file("mp3/" + names[1] + ".mp3").c_str());
     EXPECT_TRUE(mp3.ID3v2Tag() && mp3.ID3v2Tag()->header()->majorVersion() == 4);
-    EXPECT_EQ(Tags(mp3), "Track 02 - CD1|Guest|" + kAlbum + "|2/3");
+    EXPECT_EQ(Tags(mp3), "Track 02 - CD1|Guest|Los Ejemplos|" + kAlbum +
+                             "|2/3||1/2||1998|Hard Rock||0724349691121|");
     EXPECT_EQ(Tags(TagLib::FLAC::File(disc.folder.file("flac/" + names[0] + ".flac").c_str())),
-              "Señal / Ruido|Los Ejemplos|" + kAlbum + "|1");
+              "Señal / Ruido|Los Ejemplos|Los Ejemplos|" + kAlbum +
+                  "|1|3|1|2|1998|Hard Rock|GBAYE9800012|0724349691121|");
 
     const Child quiet({"--quiet", "-t", "3", "-o", disc.folder.file("q"), disc.cue});
     EXPECT_TRUE(quiet.status == 0 && quiet.err.empty() && quiet.out.empty()) << quiet.err;
