@@ -1,10 +1,12 @@
 #pragma once
 // Everything a person answers goes through this seam: modal message boxes,
-// the folder, save and print dialogs, and handing a file or page to the
-// desktop. The program uses QtDialogs; a test installs one that answers from
+// the folder, save and print dialogs, a choice from a list, and handing a
+// file or page to the desktop. The program uses QtDialogs; a test installs one that answers from
 // a script and records what was asked.
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 class QPrinter;
 class QWidget;
@@ -30,6 +32,10 @@ class Dialogs {
     // True when the person chose a printer (or a file to print to) and
     // confirmed; printer then holds the choice.
     virtual bool ChoosePrinter(QPrinter& printer, const QString& title) = 0;
+    // One of rows, shown as a table under headings (a cell per heading) below
+    // text: the index of the row picked, or -1 when the person cancelled.
+    virtual int ChooseFromList(const QString& title, const QString& text,
+                               const QStringList& headings, const QList<QStringList>& rows) = 0;
     // Hands a local file or a web address to the desktop. When nothing opens
     // it, a box says so and gives the address, so the person can open it by
     // hand; false then.

@@ -2,14 +2,23 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
+#include <QPushButton>
 #include <QStandardPaths>
+#include <QTreeWidget>
 #include <QUrl>
+#include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 QWidget* activeOwner() {
@@ -66,6 +75,60 @@ bool QtDialogs::ChoosePrinter(QPrinter& printer, const QString& title) {
     QPrintDialog dialog(&printer, activeOwner());
     dialog.setWindowTitle(title);
     return dialog.exec() == QDialog::Accepted;
+}
+
+int QtDialogs::ChooseFromList(const QString& title, const QString& text,
+                              const QStringList& headings, const QList<QStringList>& rows) {
+    QDialog dialog(activeOwner());
+    dialog.setObjectName(QStringLiteral("ListChoice"));
+    dialog.setWindowTitle(title);
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* label = new QLabel(&dialog);
+    // Rows and text carry names from elsewhere, which may look like HTML.
+    label->setTextFormat(Qt::PlainText);
+    label->setText(text);
+    layout->addWidget(label);
+
+    auto* table = new QTreeWidget(&dialog);
+    table->setObjectName(QStringLiteral("Rows"));
+    table->setRootIsDecorated(false);
+    table->setItemsExpandable(false);
+    table->setUniformRowHeights(true);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setHeaderLabels(headings);
+    for (const QStringList& cells : rows) {
+        auto* row = new QTreeWidgetItem(table);
+        for (qsizetype c = 0; c < cells.size() && c < headings.size(); ++c)
+            row->setText(static_cast<int>(c), cells[c]);
+    }
+    for (int c = 0; c < headings.size(); ++c)
+        table->resizeColumnToContents(c);
+    if (!rows.isEmpty())
+        table->setCurrentItem(table->topLevelItem(0));
+    layout->addWidget(table);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    layout->addWidget(buttons);
+    QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
+    ok->setEnabled(!rows.isEmpty());
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    QObject::connect(table, &QTreeWidget::itemActivated, &dialog, &QDialog::accept);
+    QObject::connect(table, &QTreeWidget::currentItemChanged, ok,
+                     [ok](QTreeWidgetItem* current) { ok->setEnabled(current != nullptr); });
+
+    // Wide enough for the columns, up to most of the screen.
+    int width = 0;
+    for (int c = 0; c < headings.size(); ++c)
+        width += table->columnWidth(c);
+    table->setMinimumWidth(std::min(width + 2 * table->frameWidth() + 4, 900));
+    table->setFocus();
+    if (dialog.exec() != QDialog::Accepted)
+        return -1;
+    QTreeWidgetItem* current = table->currentItem();
+    return current ? table->indexOfTopLevelItem(current) : -1;
 }
 
 bool QtDialogs::HandToDesktop(const QString& target) {

@@ -12,6 +12,10 @@ class QtDialogs : public Dialogs {
     QString SaveFileName(const QString& title, const QString& folder, const QString& filter,
                          QString* selectedFilter) override;
     bool ChoosePrinter(QPrinter& printer, const QString& title) override;
+    // A small dialog: the text, a table of the rows (the first one selected;
+    // a double click picks a row), OK and Cancel.
+    int ChooseFromList(const QString& title, const QString& text, const QStringList& headings,
+                       const QList<QStringList>& rows) override;
 
   protected:
     // xdg-open, when there is one, so that its failure (no browser, no

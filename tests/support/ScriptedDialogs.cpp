@@ -45,6 +45,18 @@ bool ScriptedDialogs::ChoosePrinter(QPrinter& printer, const QString& title) {
     return choice;
 }
 
+int ScriptedDialogs::ChooseFromList(const QString& title, const QString& text,
+                                    const QStringList& headings, const QList<QStringList>& rows) {
+    listChoices.push_back({title, text, headings, rows});
+    if (onListChoice)
+        onListChoice(listChoices.back());
+    if (picks.empty())
+        return -1;
+    const int pick = picks.front();
+    picks.pop_front();
+    return pick;
+}
+
 bool ScriptedDialogs::HandToDesktop(const QString& target) {
     opened << target;
     if (openResults.empty())

@@ -1,8 +1,8 @@
 #pragma once
 // A dialog seam for window tests. Each question the program asks is recorded;
 // the answer comes from a script the test sets up first, or a default (OK for
-// a box with one button, No for a Yes/No question, empty text for a dialog)
-// when the script has run out.
+// a box with one button, No for a Yes/No question, empty text for a dialog,
+// Cancel for a list) when the script has run out.
 
 #include "general/Dialogs.h"
 
@@ -28,6 +28,9 @@ class ScriptedDialogs : public Dialogs {
     std::deque<QString> saveNames;
     // Answers for the next printer dialogs (false = cancel), in order.
     std::deque<bool> printerChoices;
+    // Rows picked in the next lists (-1 = cancel), in order; -1 when the
+    // script has run out.
+    std::deque<int> picks;
     // Whether the next files and pages handed to the desktop open (false =
     // nothing took them), in order; true when the script has run out.
     std::deque<bool> openResults;
@@ -37,6 +40,15 @@ class ScriptedDialogs : public Dialogs {
     // Run at every printer dialog, confirmed or not: the test makes its
     // choice (a PDF file, say) here, so printing after a cancel shows too.
     std::function<void(QPrinter&)> onPrinter;
+
+    struct ListChoice {
+        QString title;
+        QString text;
+        QStringList headings;
+        QList<QStringList> rows;
+    };
+    // Run while a list stands "on screen", before its pick is taken.
+    std::function<void(const ListChoice&)> onListChoice;
 
     struct SaveDialog {
         QString title;
@@ -49,6 +61,7 @@ class ScriptedDialogs : public Dialogs {
     QStringList browseTitles;
     std::vector<SaveDialog> saveDialogs;
     QStringList printTitles;
+    std::vector<ListChoice> listChoices;
     QStringList opened;
 
     Answer MsgBox(const QString& text, Buttons buttons, Icon icon, const QString& title) override;
@@ -56,6 +69,8 @@ class ScriptedDialogs : public Dialogs {
     QString SaveFileName(const QString& title, const QString& folder, const QString& filter,
                          QString* selectedFilter) override;
     bool ChoosePrinter(QPrinter& printer, const QString& title) override;
+    int ChooseFromList(const QString& title, const QString& text, const QStringList& headings,
+                       const QList<QStringList>& rows) override;
 
   protected:
     bool HandToDesktop(const QString& target) override;
