@@ -96,13 +96,20 @@ RipOutcome Run(const std::vector<Track>& tracks, const Choices& choices, Progres
     if (choices.mp3)
         lame = modLAME::LameLibrary::Load(loadError);
     const lame_enc::BE_CONFIG config = choices.config;
+    // Rendered here, once: the factory runs on the engine's threads.
+    std::map<int, QByteArray> id3;
+    if (choices.mp3)
+        for (const auto& [number, tags] : choices.tags)
+            id3[number] = ripengine::Id3v24Tag(tags);
     const ripengine::EncoderFactory factory =
-        [&](const ripengine::Job&) -> std::unique_ptr<ripengine::TrackEncoder> {
+        [&](const ripengine::Job& job) -> std::unique_ptr<ripengine::TrackEncoder> {
         if (!choices.mp3)
             return ripengine::MakeWavEncoder();
         if (!lame)
             return std::make_unique<UnloadedEncoder>(loadError);
-        return ripengine::MakeMp3Encoder(*lame, config);
+        const auto tag = id3.find(job.track);
+        return ripengine::MakeMp3Encoder(*lame, config,
+                                         tag == id3.end() ? QByteArray() : tag->second);
     };
     trackrun::Options options;
     options.jobs = choices.mp3 ? choices.jobs : 1;

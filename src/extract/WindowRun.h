@@ -6,10 +6,12 @@
 
 #include "engine/TrackRun.h"
 #include "extract/ExtractUi.h"
+#include "output/TrackTags.h"
 #include "output/lame_enc.h"
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <vector>
 
 class Dialogs;
@@ -27,6 +29,9 @@ struct Choices {
     bool mp3 = false;
     lame_enc::BE_CONFIG config{};
     int jobs = 1; // MP3 tracks encoded at once; WAV is always one at a time
+    // MP3 only: what the ID3v2.4 tag before a track's frames says, by the
+    // track's number on the disc. A track without an entry gets no tag.
+    std::map<int, ripengine::TrackTags> tags = {};
     // Tests only: runs on a job's thread after each block.
     std::function<void(int job, std::int32_t sectors)> afterBlock = {};
 };

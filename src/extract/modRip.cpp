@@ -127,7 +127,7 @@ int JobsSetting() {
     return ok && jobs >= 1 ? std::min(jobs, 256) : ripengine::DefaultJobs();
 }
 
-void cmdRip_Click(RipSource& source, ProgressHost& host, Dialogs& dialogs) {
+void cmdRip_Click(RipSource& source, ProgressHost& host, Dialogs& dialogs, const TagsFor& tagsFor) {
     if (mVariables::RunInProgress)
         return;
     const RunFlag running;
@@ -160,10 +160,16 @@ void cmdRip_Click(RipSource& source, ProgressHost& host, Dialogs& dialogs) {
     const QString folder = EnsureTrailingBackslash(outPath);
     const akrip::TOC& toc = modAKRip32::Drive().DiscTOC;
     std::vector<windowrun::Track> tracks;
-    for (int i : ticked)
-        tracks.push_back({toc.tracks[i].trackNumber, modAKRip32::TrackStart(toc, i + 1),
+    for (int i : ticked) {
+        const QString name = source.ItemText(i);
+        const int number = toc.tracks[i].trackNumber;
+        tracks.push_back({number, modAKRip32::TrackStart(toc, i + 1),
                           modAKRip32::TrackStart(toc, i + 2),
-                          OutputFileName(folder, source.ItemText(i), extension)});
+                          OutputFileName(folder, name, extension)});
+        if (choices.mp3 && tagsFor)
+            if (const std::optional<ripengine::TrackTags> tags = tagsFor(i, name))
+                choices.tags[number] = *tags;
+    }
     const QString clashes = RenameClashes(tracks, extension);
     if (!clashes.isEmpty())
         dialogs.MsgBox(clashes, Dialogs::Buttons::Ok, Dialogs::Icon::Information,

@@ -4,11 +4,14 @@
 
 #include "extract/ExtractUi.h"
 #include "extract/WindowRun.h"
+#include "output/TrackTags.h"
 #include "output/lame_enc.h"
 
 #include <QString>
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 
 class Dialogs;
 
@@ -69,8 +72,14 @@ int JobsSetting();
 // which were renamed; empty when none was.
 QString RenameClashes(std::vector<windowrun::Track>& tracks, const QString& extension);
 
+// What the tag of an MP3 file says, for the list item index whose text is
+// name at the click; nothing for a file without a tag.
+using TagsFor = std::function<std::optional<ripengine::TrackTags>(int index, const QString& name)>;
+
 // One run over the list: the ticked tracks, extracted in list order. Does
-// nothing while a run is already in progress.
-void cmdRip_Click(RipSource& source, ProgressHost& host, Dialogs& dialogs);
+// nothing while a run is already in progress. MP3 files get the tags tagsFor
+// gives, when it is given; WAV files never have tags.
+void cmdRip_Click(RipSource& source, ProgressHost& host, Dialogs& dialogs,
+                  const TagsFor& tagsFor = {});
 
 } // namespace modRip

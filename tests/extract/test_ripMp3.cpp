@@ -150,6 +150,32 @@ TEST(RipTrackMp3, SeventyJobsAtOnceEachKeepTheirTrack) {
                 std::none_of(files[0].begin(), files[0].end(), [](auto& f) { return f.empty(); }));
 }
 
+// A tagged track's file is its ID3v2.4 tag, then the bytes of a file made
+// without one; a track the tags leave out has none, with jobs running at once.
+TEST(RipTrackMp3, TagsGoBeforeTheFramesOfTheirOwnTrack) {
+    OpenDisc disc({40, 30});
+    const ripengine::TrackTags tags{QStringLiteral("Señal"), QStringLiteral("Band"),
+                                    QStringLiteral("Uno"), 2, 2};
+    std::string files[2][2]; // [tagged][track]
+    for (const int tagged : {0, 1}) {
+        windowrun::Choices choices{true, Config(), 2};
+        if (tagged)
+            choices.tags[2] = tags;
+        std::vector<windowrun::Track> tracks;
+        for (int i : {0, 1})
+            tracks.push_back({i + 1, disc.Start(i), disc.Start(i + 1),
+                              disc.Out(std::to_string(tagged) + std::to_string(i) + ".mp3")});
+        windowrun::Run(tracks, choices, disc.progress, disc.dialogs);
+        for (int i : {0, 1})
+            files[tagged][i] =
+                ReadAll(disc.folder.file(std::to_string(tagged) + std::to_string(i) + ".mp3"));
+    }
+    const std::string tag = ripengine::Id3v24Tag(tags).toStdString();
+    EXPECT_TRUE(tag.starts_with("ID3\x04") && !files[0][1].empty());
+    EXPECT_TRUE(files[1][0] == files[0][0] && files[1][1] == tag + files[0][1]);
+    EXPECT_TRUE(disc.dialogs.boxes.empty());
+}
+
 // A disk that fills up in the middle of a track leaves the start of the file
 // a roomy disk gets, ending where one of its frames ends, and a box says so.
 TEST(RipTrackMp3, AFullDiskLeavesWholeFrames) {
