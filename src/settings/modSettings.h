@@ -25,6 +25,8 @@ inline const QString kSection = QStringLiteral("Settings");
 inline const QString kDrive = QStringLiteral("Drive");
 inline const QString kOutpath = QStringLiteral("Outpath");
 inline const QString kIncludes = QStringLiteral("Includes");
+// The address names are looked up at, when not MusicBrainz's own.
+inline const QString kMusicBrainzUrl = QStringLiteral("MusicBrainzUrl");
 
 // Values never come back longer than this many characters.
 inline constexpr qsizetype kMaxValueLength = 154;

@@ -16,6 +16,7 @@
 #include "help/modHelp.h"
 #include "settings/frmSettings.h"
 #include "settings/modSettings.h"
+#include "shell/LookUpNames.h"
 #include "shell/modErrHandler.h"
 #include "shell/modStartup.h"
 #include "tracks/TrackListBox.h"
@@ -88,11 +89,13 @@ Dorvane::Dorvane(Dialogs& dialogs, QString startDrive)
     image->setPixmap(AppIconPixmap(32));
 
     BuildMenus();
+    lookUp_ = std::make_unique<LookUpNames>(this, TrackList, mnuTP, dialogs_);
     TrackList->setFocus();
     Form_Load();
 }
 
 Dorvane::~Dorvane() {
+    lookUp_.reset();
     delete settings_;
 }
 
@@ -165,6 +168,8 @@ void Dorvane::BuildMenus() {
     mnuTP->setCheckable(true);
     mnuTP->setChecked(true);
     connect(mnuTP, &QAction::triggered, this, &Dorvane::mnuTP_Click);
+    mnuLookUp = entry(tools, "mnuLookUp", "Look up names", QKeySequence(Qt::CTRL | Qt::Key_L));
+    connect(mnuLookUp, &QAction::triggered, this, &Dorvane::mnuLookUp_Click);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
@@ -246,6 +251,7 @@ void Dorvane::Form_Load() {
 }
 
 void Dorvane::FillTrackList() {
+    lookUp_->Forget();
     const int count = modAKRip32::TrackCount(modAKRip32::Drive().DiscTOC);
     for (int k = 1; k <= count; ++k)
         TrackList->AddItem(modNames::DefaultTrackName(k));
@@ -283,6 +289,7 @@ void Dorvane::closeEvent(QCloseEvent* event) {
         return;
     }
     modErrHandler::RemoveFaultFilter();
+    lookUp_->Stop();
     for (QWidget* window : QApplication::topLevelWidgets())
         if (window != this && window->isVisible())
             window->close();
@@ -315,6 +322,7 @@ void Dorvane::SetEditEntriesEnabled(bool running) {
         action->setEnabled(any);
     mnurefresh->setEnabled(idle);
     mnuTP->setEnabled(idle);
+    mnuLookUp->setEnabled(idle);
 }
 
 void Dorvane::ShowPopup(const QPoint& globalPos) {
@@ -334,12 +342,14 @@ void Dorvane::cmdRip_Click() {
     // are greyed, and the design's rule holds again after.
     SetEditEntriesEnabled(true);
     TrackList->SetLocked(true);
-    modRip::cmdRip_Click(source, host, dialogs_);
+    modRip::cmdRip_Click(source, host, dialogs_, lookUp_->TagsForRun());
     TrackList->SetLocked(false);
     SetEditEntriesEnabled();
     settings_->DriveList->setEnabled(true);
     if (closePending_)
         close();
+    else
+        lookUp_->Resume(); // names that came during the run
 }
 
 void Dorvane::mnuHHelp_Click() {
@@ -386,6 +396,7 @@ void Dorvane::mnuClear_Click() {
                                         Dialogs::Buttons::YesNo, Dialogs::Icon::Question,
                                         QStringLiteral("Confirm"));
     TrackList->clear();
+    lookUp_->Forget();
     if (answer != Dialogs::Answer::Yes)
         return;
     dialogs_.MsgBox(QStringLiteral("Please click ok after inserting another CD"),
@@ -422,4 +433,11 @@ void Dorvane::mnuTP_Click(bool checkedNow) {
         for (int i = 0; i < TrackList->Count(); ++i)
             TrackList->SetItemText(i, modNames::NumberedName(TrackList->ItemText(i), i));
     }
+}
+
+void Dorvane::mnuLookUp_Click() {
+    // The run has taken the names as they were at its click.
+    if (mVariables::RunInProgress)
+        return;
+    lookUp_->Start();
 }

@@ -6,8 +6,11 @@
 
 #include <QMainWindow>
 
+#include <memory>
+
 class Dialogs;
 class LabelButton;
+class LookUpNames;
 class QAction;
 class QLabel;
 class QMenu;
@@ -50,6 +53,7 @@ class Dorvane : public QMainWindow {
     void mnuClear_Click();
     void mnuSelectAll_Click();
     void mnuTP_Click(bool checkedNow);
+    void mnuLookUp_Click();
     void mnuHHelp_Click();
     void mnuSave_Click();
     void mnuPrint_Click();
@@ -68,6 +72,9 @@ class Dorvane : public QMainWindow {
     QAction* mnurefresh = nullptr;
     QAction* mnuSelectAll = nullptr;
     QAction* mnuTP = nullptr;
+    QAction* mnuLookUp = nullptr;
+    // The names lookup and its thread; gone before the list it names.
+    std::unique_ptr<LookUpNames> lookUp_;
     bool centred_ = false;
     bool closePending_ = false; // closed during an extraction run
 
