@@ -15,6 +15,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <unistd.h>
 
 #include "RipTestSupport.h"
 #include "TestSupport.h"
@@ -344,6 +345,25 @@ TEST(DorvaneRip, SavedDriveAndAReadFailure) {
     EXPECT_TRUE(ReadAll(second).substr(44) == disc.Track(2, 30));
     EXPECT_TRUE(ReadAll(disc.folder.file("saved/Track 03 - CD1.wav")).substr(44) == disc.Track(3));
     EXPECT_TRUE(ReadAll(disc.folder.file("saved/Track 01 - CD1.wav")).substr(44) == disc.Track(1));
+    // The summary counts the whole tracks and names the failed one.
+    EXPECT_NE(err.find("2 of 3 tracks (1 failed), "), std::string::npos) << err;
+}
+
+// A track too long for a WAV header (a 4.3 GB one, from a sparse BIN) is
+// refused before anything is read or written, as in the window.
+TEST(DorvaneRip, ATrackTooLongForWavIsRefusedUnwritten) {
+    const testsupport::TempFolder folder;
+    std::ofstream(folder.file("big.cue"))
+        << "FILE \"big.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
+    std::ofstream(folder.file("big.bin")).close();
+    ASSERT_EQ(::truncate(folder.file("big.bin").c_str(), off_t{1830000} * 2352), 0);
+    const std::string out = folder.file("out");
+    const Child wav({"-f", "wav", "--no-log", "-o", out, folder.file("big.cue")});
+    EXPECT_EQ(wav.status, 1);
+    EXPECT_NE(wav.err.find(out + "/Track 01 - CD1.wav: track 1 is too long for a WAV file"),
+              std::string::npos)
+        << wav.err;
+    EXPECT_TRUE(std::filesystem::is_empty(out));
 }
 
 } // namespace
