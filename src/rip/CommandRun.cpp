@@ -14,6 +14,7 @@
 #include "output/clsFileIo.h"
 #include "output/modLAME.h"
 #include "rip/DiscListing.h"
+#include "rip/Lookup.h"
 #include "rip/ProgressPrinter.h"
 #include "rip/RipCheck.h"
 #include "rip/RipReport.h"
@@ -67,7 +68,8 @@ struct RunContext {
 // What the run knows of the source it opened.
 struct SourceInfo {
     LogSource log;
-    QString logName; // the image's file name without its extension; empty for a drive
+    QString logName;        // the image's file name without its extension; empty for a drive
+    QByteArray musicBrainz; // --lookup's answer, for the JSON
 };
 
 // The open drive, closed again on every path out.
@@ -148,9 +150,10 @@ QString OpenSource(const QString& source, SourceInfo& info) {
 
 // The listing, or the table --verify checks, as text or JSON.
 void PrintResult(const RunContext& run, const QString& source, const DiscListing& listing,
-                 const DiscReport* report, const QString& table) {
+                 const DiscReport* report, const QString& table,
+                 const QByteArray& musicBrainz = {}) {
     if (run.options.json) {
-        PrintOut(ListingJson(listing, source, report));
+        PrintOut(ListingJson(listing, source, report, musicBrainz));
         return;
     }
     QString text = Printable(table, true);
@@ -363,7 +366,7 @@ int Conclude(RunContext& run, const QString& source, const DiscListing& listing,
         }
     }
     if (run.options.json)
-        PrintOut(ListingJson(listing, source, &report));
+        PrintOut(ListingJson(listing, source, &report, info.musicBrainz));
     return status;
 }
 
@@ -395,19 +398,29 @@ int RunSource(RunContext& run, const QString& source, const QString& folder) {
         return kExitUsage;
     }
     const int handle = modAKRip32::Drive().CDHandle;
-    const akrip::DiscText text = akrip::ReadDiscText(handle);
-    const DiscListing listing = MakeListing(modAKRip32::Drive().DiscTOC, text);
+    akrip::DiscText text = akrip::ReadDiscText(handle);
+    DiscListing listing = MakeListing(modAKRip32::Drive().DiscTOC, text);
     DiscReport report = StartReport(modAKRip32::Drive().DiscTOC);
+    DiscLookup lookup;
+    if (run.options.lookup) {
+        lookup = LookUpNames(run.options, report.toc, run.printer);
+        info.musicBrainz = ReleasesJson(lookup);
+    }
     if (run.options.list) {
-        PrintResult(run, source, listing, &report, ListingText(listing));
+        PrintResult(run, source, listing, &report, ListingText(listing) + ReleasesText(lookup),
+                    info.musicBrainz);
         return kExitOk;
     }
+    // The release's names over the disc's, where it has them.
+    if (lookup.release)
+        ApplyRelease(*lookup.release, run.options.titles, listing, text);
 
     // --verify names nothing, so the window's names can never clash.
-    const NameChoices names = run.options.verify
-                                  ? NameChoices{}
-                                  : NameChoices{run.options.titles, run.options.prefix,
-                                                run.options.noNumber, run.options.nameTemplate};
+    const NameChoices names =
+        run.options.verify
+            ? NameChoices{}
+            : NameChoices{run.options.titles || lookup.release.has_value(), run.options.prefix,
+                          run.options.noNumber, run.options.nameTemplate};
     const QString slashed = modRip::EnsureTrailingBackslash(folder);
     Plan plan = PlanTracks(listing, run.options.tracks, names, slashed,
                            Extension(run.options.format), text);
@@ -469,6 +482,9 @@ int RunSource(RunContext& run, const QString& source, const QString& folder) {
                                                      QString::fromStdString(made.message())));
         return kExitTrackFailed;
     }
+    if (lookup.release && !run.options.noCover)
+        SaveCover(*lookup.release, LookupSettings(run.options), folder, run.options.overwrite,
+                  run.printer);
     const int status = Extract(run, plan.tracks, report);
     return Conclude(run, source, listing, report, info, logPath, status);
 }

@@ -192,7 +192,8 @@ void AppendTrackReport(QByteArray& track, const TrackReport& t) {
 
 } // namespace
 
-QByteArray ListingJson(const DiscListing& disc, const QString& source, const DiscReport* report) {
+QByteArray ListingJson(const DiscListing& disc, const QString& source, const DiscReport* report,
+                       const QByteArray& musicBrainz) {
     QByteArray out("{");
     if (source.isEmpty())
         AppendField(out, "source", "null");
@@ -204,6 +205,8 @@ QByteArray ListingJson(const DiscListing& disc, const QString& source, const Dis
         AppendField(out, "ids", IdsJson(*report->ids));
     if (report && !report->tracks.empty())
         AppendField(out, "accuraterip", LookupJson(*report));
+    if (!musicBrainz.isEmpty())
+        AppendField(out, "musicbrainz", musicBrainz);
     if (report)
         AppendText(out, "log", report->logFile);
     QByteArray tracks("[");

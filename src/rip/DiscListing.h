@@ -44,8 +44,9 @@ QString ListingText(const DiscListing& disc);
 // "performer":…, "file":…, "outcome":…, "checksums":{…}, "accuraterip":{…}},
 // …]} on one line, start and length in sectors; source is the path as given
 // (null for the saved drive); titles and performers only where known; ids,
-// checksums and verdicts from report where it has them (README, "JSON").
+// checksums and verdicts from report where it has them (README, "JSON");
+// musicBrainz, when given, is what --lookup found, as an object.
 QByteArray ListingJson(const DiscListing& disc, const QString& source = {},
-                       const DiscReport* report = nullptr);
+                       const DiscReport* report = nullptr, const QByteArray& musicBrainz = {});
 
 } // namespace ripcli

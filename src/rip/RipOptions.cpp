@@ -3,6 +3,8 @@
 #include "general/modFiles.h"
 #include "settings/modSettings.h"
 
+#include <QRegularExpression>
+
 #include <getopt.h>
 
 #include <algorithm>
@@ -33,6 +35,11 @@ enum LongOnly : int {
     kAccurateRip,
     kAccurateRipUrl,
     kNoLog,
+    kLookup,
+    kNoCover,
+    kRelease,
+    kMusicBrainzUrl,
+    kCoverArtUrl,
 };
 
 const option kLongOptions[] = {
@@ -58,6 +65,11 @@ const option kLongOptions[] = {
     {"accuraterip", required_argument, nullptr, kAccurateRip},
     {"accuraterip-url", required_argument, nullptr, kAccurateRipUrl},
     {"no-log", no_argument, nullptr, kNoLog},
+    {"lookup", no_argument, nullptr, kLookup},
+    {"no-cover", no_argument, nullptr, kNoCover},
+    {"release", required_argument, nullptr, kRelease},
+    {"musicbrainz-url", required_argument, nullptr, kMusicBrainzUrl},
+    {"coverart-url", required_argument, nullptr, kCoverArtUrl},
     {"quiet", no_argument, nullptr, kQuiet},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
@@ -66,6 +78,14 @@ const option kLongOptions[] = {
 // "-" hands sources over where they stand, in order; ":" has getopt_long
 // tell a missing value apart from an unknown option.
 constexpr char kShortOptions[] = "-:lt:f:b:q:o:j:hV";
+
+// The services are asked over HTTPS, or HTTP for a mirror or a test.
+bool WebAddress(const QString& value) {
+    for (const QString& scheme : {QStringLiteral("http://"), QStringLiteral("https://")})
+        if (value.startsWith(scheme, Qt::CaseInsensitive) && value.size() > scheme.size())
+            return true;
+    return false;
+}
 
 QString Quoted(const QString& text) {
     return u'"' + text + u'"';
@@ -153,6 +173,21 @@ QString Apply(RipOptions& o, const QString& name, const QString& value) {
         o.accurateripUrl = value;
     } else if (name == u"no-log") {
         o.noLog = true;
+    } else if (name == u"lookup") {
+        o.lookup = true;
+    } else if (name == u"no-cover") {
+        o.noCover = true;
+    } else if (name == u"release") {
+        // A MusicBrainz id: 36 characters of hex digits and dashes.
+        static const QRegularExpression mbid(QStringLiteral(
+            "^[0-9a-fA-F]{8}-[0-9a-fA-F]{4}-[0-9a-fA-F]{4}-[0-9a-fA-F]{4}-[0-9a-fA-F]{12}$"));
+        if (!mbid.match(value).hasMatch())
+            return QStringLiteral("not a MusicBrainz release id");
+        o.release = value.toLower();
+    } else if (name == u"musicbrainz-url" || name == u"coverart-url") {
+        if (!WebAddress(value))
+            return QStringLiteral("not an http:// or https:// address");
+        (name == u"musicbrainz-url" ? o.musicBrainzUrl : o.coverArtUrl) = value;
     } else if (name == u"quiet") {
         o.quiet = true;
     } else if (name == u"help") {
@@ -251,6 +286,10 @@ ParsedArguments ParseArguments(const QStringList& args) {
         parsed.error = QStringLiteral("--accuraterip: cannot go with --accuraterip-url");
     else if (o.overwrite && o.skipExisting)
         parsed.error = QStringLiteral("--overwrite: cannot go with --skip-existing");
+    else if (o.lookup && o.verify)
+        parsed.error = QStringLiteral("--lookup: cannot go with --verify");
+    else if (o.release && !o.lookup)
+        parsed.error = QStringLiteral("--release: goes with --lookup");
     return parsed;
 }
 
@@ -283,6 +322,14 @@ QString UsageText() {
         "      --accuraterip-url URL\n"
         "                         ask the database at this http:// address\n"
         "      --no-log           write no rip log beside the tracks\n"
+        "      --lookup           names, tags and the front cover (cover.jpg) from\n"
+        "                         MusicBrainz; with --list, the releases found\n"
+        "      --release MBID     the release to take when several hold the disc\n"
+        "                         (default: the first; the others are listed)\n"
+        "      --no-cover         save no front cover\n"
+        "      --musicbrainz-url URL\n"
+        "                         ask MusicBrainz at this address (a mirror)\n"
+        "      --coverart-url URL ask the Cover Art Archive at this address\n"
         "  -t, --tracks LIST      the tracks to extract, such as 1,3-5 (default: every\n"
         "                         audio track)\n"
         "  -f, --format FORMAT    wav, mp3 or flac (default: wav)\n"
@@ -310,7 +357,8 @@ QString UsageText() {
         "Files already in the output folder are not replaced unless --overwrite is\n"
         "given. Each extraction writes a rip log, <prefix or image name>.log, with\n"
         "the tracks' checksums; AccurateRip is asked with --verify, --accuraterip,\n"
-        "--accuraterip-url or AccurateRipUrl= in Dorvane.ini.\n"
+        "--accuraterip-url or AccurateRipUrl= in Dorvane.ini. A failed --lookup\n"
+        "is said in one line and the tracks keep the names they would have had.\n"
         "\n"
         "Exit status: 0 every track extracted (with --verify: every track accurate);\n"
         "1 a track failed, or a file is already there (with --verify: a track not\n"

@@ -38,6 +38,14 @@ struct RipOptions {
     std::optional<QString> accuraterip;
     std::optional<QString> accurateripUrl;
     bool noLog = false;
+    // --lookup: names, tags and the front cover from MusicBrainz; --release
+    // picks one of the disc's releases by its id; the services' addresses
+    // replace Dorvane.ini's MusicBrainzUrl= and CoverArtUrl=.
+    bool lookup = false;
+    bool noCover = false;
+    std::optional<QString> release;
+    std::optional<QString> musicBrainzUrl;
+    std::optional<QString> coverArtUrl;
     bool help = false;
     bool version = false;
     QStringList sources;

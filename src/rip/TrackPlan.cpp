@@ -1,6 +1,7 @@
 #include "rip/TrackPlan.h"
 
 #include "extract/modRip.h"
+#include "names/DiscNames.h"
 #include "tracks/modNames.h"
 #include "verify/DiscToc.h"
 
@@ -103,10 +104,9 @@ Plan PlanTracks(const DiscListing& disc, const std::vector<int>& wanted, const N
         if (dataAfter && track->length > verify::kSessionGap)
             p.end -= verify::kSessionGap;
         const QString name = TrackName(*track, choices, disc.title);
-        // A "/" would reach another folder and a NUL would cut the name short.
-        QString safe = name;
-        safe.replace(QChar(0), u'_');
-        p.fileName = modRip::OutputFileName(folder, safe, u'.' + extension);
+        // A "/" would reach another folder, a NUL would cut the name short
+        // and an escape would reach the terminal of whoever lists the folder.
+        p.fileName = modRip::OutputFileName(folder, names::SafeFileName(name), u'.' + extension);
         const auto [earlier, added] = taken.emplace(p.fileName, number);
         if (!added)
             return refuse(
