@@ -13,6 +13,7 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStandardPaths>
 #include <QTreeWidget>
 #include <QUrl>
@@ -119,11 +120,15 @@ int QtDialogs::ChooseFromList(const QString& title, const QString& text,
     QObject::connect(table, &QTreeWidget::currentItemChanged, ok,
                      [ok](QTreeWidgetItem* current) { ok->setEnabled(current != nullptr); });
 
-    // Wide enough for the columns, up to most of the screen.
-    int width = 0;
+    // As large as its rows and columns, up to a dozen rows and 900 pixels.
+    table->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+    int width = 2 * table->frameWidth() + table->verticalScrollBar()->sizeHint().width();
     for (int c = 0; c < headings.size(); ++c)
         width += table->columnWidth(c);
-    table->setMinimumWidth(std::min(width + 2 * table->frameWidth() + 4, 900));
+    table->setMinimumWidth(std::min(width, 900));
+    table->setMaximumHeight(table->header()->sizeHint().height() + 2 * table->frameWidth() +
+                            12 * std::max(table->sizeHintForRow(0), 1) +
+                            table->horizontalScrollBar()->sizeHint().height());
     table->setFocus();
     if (dialog.exec() != QDialog::Accepted)
         return -1;
