@@ -22,7 +22,7 @@ QString Setting(const QString& key) {
 }
 
 QString Said(const QString& text) {
-    return QStringLiteral("dorvane-rip: MusicBrainz: ") + text;
+    return QStringLiteral("dorvane-rip: ") + text;
 }
 
 // "Artist - Title (1998-03-27, GB, Virgin CDV 2843, disc 1 of 2)"
@@ -118,9 +118,10 @@ DiscLookup LookUpNames(const RipOptions& options, const verify::DiscToc& toc,
             QStringList ids;
             for (const names::ReleaseNames& n : r.releases)
                 ids << n.releaseId;
-            printer.Error(Said(QStringLiteral("release %1 does not hold the disc (%2 do)")
-                                   .arg(*options.release, ids.join(QStringLiteral(", "))) +
-                               keep));
+            printer.Error(
+                Said(QStringLiteral("MusicBrainz: release %1 does not hold the disc (%2 do)")
+                         .arg(*options.release, ids.join(QStringLiteral(", "))) +
+                     keep));
             return lookup;
         }
         lookup.release = *picked;
@@ -217,7 +218,7 @@ void SaveCover(const names::ReleaseNames& release, const names::LookupOptions& o
     if (cover.status == names::CoverResult::Status::NotFound)
         return;
     if (cover.status == names::CoverResult::Status::Failed) {
-        printer.Error(QStringLiteral("dorvane-rip: Cover Art Archive: ") + Printable(cover.error) +
+        printer.Error(QStringLiteral("dorvane-rip: ") + Printable(cover.error) +
                       QStringLiteral("; no cover saved"));
         return;
     }

@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <unistd.h>
 
+#include "NamesTestSupport.h"
 #include "RipTestSupport.h"
 #include "TestSupport.h"
 #include "cd/akrip32_testing.h"
@@ -230,6 +231,128 @@ TEST(DorvaneRip, EveryFormatNamedTaggedAndExact) {
     const Child quiet({"--quiet", "-t", "3", "-o", disc.folder.file("q"), disc.cue});
     EXPECT_TRUE(quiet.status == 0 && quiet.err.empty() && quiet.out.empty()) << quiet.err;
     EXPECT_TRUE(ReadAll(disc.folder.file("q/Track 03 - CD1.wav")).substr(44) == disc.Track(3));
+}
+
+// --lookup against a server on 127.0.0.1 in MusicBrainz's shape: one release
+// names the files (a "/" and an escape made safe, over --titles) and tags
+// them, and its cover is saved; of several, --release picks one, else the
+// first is taken and the others are listed; a disc not known or a server
+// that fails is one line, and the files are named as without a lookup.
+TEST(DorvaneRip, NamesAndTagsFromMusicBrainz) {
+    using namespace namestest;
+    const Disc disc({120, 260, 75});
+    const QString discId = QString::fromStdString(
+        QJsonDocument::fromJson(QByteArray::fromStdString(Child({"-l", "--json", disc.cue}).out))
+            .object()[u"ids"][u"musicbrainz"]
+            .toString()
+            .toStdString());
+    const auto release = [&](int id, const QString& album) {
+        const std::vector<TrackSpec> tracks = {{u"Uno /\u001b[1mDos"_s, 1600},
+                                               {u"Tres"_s, 3466, Credit({"Ana"})},
+                                               {u"Cuatro"_s, 1000}};
+        return Release(id, album, {Medium(2, {discId}, tracks), Medium(1, {}, tracks)},
+                       Credit({"Los Ejemplos"}));
+    };
+    const std::string cover = "\xff\xd8\xff\xe0 a front cover";
+    const std::string one = Answer({release(1, u"Primero"_s)}, discId),
+                      three = Answer({release(1, u"Primero"_s), release(2, u"Segundo"_s),
+                                      release(3, u"Tercero"_s)},
+                                     discId);
+    const std::string named[] = {"Uno _ [1mDos 01 - CD1", "Tres 02 - CD1", "Cuatro 03 - CD1"},
+                      plain[] = {"Señal _ Ruido 01 - CD1", "Track 02 - CD1", "Track 03 - CD1"};
+    const struct {
+        const char* name;
+        int code;
+        std::string body;
+        std::vector<std::string> args;
+        std::string album; // empty: no names from the lookup
+        std::string said;  // on standard error
+    } cases[] = {
+        {"one", 200, one, {}, "Primero", ""},
+        {"picked", 200, three, {"--release", Mbid(2).toStdString()}, "Segundo", ""},
+        {"first",
+         200,
+         three,
+         {},
+         "Primero",
+         "MusicBrainz: 3 releases hold the disc; taking " + Mbid(1).toStdString() +
+             " Los Ejemplos - Primero (1998-03-27, GB, Virgin CDV 2843, disc 2 of 2), --release "
+             "picks another:\n  " +
+             Mbid(2).toStdString() + " Los Ejemplos - Segundo"},
+        {"unknown", 404, "{}", {}, "", "MusicBrainz: the disc is not known; the tracks keep"},
+        {"failing",
+         500,
+         "oops",
+         {},
+         "",
+         Line("cannot look the disc up in MusicBrainz: the server answered HTTP 500; the tracks "
+              "keep their names") +
+             "[1/3]"},
+    };
+    setenv("NO_PROXY", "127.0.0.1", 1);
+    for (const auto& c : cases) {
+        const LocalServer server([&](const std::string& target, int) {
+            return target.starts_with("/release/") ? Http(200, cover) : Http(c.code, c.body);
+        });
+        const std::string out = disc.folder.file(c.name);
+        setenv("XDG_CACHE_HOME", (out + "-cache").c_str(), 1);
+        std::filesystem::create_directory(out);
+        if (c.album == "Segundo") // a cover already there is kept
+            std::ofstream(out + "/cover.jpg") << "mine";
+        std::vector<std::string> args = {"-f",
+                                         "flac",
+                                         "--titles",
+                                         "--lookup",
+                                         "--musicbrainz-url",
+                                         server.Base().toStdString(),
+                                         "--coverart-url",
+                                         server.Base().toStdString(),
+                                         "-o",
+                                         out,
+                                         disc.cue};
+        args.insert(args.begin(), c.args.begin(), c.args.end());
+        const Child r(args);
+        EXPECT_EQ(r.status, 0) << c.name << r.err;
+        EXPECT_NE(r.err.find(c.said), std::string::npos) << c.name << r.err;
+        EXPECT_EQ(r.err.find("releases hold") != std::string::npos, c.name == std::string("first"))
+            << r.err;
+        for (int t = 0; t < 3; ++t)
+            EXPECT_TRUE(
+                std::filesystem::exists(out + "/" + (c.album.empty() ? plain : named)[t] + ".flac"))
+                << c.name << t << r.err;
+        EXPECT_EQ(ReadAll(out + "/cover.jpg"), c.album.empty()        ? ""
+                                               : c.album == "Segundo" ? "mine"
+                                                                      : cover)
+            << c.name;
+        if (c.album.empty())
+            continue;
+        EXPECT_EQ(Tags(TagLib::FLAC::File((out + "/" + named[1] + ".flac").c_str())),
+                  "Tres|Ana|Los Ejemplos|" + c.album +
+                      "|2|3|2|2|1998-03-27|Hard Rock||724384260620|");
+        EXPECT_EQ(Tags(TagLib::FLAC::File((out + "/" + named[0] + ".flac").c_str())).substr(0, 13),
+                  "Uno / [1mDos|")
+            << "tags keep the title, the escape a space";
+    }
+    // --list shows every release, and as JSON their data.
+    const LocalServer server([&](const std::string&, int) { return Http(200, three); });
+    setenv("XDG_CACHE_HOME", disc.folder.file("list-cache").c_str(), 1);
+    const Child text(
+        {"-l", "--lookup", "--musicbrainz-url", server.Base().toStdString(), disc.cue}),
+        json({"-l", "--json", "--lookup", "--musicbrainz-url", server.Base().toStdString(),
+              disc.cue});
+    EXPECT_NE(text.out.find("MusicBrainz: 3 releases\n" + Mbid(1).toStdString() +
+                            " Los Ejemplos - Primero (1998-03-27, GB, Virgin CDV 2843, disc 2 of "
+                            "2)\n 1  Uno / [1mDos\n 2  Tres (Ana)\n"),
+              std::string::npos)
+        << text.out;
+    const QJsonObject found = QJsonDocument::fromJson(QByteArray::fromStdString(json.out))
+                                  .object()[u"musicbrainz"]
+                                  .toObject();
+    EXPECT_EQ(found[u"status"], u"found"_s);
+    EXPECT_EQ(found[u"releases"][2][u"id"], Mbid(3));
+    EXPECT_EQ(found[u"releases"][0][u"tracks"][1][u"artist"], u"Ana"_s);
+    EXPECT_EQ(found[u"releases"][0][u"tracks"][0][u"recording_id"], Mbid(100));
+    unsetenv("XDG_CACHE_HOME");
 }
 
 // A signal once the first track has landed: the track then current ends
