@@ -43,6 +43,10 @@ TEST(RipOptions, UsageErrorsNameTheArgumentAndGoodOnesAreRead) {
          "--accuraterip: cannot go with --accuraterip-url"},
         {"--accuraterip-url https://h/", "--accuraterip-url \"https://h/\": not an http://"},
         {"--quiet=yes", "--quiet=yes: takes no value"},
+        {"--lookup --release 12 a.cue", "--release \"12\": not a MusicBrainz release id"},
+        {"--release 00000001-1111-4222-8333-000000000001 a.cue", "--release: goes with --lookup"},
+        {"--lookup --musicbrainz-url ftp://h a.cue", "--musicbrainz-url \"ftp://h\": not an"},
+        {"--lookup --verify a.cue", "--lookup: cannot go with --verify"},
     };
     for (const auto& c : bad)
         EXPECT_TRUE(Parse(c.line).error.startsWith(QString::fromUtf8(c.error)))
@@ -74,7 +78,8 @@ ripcli::DiscListing Disc() {
 }
 
 // The window's name form (with an empty prefix, no dangling " - "), a
-// template's, and "/" kept out of the folder; data tracks and two tracks in
+// template's, and "/" kept out of the folder and control characters out of
+// the name; data tracks and two tracks in
 // one file are refused. (Tags and the other refusals are read back
 // in test_dorvaneRip.)
 TEST(TrackPlan, NamesRefusalsAndFolders) {
@@ -93,6 +98,10 @@ TEST(TrackPlan, NamesRefusalsAndFolders) {
          {true, {}, false, QStringLiteral("%n %t (%p) %a %x 100%%")},
          "/o/01 Señal _ Ruido () Álbum \"Uno\" CD1 100%.mp3|/o/02 Track (Guest) Álbum \"Uno\" CD1 "
          "100%.mp3",
+         ""},
+        {{1},
+         {true, {}, false, QStringLiteral("%t\x1b[2J\t%n\x01")},
+         "/o/Señal _ Ruido [2J 01.mp3",
          ""},
         {{}, {false, {}, true, {}}, "", "tracks 1 and 2 would both be written to /o/Track.mp3"},
         {{3}, {}, "", "track 3 is a data track"},
