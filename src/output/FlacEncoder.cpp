@@ -44,7 +44,8 @@ using Metadata = std::unique_ptr<FLAC__StreamMetadata, MetadataDelete>;
 
 class FlacEncoder final : public TrackEncoder {
   public:
-    explicit FlacEncoder(const TrackTags& tags) : comments_(VorbisComments(tags)) {}
+    explicit FlacEncoder(const TrackTags& tags)
+        : comments_(VorbisComments(tags)), cover_(tags.cover), coverMime_(tags.coverMime) {}
 
     ~FlacEncoder() override {
         // Deleting an unfinished encoder finishes it, which would write: a
@@ -62,8 +63,10 @@ class FlacEncoder final : public TrackEncoder {
         FLAC__StreamEncoder* e = encoder_.get();
         // In the flac command's order; libFLAC fills the seek table's points
         // as the frames go by, and writes it again at the end.
-        std::array<FLAC__StreamMetadata*, 3> blocks = {seekTable_.get(), commentBlock_.get(),
-                                                       padding_.get()};
+        std::vector<FLAC__StreamMetadata*> blocks = {seekTable_.get(), commentBlock_.get()};
+        if (picture_)
+            blocks.push_back(picture_.get());
+        blocks.push_back(padding_.get());
         const bool set = FLAC__stream_encoder_set_channels(e, 2) &&
                          FLAC__stream_encoder_set_bits_per_sample(e, 16) &&
                          FLAC__stream_encoder_set_sample_rate(e, 44100) &&
@@ -244,6 +247,18 @@ class FlacEncoder final : public TrackEncoder {
             !FLAC__metadata_object_seektable_template_sort(seekTable_.get(), true))
             return false;
         padding_->length = kPaddingBytes;
+        if (!cover_.isEmpty()) {
+            // The front cover, after the comments as the flac command puts it.
+            picture_.reset(FLAC__metadata_object_new(FLAC__METADATA_TYPE_PICTURE));
+            QByteArray mime = coverMime_.toLatin1();
+            if (!picture_ ||
+                !FLAC__metadata_object_picture_set_mime_type(picture_.get(), mime.data(), true) ||
+                !FLAC__metadata_object_picture_set_data(
+                    picture_.get(), reinterpret_cast<FLAC__byte*>(cover_.data()),
+                    static_cast<FLAC__uint32>(cover_.size()), true))
+                return false;
+            picture_->data.picture.type = FLAC__STREAM_METADATA_PICTURE_TYPE_FRONT_COVER;
+        }
         for (const QString& comment : comments_) {
             QByteArray utf8 = comment.toUtf8();
             FLAC__StreamMetadata_VorbisComment_Entry entry{
@@ -269,6 +284,9 @@ class FlacEncoder final : public TrackEncoder {
     }
 
     QStringList comments_;
+    QByteArray cover_;
+    QString coverMime_;
+    Metadata picture_;
     TrackOutput* out_ = nullptr;
     bool writeFailed_ = false;
     QString fault_;

@@ -1,7 +1,9 @@
 #include "output/TrackTags.h"
 
+#include <taglib/attachedpictureframe.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/textidentificationframe.h>
+#include <taglib/uniquefileidentifierframe.h>
 
 namespace ripengine {
 namespace {
@@ -49,6 +51,22 @@ QByteArray Id3v24Tag(const TrackTags& tags) {
     AddText(tag, "TCON", tags.genre);
     AddText(tag, "TSRC", tags.isrc);
     AddUserText(tag, "BARCODE", tags.barcode);
+    AddUserText(tag, "MusicBrainz Album Id", tags.musicBrainzAlbumId);
+    AddUserText(tag, "MusicBrainz Artist Id", tags.musicBrainzArtistId);
+    AddUserText(tag, "MusicBrainz Disc Id", tags.musicBrainzDiscId);
+    if (!tags.musicBrainzTrackId.isEmpty())
+        tag.addFrame(new TagLib::ID3v2::UniqueFileIdentifierFrame(
+            "http://musicbrainz.org",
+            TagLib::ByteVector(tags.musicBrainzTrackId.toStdString().c_str())));
+    if (!tags.cover.isEmpty()) {
+        auto* picture = new TagLib::ID3v2::AttachedPictureFrame;
+        picture->setTextEncoding(TagLib::String::UTF8);
+        picture->setMimeType(Utf8(tags.coverMime));
+        picture->setType(TagLib::ID3v2::AttachedPictureFrame::FrontCover);
+        picture->setPicture(TagLib::ByteVector(tags.cover.constData(),
+                                               static_cast<unsigned int>(tags.cover.size())));
+        tag.addFrame(picture);
+    }
     if (tag.frameList().isEmpty())
         return {};
     const TagLib::ByteVector bytes = tag.render(TagLib::ID3v2::v4);
@@ -73,6 +91,10 @@ QStringList VorbisComments(const TrackTags& tags) {
     add("GENRE", tags.genre);
     add("ISRC", tags.isrc);
     add("BARCODE", tags.barcode);
+    add("MUSICBRAINZ_ALBUMID", tags.musicBrainzAlbumId);
+    add("MUSICBRAINZ_TRACKID", tags.musicBrainzTrackId);
+    add("MUSICBRAINZ_ARTISTID", tags.musicBrainzArtistId);
+    add("MUSICBRAINZ_DISCID", tags.musicBrainzDiscId);
     return comments;
 }
 

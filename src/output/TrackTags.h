@@ -23,17 +23,30 @@ struct TrackTags {
     QString genre{};
     QString isrc{};    // the track's recording code, CCOOOYYSSSSS
     QString barcode{}; // the disc's catalog number (UPC/EAN)
+    // From MusicBrainz: the release, the recording, the track's artist and
+    // the disc id, in the fields other taggers read.
+    QString musicBrainzAlbumId{};
+    QString musicBrainzTrackId{};
+    QString musicBrainzArtistId{};
+    QString musicBrainzDiscId{};
+    // The front cover (JPEG or PNG bytes and their MIME type), embedded.
+    QByteArray cover{};
+    QString coverMime{};
 };
 
 // An ID3v2.4 tag rendered by TagLib, UTF-8 text: TIT2, TPE1, TPE2, TALB,
 // TRCK ("number/total"), TPOS ("disc/total"), TDRC, TCON, TSRC and a TXXX
-// frame BARCODE, and TagLib's padding, which lets a tagger edit the tag in
+// frame BARCODE, the MusicBrainz ids (TXXX "MusicBrainz Album Id", "...
+// Artist Id", "... Disc Id" and a UFID for the recording), the front cover
+// (APIC), and TagLib's padding, which lets a tagger edit the tag in
 // place. Empty when there is nothing to say.
 QByteArray Id3v24Tag(const TrackTags& tags);
 
 // "TITLE=...", "ARTIST=...", "ALBUMARTIST=...", "ALBUM=...", "TRACKNUMBER=n",
 // "TRACKTOTAL=...", "DISCNUMBER=...", "DISCTOTAL=...", "DATE=...",
-// "GENRE=...", "ISRC=...", "BARCODE=...".
+// "GENRE=...", "ISRC=...", "BARCODE=...", "MUSICBRAINZ_ALBUMID=...",
+// "MUSICBRAINZ_TRACKID=...", "MUSICBRAINZ_ARTISTID=...",
+// "MUSICBRAINZ_DISCID=..." (the cover goes into a FLAC picture block).
 QStringList VorbisComments(const TrackTags& tags);
 
 } // namespace ripengine

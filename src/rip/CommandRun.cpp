@@ -482,9 +482,15 @@ int RunSource(RunContext& run, const QString& source, const QString& folder) {
                                                      QString::fromStdString(made.message())));
         return kExitTrackFailed;
     }
-    if (lookup.release && !run.options.noCover)
-        SaveCover(*lookup.release, LookupSettings(run.options), folder, run.options.overwrite,
-                  run.printer);
+    if (lookup.release) {
+        names::CoverResult cover;
+        if (!run.options.noCover)
+            cover = SaveCover(*lookup.release, LookupSettings(run.options), folder,
+                              run.options.overwrite, run.printer);
+        const std::string discId = report.ids ? report.ids->musicBrainz : std::string();
+        for (PlannedTrack& p : plan.tracks)
+            TagFromRelease(*lookup.release, discId, cover, p);
+    }
     const int status = Extract(run, plan.tracks, report);
     return Conclude(run, source, listing, report, info, logPath, status);
 }

@@ -210,24 +210,25 @@ QByteArray ReleasesJson(const DiscLookup& lookup) {
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
-void SaveCover(const names::ReleaseNames& release, const names::LookupOptions& options,
-               const QString& folder, bool overwrite, ProgressPrinter& printer) {
+names::CoverResult SaveCover(const names::ReleaseNames& release,
+                             const names::LookupOptions& options, const QString& folder,
+                             bool overwrite, ProgressPrinter& printer) {
     if (!release.frontCover)
-        return;
+        return {names::CoverResult::Status::NotFound, {}, {}, {}, false};
     const names::CoverResult cover = names::FetchFrontCover(release.releaseId, options);
     if (cover.status == names::CoverResult::Status::NotFound)
-        return;
+        return cover;
     if (cover.status == names::CoverResult::Status::Failed) {
         printer.Error(QStringLiteral("dorvane-rip: ") + Printable(cover.error) +
                       QStringLiteral("; no cover saved"));
-        return;
+        return cover;
     }
     const QString file = (folder.endsWith(u'/') ? folder : folder + u'/') +
                          QStringLiteral("cover.") + cover.extension;
     struct stat st {};
     if (!overwrite && ::lstat(modFiles::PathBytes(file).constData(), &st) == 0) {
         printer.Note(file + QStringLiteral(": already there, kept; --overwrite replaces it"));
-        return;
+        return cover;
     }
     // Written beside its name and landed whole.
     QSaveFile out(file);
@@ -235,6 +236,24 @@ void SaveCover(const names::ReleaseNames& release, const names::LookupOptions& o
         !out.commit())
         printer.Error(QStringLiteral("dorvane-rip: ") + file + QStringLiteral(": ") +
                       out.errorString());
+    return cover;
+}
+
+void TagFromRelease(const names::ReleaseNames& release, const std::string& discId,
+                    const names::CoverResult& cover, PlannedTrack& track) {
+    ripengine::TrackTags& tags = track.tags;
+    tags.musicBrainzAlbumId = release.releaseId;
+    tags.musicBrainzDiscId = QString::fromStdString(discId);
+    for (const names::TrackNames& t : release.tracks)
+        if (t.number == track.number) {
+            tags.musicBrainzTrackId = t.recordingId;
+            tags.musicBrainzArtistId = t.artistIds.join(u'/');
+        }
+    if (cover.status == names::CoverResult::Status::Found) {
+        tags.cover = cover.bytes;
+        tags.coverMime =
+            cover.extension == u"png" ? QStringLiteral("image/png") : QStringLiteral("image/jpeg");
+    }
 }
 
 } // namespace ripcli

@@ -8,6 +8,7 @@
 #include "rip/DiscListing.h"
 #include "rip/ProgressPrinter.h"
 #include "rip/RipOptions.h"
+#include "rip/TrackPlan.h"
 
 #include <QByteArray>
 #include <QString>
@@ -50,7 +51,13 @@ QByteArray ReleasesJson(const DiscLookup& lookup);
 
 // cover.jpg (or .png) in folder from the Cover Art Archive; a file already
 // there is kept unless overwrite. Says what failed on printer, never fails.
-void SaveCover(const names::ReleaseNames& release, const names::LookupOptions& options,
-               const QString& folder, bool overwrite, ProgressPrinter& printer);
+names::CoverResult SaveCover(const names::ReleaseNames& release,
+                             const names::LookupOptions& options, const QString& folder,
+                             bool overwrite, ProgressPrinter& printer);
+
+// The release's MusicBrainz ids, the disc's id and the cover (when found) in
+// the planned track's tags.
+void TagFromRelease(const names::ReleaseNames& release, const std::string& discId,
+                    const names::CoverResult& cover, PlannedTrack& track);
 
 } // namespace ripcli

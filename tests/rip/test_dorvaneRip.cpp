@@ -332,6 +332,17 @@ TEST(DorvaneRip, NamesAndTagsFromMusicBrainz) {
         EXPECT_EQ(Tags(TagLib::FLAC::File((out + "/" + named[0] + ".flac").c_str())).substr(0, 13),
                   "Uno / [1mDos|")
             << "tags keep the title, the escape a space";
+        // The MusicBrainz ids in the fields taggers read, and the cover inside.
+        TagLib::FLAC::File flac((out + "/" + named[1] + ".flac").c_str());
+        const TagLib::PropertyMap props = flac.properties();
+        EXPECT_TRUE(!props["MUSICBRAINZ_ALBUMID"].isEmpty() &&
+                    !props["MUSICBRAINZ_TRACKID"].isEmpty() &&
+                    !props["MUSICBRAINZ_DISCID"].isEmpty())
+            << c.name;
+        const auto pictures = flac.pictureList();
+        ASSERT_EQ(pictures.size(), 1u) << c.name;
+        EXPECT_EQ(std::string(pictures.front()->data().data(), pictures.front()->data().size()),
+                  cover);
     }
     // --list shows every release, and as JSON their data.
     const LocalServer server([&](const std::string&, int) { return Http(200, three); });
