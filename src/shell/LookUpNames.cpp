@@ -83,10 +83,10 @@ QStringList ChoiceCells(const names::ReleaseNames& release) {
             QString::number(release.tracks.size())};
 }
 
-// What the file of track says, titled title; total is the disc's last
-// track number.
+// What the file of track says, titled title, as the command line's tags
+// say it; total is the disc's last track number.
 ripengine::TrackTags TagsOf(const names::ReleaseNames& release, const names::TrackNames& track,
-                            int total, const QString& title) {
+                            int total, const QString& discId, const QString& title) {
     ripengine::TrackTags tags;
     tags.title = title;
     tags.artist = track.artist.isEmpty() ? release.artist : track.artist;
@@ -94,12 +94,14 @@ ripengine::TrackTags TagsOf(const names::ReleaseNames& release, const names::Tra
     tags.number = track.number;
     tags.total = total;
     tags.albumArtist = release.artist;
-    if (release.mediumCount > 1) {
-        tags.disc = release.mediumPosition;
-        tags.discTotal = release.mediumCount;
-    }
+    tags.disc = release.mediumPosition;
+    tags.discTotal = release.mediumCount;
     tags.date = release.date;
     tags.barcode = release.barcode;
+    tags.musicBrainzAlbumId = release.releaseId;
+    tags.musicBrainzTrackId = track.recordingId;
+    tags.musicBrainzArtistId = track.artistIds.join(u'/');
+    tags.musicBrainzDiscId = discId;
     return tags;
 }
 
@@ -261,6 +263,9 @@ void LookUpNames::Apply(const names::ReleaseNames& release) {
     }
     release_ = release;
     total_ = toc_.tracks.empty() ? 0 : toc_.tracks.back().number;
+    std::string error;
+    const std::optional<verify::DiscIds> ids = verify::ComputeDiscIds(toc_, error);
+    discId_ = ids ? QString::fromStdString(ids->musicBrainz) : QString();
 }
 
 void LookUpNames::Forget() {
@@ -272,13 +277,13 @@ modRip::TagsFor LookUpNames::TagsForRun() const {
     if (!release_)
         return {};
     const bool numbered = numbered_ && numbered_->isChecked();
-    return [release = *release_, numbers = numbers_, total = total_,
+    return [release = *release_, numbers = numbers_, total = total_, discId = discId_,
             numbered](int index, const QString& name) -> std::optional<ripengine::TrackTags> {
         if (index < 0 || std::size_t(index) >= numbers.size())
             return std::nullopt;
         const names::TrackNames* track = TrackNumbered(release, numbers[std::size_t(index)]);
         if (!track)
             return std::nullopt;
-        return TagsOf(release, *track, total, TitleOfName(name, numbered));
+        return TagsOf(release, *track, total, discId, TitleOfName(name, numbered));
     };
 }

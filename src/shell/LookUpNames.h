@@ -79,4 +79,5 @@ class LookUpNames : public QObject {
     std::optional<names::ReleaseNames> release_;
     std::vector<int> numbers_; // each list item's number on the disc, at Apply
     int total_ = 0;
+    QString discId_; // MusicBrainz's, of the table looked up
 };

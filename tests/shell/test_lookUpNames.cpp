@@ -48,8 +48,8 @@ QString Tags(const QString& path) {
     if (!mp3.hasID3v2Tag() || mp3.ID3v2Tag()->header()->majorVersion() != 4)
         return u"no ID3v2.4 tag"_s;
     TagLib::String fields;
-    for (const char* key :
-         {"TITLE", "ARTIST", "ALBUM", "TRACKNUMBER", "DATE", "ALBUMARTIST", "BARCODE"})
+    for (const char* key : {"TITLE", "ARTIST", "ALBUM", "TRACKNUMBER", "DISCNUMBER", "DATE",
+                            "ALBUMARTIST", "BARCODE", "MUSICBRAINZ_ALBUMID"})
         fields += mp3.ID3v2Tag()->properties()[key].toString() + "|";
     return QString::fromStdString(fields.to8Bit(true));
 }
@@ -144,7 +144,8 @@ class LookUpNamesTest : public QObject {
         extract(false, {2});
         const std::string tagged = Bytes(file(u"Señal _ Ruido 01 - UnoDos.mp3"_s));
         const std::string wav = Bytes(file(u"Fin 03 - UnoDos.wav"_s));
-        const QString rest = u"Band|Uno Dos|%1/3|1998-03-27|Band|724384260620|"_s;
+        const QString rest =
+            u"Band|Uno Dos|%1/3|1/1|1998-03-27|Band|724384260620|"_s + Mbid(1) + u'|';
         QCOMPARE(Tags(file(u"Señal _ Ruido 01 - UnoDos.mp3"_s)), u"Señal / Ruido|"_s + rest.arg(1));
         QCOMPARE(Tags(file(u"Otra vez Espera - UnoDos.mp3"_s)), u"Otra vez|"_s + rest.arg(2));
 
