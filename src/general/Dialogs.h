@@ -1,8 +1,8 @@
 #pragma once
 // Everything a person answers goes through this seam: modal message boxes,
 // the folder, save and print dialogs, a choice from a list, and handing a
-// file or page to the desktop. The program uses QtDialogs; a test installs one that answers from
-// a script and records what was asked.
+// file or page to the desktop. The program uses QtDialogs; a test installs
+// one that answers from a script and records what was asked.
 
 #include <QList>
 #include <QString>
