@@ -31,31 +31,48 @@ bool HasZeroSample(std::uint64_t x) {
     return ((x - 0x0001000100010001ull) & ~x & 0x8000800080008000ull) != 0;
 }
 
-// The CRC of the bytes with every 16-bit sample that is zero left out. Music
-// holds few such samples: the runs between them go to zlib where they lie,
-// found eight bytes at a time, and only the words that hold a zero sample are
-// looked at sample by sample.
-std::uint32_t CrcNoNulls(std::uint32_t crc, const unsigned char* data, std::size_t bytes) {
-    const std::size_t end = bytes & ~std::size_t(1);
-    std::size_t run = 0; // where the kept samples since the last zero start
-    std::size_t i = 0;
-    while (i < end) {
-        if (i + 8 <= end) {
-            std::uint64_t word;
-            std::memcpy(&word, data + i, 8);
-            if (!HasZeroSample(word)) {
-                i += 8;
-                continue;
-            }
-        }
-        for (const std::size_t stop = std::min(i + 8, end); i < stop; i += 2) {
-            if ((data[i] | data[i + 1]) != 0)
-                continue;
-            crc = Crc(crc, data + run, i - run);
-            run = i + 2;
-        }
+// Where the first zero 16-bit sample at or after i lies (end when none):
+// eight bytes at a time, and sample by sample only in a word that holds one.
+std::size_t NextZero(const unsigned char* data, std::size_t i, std::size_t end) {
+    for (; i + 8 <= end; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, data + i, 8);
+        if (HasZeroSample(word))
+            break;
     }
-    return Crc(crc, data + run, end - run);
+    for (; i < end; i += 2)
+        if ((data[i] | data[i + 1]) == 0)
+            return i;
+    return end;
+}
+
+// Below this many bytes a run is summed into both CRCs; above it, once, and
+// the sum joined to both (crc32_combine costs about as much as summing this).
+constexpr std::size_t kCombineFrom = 1536;
+
+// Both CRCs of whole samples: crc over every byte, noNulls over the 16-bit
+// samples that are not zero. Music has few zero samples, so most of it is
+// summed once for the two.
+void Crcs(std::uint32_t& crc, std::uint32_t& noNulls, const unsigned char* data,
+          std::size_t bytes) {
+    const std::size_t end = bytes & ~std::size_t(1);
+    for (std::size_t i = 0; i < end;) {
+        const std::size_t from = i;
+        i = NextZero(data, i, end);
+        const std::size_t kept = i - from;
+        if (kept >= kCombineFrom) {
+            const auto sum = static_cast<uLong>(Crc(0, data + from, kept));
+            crc = static_cast<std::uint32_t>(crc32_combine(crc, sum, z_off_t(kept)));
+            noNulls = static_cast<std::uint32_t>(crc32_combine(noNulls, sum, z_off_t(kept)));
+        } else if (kept > 0) {
+            crc = Crc(crc, data + from, kept);
+            noNulls = Crc(noNulls, data + from, kept);
+        }
+        const std::size_t zeros = i;
+        while (i < end && (data[i] | data[i + 1]) == 0)
+            i += 2;
+        crc = Crc(crc, data + zeros, i - zeros);
+    }
 }
 
 } // namespace
@@ -78,24 +95,28 @@ TrackChecksums::TrackChecksums(TrackPlace place, std::uint64_t samples)
       crc_(static_cast<std::uint32_t>(crc32(0, nullptr, 0))), crcNoNulls_(crc_) {}
 
 void TrackChecksums::Feed(const unsigned char* pcm, std::size_t bytes) {
-    crc_ = Crc(crc_, pcm, bytes);
     // A sample split between calls is whole in partial_ before it counts.
     if (partialBytes_ > 0) {
-        while (partialBytes_ < 4 && bytes > 0) {
-            partial_[partialBytes_++] = *pcm++;
-            --bytes;
-        }
+        const std::size_t taken = std::min<std::size_t>(4 - partialBytes_, bytes);
+        crc_ = Crc(crc_, pcm, taken);
+        std::memcpy(partial_ + partialBytes_, pcm, taken);
+        partialBytes_ += taken;
+        pcm += taken;
+        bytes -= taken;
         if (partialBytes_ < 4)
             return;
-        crcNoNulls_ = CrcNoNulls(crcNoNulls_, partial_, 4);
+        for (int half = 0; half < 4; half += 2)
+            if ((partial_[half] | partial_[half + 1]) != 0)
+                crcNoNulls_ = Crc(crcNoNulls_, partial_ + half, 2);
         FeedSamples(partial_, 1);
         partialBytes_ = 0;
     }
     const std::size_t whole = bytes / 4 * 4;
-    crcNoNulls_ = CrcNoNulls(crcNoNulls_, pcm, whole);
+    Crcs(crc_, crcNoNulls_, pcm, whole);
     FeedSamples(pcm, whole / 4);
-    for (std::size_t i = whole; i < bytes; ++i)
-        partial_[partialBytes_++] = pcm[i];
+    crc_ = Crc(crc_, pcm + whole, bytes - whole);
+    std::memcpy(partial_, pcm + whole, bytes - whole);
+    partialBytes_ = bytes - whole;
 }
 
 void TrackChecksums::FeedSamples(const unsigned char* pcm, std::uint64_t count) {
