@@ -11,11 +11,11 @@ QString HexText(std::uint32_t value) {
     return QString::fromStdString(verify::Hex8(value));
 }
 
+// A track not read whole says why.
 QString TrackVerdictText(const TrackReport& t) {
-    if (t.verdict)
-        return QString::fromStdString(t.verdict->Text());
-    return t.sums.Complete() ? QStringLiteral("not checked")
-                             : QStringLiteral("not checked: ") + QString::fromStdString(t.outcome);
+    if (!t.sums.Complete())
+        return QStringLiteral("not checked: ") + QString::fromStdString(t.outcome);
+    return t.verdict ? QString::fromStdString(t.verdict->Text()) : QStringLiteral("not checked");
 }
 
 } // namespace

@@ -18,6 +18,7 @@
 #include "RipTestSupport.h"
 #include "TestSupport.h"
 #include "VerifyTestSupport.h"
+#include "cd/akrip32_testing.h"
 #include "general/modGeneral.h"
 #include "rip/CommandRun.h"
 
@@ -290,6 +291,23 @@ TEST(RipVerify, TheDatabaseOverHttp) {
         std::string::npos);
     ASSERT_EQ(server.Requests().size(), 4u);
     EXPECT_TRUE(server.Requests()[3].starts_with("GET /db/" + disc.fileName + " HTTP/1.1\r\n"));
+
+    // A sector of track 2 that will not read (the CD layer's seam, so in
+    // process): --verify says where, leaves the track unchecked, exits 1.
+    options.verify = true;
+    options.accurateripUrl = QString::fromStdString(server.Base() + "db");
+    akrip::testing::FailReads(600, 6); // the block and then the sector alone, thrice each
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    const int unread = ripcli::Run(options);
+    const std::string out = ::testing::internal::GetCapturedStdout(),
+                      err = ::testing::internal::GetCapturedStderr();
+    akrip::testing::ClearReadFailures();
+    EXPECT_EQ(unread, 1);
+    EXPECT_NE(out.find("  not checked: cannot read sector 600\n"), std::string::npos) << out;
+    EXPECT_NE(err.find("cannot read the disc at sector 600, 0:01.25 into track 2"),
+              std::string::npos)
+        << err;
 }
 
 // Loads the log with yaml.safe_load; prints whether its SHA-256 line holds,
