@@ -51,10 +51,7 @@ struct FileSizeLimit {
     ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &old); }
 };
 
-inline std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using testsupport::ReadAll;
 
 // The 44-byte header for `bytes` of CD audio, spelt out so that it is checked.
 inline std::string WavHeader(std::int32_t bytes) {

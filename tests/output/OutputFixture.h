@@ -16,6 +16,8 @@
 #include <iterator>
 #include <string>
 
+#include "TestSupport.h"
+
 namespace outputtest {
 
 // A file on a disk that is full after `room` bytes: a write that does not
@@ -74,19 +76,8 @@ inline std::string Audio(int sectors) {
     return pcm;
 }
 
-inline std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using testsupport::ReadAll;
 
-// The command's standard output, or "" when it fails.
-inline std::string Command(const std::string& line) {
-    FILE* pipe = ::popen(line.c_str(), "r");
-    std::string out;
-    char buffer[65536];
-    for (std::size_t n; pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        out.append(buffer, n);
-    return pipe && ::pclose(pipe) == 0 ? out : std::string();
-}
+using testsupport::Command;
 
 } // namespace outputtest

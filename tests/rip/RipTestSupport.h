@@ -14,14 +14,13 @@
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
+
 extern char** environ;
 
 namespace riptest {
 
-inline std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using testsupport::ReadAll;
 
 // dorvane-rip with its standard output into a file and its standard error on
 // a pipe, run to its end unless told not to wait.
@@ -79,15 +78,7 @@ struct Child {
     std::string out, err;
 };
 
-// A command's standard output; empty when it failed.
-inline std::string Command(const std::string& line) {
-    FILE* pipe = ::popen(line.c_str(), "r");
-    std::string out;
-    char buffer[65536];
-    for (std::size_t n; pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        out.append(buffer, n);
-    return pipe && ::pclose(pipe) == 0 ? out : std::string();
-}
+using testsupport::Command;
 
 inline std::string Line(const std::string& text) {
     return "dorvane-rip: " + text + "\n";

@@ -1,9 +1,12 @@
 #include "TestSupport.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <utility>
 
@@ -47,6 +50,20 @@ ScopedDiscImages::~ScopedDiscImages() {
         ::setenv("DORVANE_DISC_IMAGES", old_->c_str(), 1);
     else
         ::unsetenv("DORVANE_DISC_IMAGES");
+}
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string Command(const std::string& line) {
+    FILE* pipe = ::popen(line.c_str(), "r");
+    std::string out;
+    char buffer[65536];
+    for (std::size_t n; pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        out.append(buffer, n);
+    return pipe && ::pclose(pipe) == 0 ? out : std::string();
 }
 
 } // namespace testsupport

@@ -48,4 +48,10 @@ class ScopedDiscImages {
     std::optional<std::string> old_;
 };
 
+// A file's bytes; empty when it cannot be read.
+std::string ReadAll(const std::string& path);
+
+// A shell command's standard output; empty when it failed.
+std::string Command(const std::string& line);
+
 } // namespace testsupport
