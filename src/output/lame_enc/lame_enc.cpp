@@ -187,65 +187,67 @@ LAME_ENC_EXPORT std::uint32_t beInitStream(BE_CONFIG* config, std::uint32_t* sam
     return BE_ERR_SUCCESSFUL;
 }
 
+namespace {
+
+// What every call that hands bytes back does first: an output count to
+// fill (zeroed), and a stream that is open, locked while work runs on it.
+template <typename Work>
+std::uint32_t OnStream(HBE_STREAM stream, std::uint32_t* outputBytes, Work work) {
+    if (!outputBytes)
+        return BE_ERR_INVALID_FORMAT_PARAMETERS;
+    *outputBytes = 0;
+    const std::shared_ptr<Stream> found = Find(stream);
+    if (!found)
+        return BE_ERR_INVALID_HANDLE;
+    const std::lock_guard lock(found->mutex);
+    return work(found->lame.get());
+}
+
+} // namespace
+
 // At most the samples beInitStream reported per call: the output buffer is
 // sized for that.
 LAME_ENC_EXPORT std::uint32_t beEncodeChunk(HBE_STREAM stream, std::uint32_t samples,
                                             const std::int16_t* pcm, std::uint8_t* output,
                                             std::uint32_t* outputBytes) {
-    if (!outputBytes)
-        return BE_ERR_INVALID_FORMAT_PARAMETERS;
-    *outputBytes = 0;
-    const std::shared_ptr<Stream> found = Find(stream);
-    if (!found)
-        return BE_ERR_INVALID_HANDLE;
-    const std::lock_guard lock(found->mutex);
-    lame_global_flags* lame = found->lame.get();
-    if (samples > kFrameSamples * 2)
-        return BE_ERR_BUFFER_TOO_SMALL;
-    if (samples % 2 != 0 || (samples > 0 && (!pcm || !output)))
-        return BE_ERR_INVALID_FORMAT_PARAMETERS;
-    if (samples == 0)
-        return BE_ERR_SUCCESSFUL;
-    // LAME takes the samples through a non-const pointer but only reads them.
-    const int bytes =
-        lame_encode_buffer_interleaved(lame, const_cast<short*>(pcm), static_cast<int>(samples / 2),
-                                       output, static_cast<int>(kOutputBytes));
-    return Encoded(bytes, outputBytes);
+    return OnStream(stream, outputBytes, [&](lame_global_flags* lame) -> std::uint32_t {
+        if (samples > kFrameSamples * 2)
+            return BE_ERR_BUFFER_TOO_SMALL;
+        if (samples % 2 != 0 || (samples > 0 && (!pcm || !output)))
+            return BE_ERR_INVALID_FORMAT_PARAMETERS;
+        if (samples == 0)
+            return BE_ERR_SUCCESSFUL;
+        // LAME takes the samples through a non-const pointer but only reads them.
+        const int bytes = lame_encode_buffer_interleaved(lame, const_cast<short*>(pcm),
+                                                         static_cast<int>(samples / 2), output,
+                                                         static_cast<int>(kOutputBytes));
+        return Encoded(bytes, outputBytes);
+    });
 }
 
 LAME_ENC_EXPORT std::uint32_t beDeinitStream(HBE_STREAM stream, std::uint8_t* output,
                                              std::uint32_t* outputBytes) {
-    if (!outputBytes)
-        return BE_ERR_INVALID_FORMAT_PARAMETERS;
-    *outputBytes = 0;
-    const std::shared_ptr<Stream> found = Find(stream);
-    if (!found)
-        return BE_ERR_INVALID_HANDLE;
-    const std::lock_guard lock(found->mutex);
-    lame_global_flags* lame = found->lame.get();
-    if (!output)
-        return BE_ERR_INVALID_FORMAT_PARAMETERS;
-    return Encoded(lame_encode_flush(lame, output, static_cast<int>(kOutputBytes)), outputBytes);
+    return OnStream(stream, outputBytes, [&](lame_global_flags* lame) -> std::uint32_t {
+        if (!output)
+            return BE_ERR_INVALID_FORMAT_PARAMETERS;
+        return Encoded(lame_encode_flush(lame, output, static_cast<int>(kOutputBytes)),
+                       outputBytes);
+    });
 }
 
 // LAME keeps the frame count and the stream's length and CRC as it encodes;
 // the Info frame states them once the stream is flushed.
 LAME_ENC_EXPORT std::uint32_t beGetInfoTag(HBE_STREAM stream, std::uint8_t* output,
                                            std::uint32_t* outputBytes) {
-    if (!outputBytes)
-        return BE_ERR_INVALID_FORMAT_PARAMETERS;
-    *outputBytes = 0;
-    const std::shared_ptr<Stream> found = Find(stream);
-    if (!found)
-        return BE_ERR_INVALID_HANDLE;
-    const std::lock_guard lock(found->mutex);
-    if (!output)
-        return BE_ERR_INVALID_FORMAT_PARAMETERS;
-    const std::size_t bytes = lame_get_lametag_frame(found->lame.get(), output, kOutputBytes);
-    if (bytes > kOutputBytes)
-        return BE_ERR_BUFFER_TOO_SMALL;
-    *outputBytes = static_cast<std::uint32_t>(bytes);
-    return BE_ERR_SUCCESSFUL;
+    return OnStream(stream, outputBytes, [&](lame_global_flags* lame) -> std::uint32_t {
+        if (!output)
+            return BE_ERR_INVALID_FORMAT_PARAMETERS;
+        const std::size_t bytes = lame_get_lametag_frame(lame, output, kOutputBytes);
+        if (bytes > kOutputBytes)
+            return BE_ERR_BUFFER_TOO_SMALL;
+        *outputBytes = static_cast<std::uint32_t>(bytes);
+        return BE_ERR_SUCCESSFUL;
+    });
 }
 
 LAME_ENC_EXPORT std::uint32_t beCloseStream(HBE_STREAM stream) {
