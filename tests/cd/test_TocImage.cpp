@@ -72,13 +72,15 @@ struct Span { // frames of numbered ('n') or kPlan ('p') audio from a frame on, 
 
 std::vector<unsigned char> Expected(const std::vector<Span>& spans) {
     std::string out;
+    unsigned char sector[kSector];
+    std::int64_t filled = -1; // the kPlan sector in `sector`
     for (const Span& s : spans)
         for (std::int64_t f = s.first; f < s.first + s.frames; ++f) {
             if (s.from == 'n') {
                 PutFrame(out, f, false);
             } else if (s.from == 'p') {
-                unsigned char sector[kSector];
-                discmaker::FillSector(kPlan, std::int32_t(f / kFrames), sector);
+                if (f / kFrames != filled)
+                    discmaker::FillSector(kPlan, std::int32_t(filled = f / kFrames), sector);
                 out.append(reinterpret_cast<const char*>(sector) + f % kFrames * 4, 4);
             } else {
                 out.append(4, '\0');
