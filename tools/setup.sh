@@ -61,7 +61,7 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS=suppressions="$repo/tests/lsan.supp"
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
-threaded='^test_(ripEngine|ripMp3|dorvaneRip)$'
+threaded='^test_(ripEngine|ripMp3|dorvaneRip|ripVerify)$'
 status=0
 echo "== formatting"
 if ! git ls-files -z -- '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror; then
@@ -82,7 +82,8 @@ for variant in plain asan tsan; do
   echo "== $variant build"
   cmake -S . -B "$dir" -G Ninja "${options[@]}" -DDORVANE_BUILD_BENCH=OFF >/dev/null
   if [ $variant = tsan ]; then
-    cmake --build "$dir" -j "$jobs" --target test_ripEngine test_ripMp3 test_dorvaneRip dorvane-rip lame_enc
+    cmake --build "$dir" -j "$jobs" --target test_ripEngine test_ripMp3 test_dorvaneRip test_ripVerify dorvane-rip \
+      lame_enc
     (cd "$dir" && ctest --output-on-failure -j "$test_jobs" -R "$threaded") || status=1
   else
     cmake --build "$dir" -j "$jobs"
