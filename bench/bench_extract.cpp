@@ -12,14 +12,23 @@
 //
 //   bench_extract            the whole comparison
 //   bench_extract --wav      WAV against dd only
+//   bench_extract --window   MP3 with the progress windows against without
 //   bench_extract --peak CUE FORMAT OUTFOLDER   (used by the comparison)
+//   bench_extract --once CUE OUTFOLDER JOBS KIND (likewise)
 
 #include <dlfcn.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <QApplication>
+#include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
 #include <QWidget>
 
 #include <algorithm>
@@ -27,6 +36,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -38,6 +49,11 @@
 #include "extract/ProgressWindows.h"
 #include "extract/WindowRun.h"
 #include "extract/modRip.h"
+#include "general/modGeneral.h"
+#include "settings/frmSettings.h"
+#include "settings/modSettings.h"
+#include "shell/Dorvane.h"
+#include "tracks/TrackListBox.h"
 
 namespace {
 
@@ -48,6 +64,13 @@ std::atomic<long long> flushNanoseconds{0};
 std::atomic<long> flushCalls{0};
 double FlushSeconds() {
     return static_cast<double>(flushNanoseconds.load()) / 1e9;
+}
+
+// Processor time of the calling thread: the window's, in a run.
+double ThreadCpuSeconds() {
+    timespec t{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
 }
 
 double Since(Clock::time_point start) {
@@ -153,7 +176,137 @@ int Peak(char** argv) {
     return 0;
 }
 
-int Compare(bool wavOnly) {
+// MP3 with a job per core, with the progress windows shown and without any,
+// alternating, best of three each.
+// A person's run: the main window shown on the image, every track ticked,
+// MP3 at 160 kbit/s "Normal" with a job per core, and a click on Extract;
+// the seconds until the last progress window is gone.
+class MainWindowRun {
+  public:
+    MainWindowRun(const testsupport::TempFolder& folder, const std::string& out, int cores)
+        : window_((Setup(folder, out, cores), dialogs_)) {
+        window_.show();
+        if (!QTest::qWaitForWindowExposed(&window_))
+            throw std::runtime_error("the main window was not shown");
+        frmSettings* settings = window_.Settings();
+        settings->optMP3->setChecked(true);
+        settings->cmbBitrate->setCurrentText(QStringLiteral("160"));
+        settings->cmbQuality->setCurrentIndex(1); // Normal
+        if (window_.TrackList->Count() != kTracks)
+            throw std::runtime_error("the main window lists no disc");
+        for (int i = 0; i < kTracks; ++i)
+            window_.TrackList->SetChecked(i, true);
+    }
+    double Click() {
+        const auto start = Clock::now();
+        window_.findChild<QPushButton*>(QStringLiteral("cmdRip"))->click();
+        const double seconds = Since(start);
+        if (!dialogs_.boxes.empty())
+            throw std::runtime_error("extraction reported: " +
+                                     dialogs_.boxes[0].text.toStdString());
+        return seconds;
+    }
+
+  private:
+    static void Setup(const testsupport::TempFolder& folder, const std::string& out, int cores) {
+        // The application folder holds the settings and the encoder module.
+        modGeneral::SetAppFolderForTesting(folder.qpath());
+        const QString module =
+            QCoreApplication::applicationDirPath() + QStringLiteral("/lame_enc.so");
+        QFile::link(module, folder.qpath() + QStringLiteral("/lame_enc.so"));
+        modSettings::WriteSetting(modSettings::kSection, modSettings::kDrive,
+                                  QStringLiteral("IMAGE bench.cue"));
+        modSettings::WriteSetting(modSettings::kSection, modSettings::kOutpath,
+                                  QString::fromStdString(out));
+        modSettings::WriteSetting(modSettings::kSection, modRip::kJobsKey, QString::number(cores));
+    }
+
+    ScriptedDialogs dialogs_;
+    Dorvane window_;
+};
+
+std::string Self() {
+    char self[4096] = {};
+    if (::readlink("/proc/self/exe", self, sizeof self - 1) < 0)
+        throw std::runtime_error("cannot find this program");
+    return self;
+}
+
+// One run of a kind in this process: 0 the progress windows with an owner
+// never shown, 1 no windows at all, 2 the main window's Extract.
+double RunKind(int kind, MainWindowRun* person, const std::string& out, int cores) {
+    return kind == 2 ? person->Click() : Rip(kTracks, true, out, cores, kind == 0);
+}
+
+// A person's first run: a fresh process, the window built, one click.
+int Once(char** argv) {
+    const std::string cue = argv[2], out = argv[3];
+    const int cores = std::atoi(argv[4]), kind = std::atoi(argv[5]);
+    const testsupport::ScopedDiscImages images({cue});
+    const testsupport::TempFolder app;
+    std::optional<MainWindowRun> person;
+    if (kind == 2)
+        person.emplace(app, out, cores);
+    else
+        OpenImage(cue);
+    std::printf("%.6f\n", RunKind(kind, person ? &*person : nullptr, out, cores));
+    return 0;
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// MP3 with a job per core, with the windows and without, alternating: five
+// rounds in this process, then three first runs in fresh processes.
+int CompareWindows(const testsupport::TempFolder& folder, const std::string& cue,
+                   const std::string& out, int cores) {
+    static const char* const kNames[3] = {"progress windows", "no windows",
+                                          "main window, Extract clicked"};
+    std::vector<double> seconds[3], cpu[3], first[3];
+    {
+        MainWindowRun person(folder, out, cores);
+        for (int round = 0; round < 5; ++round)
+            for (int kind = 0; kind < 3; ++kind) {
+                const double before = ThreadCpuSeconds();
+                seconds[kind].push_back(RunKind(kind, &person, out, cores));
+                cpu[kind].push_back(ThreadCpuSeconds() - before);
+                Clear(out);
+            }
+    }
+    for (int round = 0; round < 3; ++round)
+        for (const int kind : {1, 2}) {
+            const std::string run = "'" + Self() + "' --once '" + cue + "' '" + out + "' " +
+                                    std::to_string(cores) + " " + std::to_string(kind);
+            FILE* child = ::popen(run.c_str(), "r");
+            double s = -1;
+            if (!child || std::fscanf(child, "%lf", &s) != 1 || ::pclose(child) != 0)
+                throw std::runtime_error("child failed: " + run);
+            first[kind].push_back(s);
+            Clear(out);
+        }
+
+    std::printf("  MP3 with %d jobs on %s, median (best) of 5 rounds, the window's thread's "
+                "processor:\n",
+                cores, qPrintable(QGuiApplication::platformName()));
+    for (int kind = 0; kind < 3; ++kind)
+        std::printf("    %-30s %7.3f s (%.3f)  %.3f s\n", kNames[kind], Median(seconds[kind]),
+                    *std::min_element(seconds[kind].begin(), seconds[kind].end()),
+                    Median(cpu[kind]));
+    std::printf("    first run in a fresh process, median of 3: %.3f s with the main window, "
+                "%.3f s without windows\n",
+                Median(first[2]), Median(first[1]));
+    std::printf("  ratio to no windows (target 1.05x): progress windows %.3fx, main window "
+                "%.3fx, first run %.3fx\n",
+                Median(seconds[0]) / Median(seconds[1]), Median(seconds[2]) / Median(seconds[1]),
+                Median(first[2]) / Median(first[1]));
+    return 0;
+}
+
+enum class Part { All, Wav, Window };
+
+int Compare(Part part) {
     const testsupport::TempFolder folder;
     const std::string out = folder.file("out");
     Clear(out);
@@ -168,6 +321,9 @@ int Compare(bool wavOnly) {
 
     // WAV: best of five rounds each, alternating, from the page cache.
     Shell("cat '" + bin + "' > /dev/null");
+    const int cores = ripengine::DefaultJobs();
+    if (part == Part::Window)
+        return CompareWindows(folder, cue, out, cores);
     double wav = 1e9, dd = 1e9, ddSync = 1e9, bare = 1e9, wavFlush = 0;
     for (int round = 0; round < 5; ++round) {
         Clear(out);
@@ -197,12 +353,11 @@ int Compare(bool wavOnly) {
         "  ratio WAV / dd: %.2fx (target 1.3x), / dd with fdatasync: %.2fx; flushes took %.3f s "
         "of the flusher's and the tracks' time\n",
         wav / dd, wav / ddSync, wavFlush);
-    if (wavOnly)
+    if (part == Part::Wav)
         return 0;
 
     // MP3: one round each; the lame command gets the PCM on standard input,
     // the whole BIN for one process, each track's share for N processes.
-    const int cores = ripengine::DefaultJobs();
     const std::string raw = folder.file("raw");
     Clear(raw);
     for (int t = 0; t < kTracks; ++t)
@@ -247,6 +402,8 @@ int Compare(bool wavOnly) {
         "  ratio MP3 %d jobs / lame on %d cores: %.2fx (target 1.10x); %ld flushes took %.3f s\n",
         cores, cores, mp3[1] / lameEvery, mp3Flushes[1], mp3Flush[1]);
 
+    CompareWindows(folder, cue, out, cores);
+
     // Peak memory: one track of 1 minute, then one of 74, in fresh processes.
     std::printf("  peak memory of a process ripping one track with two jobs (MB):\n");
     for (const char* format : {"wav", "mp3"}) {
@@ -266,12 +423,17 @@ int Compare(bool wavOnly) {
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
+    // Offscreen unless told otherwise (QT_QPA_PLATFORM=xcb under Xvfb, say).
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
     QApplication app(argc, argv);
     try {
         if (argc == 5 && std::string(argv[1]) == "--peak")
             return Peak(argv);
-        return Compare(argc == 2 && std::string(argv[1]) == "--wav");
+        if (argc == 6 && std::string(argv[1]) == "--once")
+            return Once(argv);
+        const std::string arg = argc == 2 ? argv[1] : "";
+        return Compare(arg == "--wav" ? Part::Wav : arg == "--window" ? Part::Window : Part::All);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_extract: %s\n", e.what());
         return 1;
