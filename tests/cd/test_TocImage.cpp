@@ -4,7 +4,6 @@
 // came from: each frame holds its own sector and its place in it.
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -94,7 +93,7 @@ constexpr std::int64_t S = kFrames; // frames in a sector
 struct Case {
     std::string name; // for a TOC refused: what its line must say
     std::string toc;
-    std::vector<std::int32_t> starts; // and the lead-out; empty: refused
+    std::vector<std::int32_t> starts = {}; // and the lead-out; empty: refused
     std::vector<Span> disc = {};
     std::vector<std::uint8_t> controls = {}; // per track; empty: all audio, no flags
     bool cdrdao = true;                      // cdrdao lays it out the same way
@@ -172,53 +171,31 @@ std::vector<Case> Cases() {
          {},
          false},
         // Refused, naming the line.
-        {"line 3, \"BOGUS 3\": BOGUS is not a statement", kDa + "BOGUS 3\n", {}},
-        {"line 3, \"FILE \"n.raw 0\": a string has no closing quote", kDa + "FILE \"n.raw 0\n", {}},
+        {"line 3, \"BOGUS 3\": BOGUS is not a statement", kDa + "BOGUS 3\n"},
+        {"line 3, \"FILE \"n.raw 0\": a string has no closing quote", kDa + "FILE \"n.raw 0\n"},
         {"line 3, \"FILE \"n.raw\" 0 00:01:75\": times have seconds below 60 and frames below 75",
-         kDa + "FILE \"n.raw\" 0 00:01:75\n",
-         {}},
+         kDa + "FILE \"n.raw\" 0 00:01:75\n"},
         {"line 3, \"FILE \"n.raw\" 0 00:09:00\": it asks for 396900 samples of \"n.raw\", which "
          "holds 352800",
-         kDa + "FILE \"n.raw\" 0 00:09:00\n",
-         {}},
+         kDa + "FILE \"n.raw\" 0 00:09:00\n"},
         {"line 3, \"FILE \"gone.raw\" 0\": cannot find \"gone.raw\"",
-         kDa + "FILE \"gone.raw\" 0\n",
-         {}},
+         kDa + "FILE \"gone.raw\" 0\n"},
         {"line 3, \"SILENCE 00:01:00\": SILENCE is for audio tracks",
-         "CD_ROM\nTRACK MODE1\nSILENCE 00:01:00\n",
-         {}},
-        {"line 4, \"ZERO 00:01:00\": a track mixes", kDa + kMinute + "ZERO 00:01:00\n", {}},
+         "CD_ROM\nTRACK MODE1\nSILENCE 00:01:00\n"},
+        {"line 4, \"ZERO 00:01:00\": a track mixes", kDa + kMinute + "ZERO 00:01:00\n"},
         {"line 2, \"TRACK AUDIO\": the track ends before its START",
-         kDa + kMinute + "START 00:01:00\n",
-         {}},
-        {"line 4, \"PREGAP 00:00:10\": PREGAP comes before",
-         kDa + kMinute + "PREGAP 00:00:10\n",
-         {}},
+         kDa + kMinute + "START 00:01:00\n"},
+        {"line 4, \"PREGAP 00:00:10\": PREGAP comes before", kDa + kMinute + "PREGAP 00:00:10\n"},
         {"line 2, \"CATALOG \"123\"\": a catalog number has exactly 13 digits",
-         "CD_DA\nCATALOG \"123\"\n",
-         {}},
+         "CD_DA\nCATALOG \"123\"\n"},
         {"line 2, \"TRACK MODE1\": the disc holds no audio track",
-         "CD_ROM\nTRACK MODE1\nDATAFILE \"d.iso\"\n",
-         {}},
+         "CD_ROM\nTRACK MODE1\nDATAFILE \"d.iso\"\n"},
         {"line 2, \"TRACK AUDIO RW\": tracks with sub-channel data",
-         "CD_DA\nTRACK AUDIO RW\n" + kMinute,
-         {}},
-        {"line 1, \"CD_DA\": it has no TRACK", "CD_DA\n", {}},
+         "CD_DA\nTRACK AUDIO RW\n" + kMinute},
+        {"line 1, \"CD_DA\": it has no TRACK", "CD_DA\n"},
         {"line 3, \"FILE \"n.raw\" 0 0:2\": times are minutes:seconds:frames",
-         kDa + "FILE \"n.raw\" 0 0:2\n",
-         {}},
+         kDa + "FILE \"n.raw\" 0 0:2\n"},
     };
-}
-
-std::string Output(const std::string& command) {
-    std::string out;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[65536];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-            out.append(buffer, n);
-        ::pclose(pipe);
-    }
-    return out;
 }
 
 // cdrdao's table from show-toc: each track's start and control bits, then the lead-out.
@@ -258,8 +235,8 @@ class TocImageTest : public ::testing::Test {
         return OpenDrive(akrip::GetNumAdapters());
     }
     std::string Cdrdao(const std::string& command) {
-        return Output("cd '" + folder_.path() + "' && cdrdao " + command +
-                      " --force f.toc 2>/dev/null");
+        return Command("cd '" + folder_.path() + "' && cdrdao " + command +
+                       " --force f.toc 2>/dev/null");
     }
 
     TempFolder folder_;
@@ -336,9 +313,9 @@ TEST_F(TocImageTest, EveryConstructGivesCdrdaosTableAndAudioOrOneLine) {
 }
 
 // CD-Text of the disc and each track: the first language's TITLE and PERFORMER, escapes decoded,
-// bytes read as UTF-8 where they are and as Latin-1 elsewhere, binary fields passed over; and the
-// files the disc reads, which extraction must never write.
-TEST_F(TocImageTest, TitlesAndTheFilesTheDiscReads) {
+// bytes read as UTF-8 where they are and as Latin-1 elsewhere, binary fields passed over. The files
+// a TOC image reads are checked in test_akrip32.cpp.
+TEST_F(TocImageTest, TitlesOfTheFirstLanguage) {
     WriteFiles(folder_);
     const int handle = Open(
         "CD_DA\nCD_TEXT {\n LANGUAGE_MAP { 0 : EN 1 : 9 }\n LANGUAGE 0 {\n"
@@ -354,11 +331,6 @@ TEST_F(TocImageTest, TitlesAndTheFilesTheDiscReads) {
         titles.push_back(track.title + "/" + track.performer);
     EXPECT_EQ(titles, (std::vector<std::string>{"Caf\xC3\xA9 \"Noir\" \\ 1/Sigur R\xC3\xB3s",
                                                 "One/\xC3\xA9t\xC3\xA9", "/"}));
-    for (const auto& [name, read] : {std::pair{"f.toc", true}, {"n.raw", true}, {"l.raw", false}}) {
-        struct stat info {};
-        ASSERT_EQ(::stat(folder_.file(name).c_str(), &info), 0);
-        EXPECT_EQ(akrip::DiscReadsFile(handle, info.st_dev, info.st_ino), read) << name;
-    }
 }
 
 } // namespace
