@@ -9,6 +9,7 @@
 #include "cd/akrip32_testing.h"
 #include "cd/modAKRip32.h"
 #include "extract/ExtractUi.h"
+#include "extract/WindowRun.h"
 #include "extract/mVariables.h"
 
 #include <csignal>
@@ -97,6 +98,20 @@ struct OpenDisc {
         return WavHeader((to - from) * 2352) + Audio(from, to);
     }
     QString Out(const std::string& name) const { return QString::fromStdString(folder.file(name)); }
+    // Every track of the disc, track n into <prefix>n<extension>; and the bytes of their files.
+    std::vector<windowrun::Track> Tracks(const std::string& prefix, const char* extension) const {
+        std::vector<windowrun::Track> tracks;
+        for (int i = 0; i < int(plan.trackSectors.size()); ++i)
+            tracks.push_back(
+                {i + 1, Start(i), Start(i + 1), Out(prefix + std::to_string(i + 1) + extension)});
+        return tracks;
+    }
+    static std::vector<std::string> Files(const std::vector<windowrun::Track>& tracks) {
+        std::vector<std::string> files;
+        for (const auto& track : tracks)
+            files.push_back(ReadAll(track.fileName.toStdString()));
+        return files;
+    }
 };
 
 } // namespace extracttest

@@ -28,18 +28,10 @@ namespace {
 using extracttest::OpenDisc;
 using extracttest::ReadAll;
 
-// The disc's tracks, all ticked, named "Track 0N" in a folder of their own.
+// A run into a folder of its own, and what it leaves there.
 struct Rip : OpenDisc {
     explicit Rip(std::vector<std::int32_t> lengths) : OpenDisc(std::move(lengths)) {}
 
-    std::vector<windowrun::Track> Tracks(const std::string& sub, const char* extension) const {
-        std::vector<windowrun::Track> tracks;
-        for (int i = 0; i < int(plan.trackSectors.size()); ++i)
-            tracks.push_back({i + 1, Start(i), Start(i + 1),
-                              QString::fromStdString(folder.file(sub) + "/Track 0" +
-                                                     std::to_string(i + 1) + extension)});
-        return tracks;
-    }
     // Every entry of the folder, hidden ones too, with its bytes.
     std::map<std::string, std::string> Files(const std::string& sub) const {
         std::map<std::string, std::string> files;
@@ -148,8 +140,8 @@ TEST(RipEngine, FourJobsLeaveTheFilesAndMessagesOfOne) {
                 std::optional<extracttest::FileSizeLimit> limit;
                 if (std::string_view(s.name) == "full disk ahead")
                     limit.emplace(30000);
-                windowrun::Run(run.Tracks(sub, s.mp3 ? ".mp3" : ".wav"), choices, run.progress,
-                               run.dialogs);
+                windowrun::Run(run.Tracks(sub + "/Track 0", s.mp3 ? ".mp3" : ".wav"), choices,
+                               run.progress, run.dialogs);
             }
             EXPECT_EQ(run.progress.open, 0);
             results[jobs == 4] = run.Files(sub);

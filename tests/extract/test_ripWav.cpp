@@ -135,22 +135,14 @@ TEST(RipTrackWav, FileFaultsAreTold) {
         }
         struct stat info {};
         const bool there = ::stat(path.c_str(), &info) == 0;
-        switch (c.at) {
-        case At::Nothing:
-            // A full disk after the first block keeps it, and no more.
-            EXPECT_TRUE(c.sizeLimit == oneBlock ? ReadAll(path) == disc.Wav(0, 26)
-                                                : *c.file || !there);
-            break;
-        case At::Fifo:
-            EXPECT_TRUE(there && S_ISFIFO(info.st_mode));
-            break;
-        case At::Folder:
-            EXPECT_TRUE(there && S_ISDIR(info.st_mode));
-            break;
-        case At::ReadOnly:
-            EXPECT_TRUE(ReadAll(path) == "older" && (info.st_mode & 0777) == 0444);
-            break;
-        }
+        // What was at the name is untouched; a full disk after one block keeps that block alone.
+        EXPECT_TRUE(c.at == At::Fifo     ? there && S_ISFIFO(info.st_mode)
+                    : c.at == At::Folder ? there && S_ISDIR(info.st_mode)
+                    : c.at == At::ReadOnly
+                        ? ReadAll(path) == "older" && (info.st_mode & 0777) == 0444
+                    : c.sizeLimit == oneBlock ? ReadAll(path) == disc.Wav(0, 26)
+                                              : *c.file || !there)
+            << c.file;
         ASSERT_TRUE(disc.dialogs.boxes.size() == 1 &&
                     (c.sizeLimit == oneBlock || akrip::testing::ReadCallCount() == 0))
             << c.file;
