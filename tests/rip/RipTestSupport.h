@@ -1,6 +1,7 @@
 #pragma once
 // What the tests of dorvane-rip share: the program run as a child process,
-// shell commands' output, and files read whole.
+// and a disc image made for each test with what the independent tools say
+// of it.
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -9,18 +10,20 @@
 
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "TestSupport.h"
+#include "VerifyTestSupport.h"
 
 extern char** environ;
 
 namespace riptest {
 
+using testsupport::Command;
 using testsupport::ReadAll;
+using namespace verifytest;
 
 // dorvane-rip with its standard output into a file and its standard error on
 // a pipe, run to its end unless told not to wait.
@@ -66,9 +69,7 @@ struct Child {
     int Finish() {
         ReadUntil(nullptr);
         ::close(errPipe), ::waitpid(pid, &status, 0), pid = -1;
-        std::rewind(outFile);
-        for (char c; std::fread(&c, 1, 1, outFile) == 1;)
-            out += c;
+        out = ReadAll("/proc/self/fd/" + std::to_string(::fileno(outFile)));
         return status = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
     }
 
@@ -78,10 +79,76 @@ struct Child {
     std::string out, err;
 };
 
-using testsupport::Command;
-
 inline std::string Line(const std::string& text) {
     return "dorvane-rip: " + text + "\n";
 }
+
+inline std::string Hex(std::uint32_t v) {
+    char text[9];
+    std::snprintf(text, sizeof text, "%08x", v);
+    return text;
+}
+
+// Long enough that the tag's size and its album frame's need the syncsafe form.
+inline const std::string kAlbum =
+    "Álbum Uno, edición especial con todas las tomas alternativas, los ensayos de estudio y "
+    "las versiones en directo de la gira de 1998";
+
+// disc.cue of these track lengths (sectors), with titles in its sheet; its
+// audio (the BIN's bytes), and its ids as libdiscid and AccurateRip's own
+// client count them.
+struct Disc {
+    testsupport::TempFolder folder;
+    std::vector<std::int32_t> lengths, starts{0};
+    std::string cue = folder.file("disc.cue"), pcm;
+    std::uint32_t id1 = 0, id2 = 0, cddb = 0;
+    std::string musicBrainz, arFile; // arFile: the database's path for the disc
+
+    explicit Disc(std::vector<std::int32_t> trackLengths, std::uint32_t seed = 3)
+        : lengths(std::move(trackLengths)) {
+        testsupport::MakeImage(folder, "disc", lengths, seed);
+        pcm = ReadAll(folder.file("disc.bin"));
+        std::ofstream sheet(cue);
+        sheet << "REM GENRE \"Hard Rock\"\nREM DATE 1998\nREM DISCNUMBER 1\nREM TOTALDISCS 2\n"
+                 "CATALOG 0724349691121\nTITLE \""
+              << kAlbum << "\"\nPERFORMER \"Los Ejemplos\"\nFILE \"disc.bin\" BINARY\n";
+        std::string offsets;
+        for (std::uint32_t i = 0; i < lengths.size(); ++i) {
+            const std::int32_t s = starts[i];
+            char line[160];
+            std::snprintf(line, sizeof line, "  TRACK %02u AUDIO\n%s    INDEX 01 %02d:%02d:%02d\n",
+                          i + 1,
+                          i == 0   ? "    TITLE \"Señal / Ruido\"\n    ISRC GBAYE9800012\n"
+                          : i == 1 ? "    PERFORMER \"Guest\"\n"
+                                   : "",
+                          s / 75 / 60, s / 75 % 60, s % 75);
+            sheet << line;
+            offsets += (i ? "," : "") + std::to_string(s + 150);
+            id1 += std::uint32_t(s);
+            id2 += std::uint32_t(std::max(s, 1)) * (i + 1);
+            starts.push_back(s + lengths[i]);
+        }
+        const std::string tracks = std::to_string(lengths.size()),
+                          ids = Python("import sys, libdiscid\n"
+                                       "d = libdiscid.put(1, int(sys.argv[1]), int(sys.argv[2]),\n"
+                                       "    [int(x) for x in sys.argv[3].split(',')])\n"
+                                       "print(d.id, d.freedb_id)\n",
+                                       {tracks, std::to_string(starts.back() + 150), offsets});
+        id1 += std::uint32_t(starts.back());
+        id2 += std::uint32_t(starts.back()) * std::uint32_t(lengths.size() + 1);
+        musicBrainz = ids.substr(0, ids.find(' '));
+        cddb = std::uint32_t(std::stoul(ids.substr(ids.find(' ') + 1), nullptr, 16));
+        const std::string h = Hex(id1);
+        arFile = std::string{h[7], '/', h[6], '/', h[5], '/'} + "dBAR-" +
+                 std::string(3 - tracks.size(), '0') + tracks + "-" + h + "-" + Hex(id2) + "-" +
+                 Hex(cddb) + ".bin";
+    }
+    // The track's audio, or its first sectors.
+    std::string Track(int number, std::int32_t sectors = -1) const {
+        const auto i = std::size_t(number - 1);
+        return pcm.substr(std::size_t(starts[i]) * 2352,
+                          std::size_t(sectors >= 0 ? sectors : lengths[i]) * 2352);
+    }
+};
 
 } // namespace riptest

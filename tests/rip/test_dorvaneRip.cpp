@@ -1,7 +1,7 @@
 // dorvane-rip run as a child process on disc images made for each test: its
 // exit status, output, and files decoded with the flac and lame commands, tags
-// read back with TagLib. The last test runs in-process, where the CD layer's
-// seam (akrip32_testing.h) can make a sector fail to read.
+// read back with TagLib, checksums and disc ids as accuraterip-checksum,
+// Python's zlib and libdiscid give them.
 
 #include <gtest/gtest.h>
 
@@ -50,46 +50,6 @@ std::string Mp3Audio(const std::string& file) {
                              : "no tag";
 }
 
-// Long enough that the tag's size and its album frame's need the syncsafe form.
-const std::string kAlbum =
-    "Álbum Uno, edición especial con todas las tomas alternativas, los ensayos de estudio y "
-    "las versiones en directo de la gira de 1998";
-
-// A disc image of these track lengths (sectors) with titles in its sheet, and
-// its audio, which is the BIN's bytes.
-struct Disc {
-    testsupport::TempFolder folder;
-    std::string cue = folder.file("album.cue"), pcm;
-    std::vector<std::int32_t> starts{0};
-
-    explicit Disc(const std::vector<std::int32_t>& lengths) {
-        testsupport::MakeImage(folder, "disc", lengths, 3);
-        pcm = ReadAll(folder.file("disc.bin"));
-        std::ofstream sheet(cue);
-        sheet << "REM GENRE \"Hard Rock\"\nREM DATE 1998\nREM DISCNUMBER 1\nREM TOTALDISCS 2\n"
-                 "CATALOG 0724349691121\nTITLE \""
-              << kAlbum << "\"\nPERFORMER \"Los Ejemplos\"\nFILE \"disc.bin\" BINARY\n";
-        for (std::size_t i = 0; i < lengths.size(); ++i) {
-            const std::int32_t s = starts[i];
-            char line[160];
-            std::snprintf(line, sizeof line, "  TRACK %02zu AUDIO\n%s    INDEX 01 %02d:%02d:%02d\n",
-                          i + 1,
-                          i == 0   ? "    TITLE \"Señal / Ruido\"\n    ISRC GBAYE9800012\n"
-                          : i == 1 ? "    PERFORMER \"Guest\"\n"
-                                   : "",
-                          s / 75 / 60, s / 75 % 60, s % 75);
-            sheet << line;
-            starts.push_back(s + lengths[i]);
-        }
-    }
-    std::string Track(int number, std::int32_t sectors = -1) const {
-        const auto start = std::size_t(starts[std::size_t(number - 1)]);
-        const auto length =
-            sectors >= 0 ? std::size_t(sectors) : starts[std::size_t(number)] - start;
-        return pcm.substr(start * 2352, length * 2352);
-    }
-};
-
 // Usage errors and sources that cannot be used: status 2, nothing on
 // standard output, one line naming the argument or source and the reason
 // (usage errors add where to find help); no folder made for them. A folder
@@ -105,9 +65,11 @@ TEST(DorvaneRip, UsageErrorsAndUnusableSources) {
         std::string err;
     } cases[] = {
         {{"-f", "ogg", disc.cue}, 2, Line("-f \"ogg\": the formats are wav, mp3 and flac") + help},
-        {{"--tracks=2-1", disc.cue},
+        // as getopt_long reads them: abbreviated, "--opt=value", bundled
+        {{"--trac=2-1", disc.cue},
          2,
          Line("--tracks \"2-1\": not a list of track numbers from 1 to 99, such as 1,3-5") + help},
+        {{"-lj0", disc.cue}, 2, Line("-j \"0\": not a number of jobs from 1 to 1024") + help},
         {{"-o", out, disc.folder.file("none.cue")},
          2,
          Line(disc.folder.file("none.cue") + ": No such file or directory")},
@@ -131,22 +93,19 @@ TEST(DorvaneRip, UsageErrorsAndUnusableSources) {
         EXPECT_EQ(r.err, c.err);
         EXPECT_TRUE(r.out.empty() && !std::filesystem::exists(out)) << c.err;
     }
-    // Options as getopt_long reads them: bundled, abbreviated, "--opt=value".
-    const Child bundled({"-lj0", disc.cue}), abbreviated({"--trac=2-1", disc.cue});
-    EXPECT_EQ(bundled.err, Line("-j \"0\": not a number of jobs from 1 to 1024") + help);
-    EXPECT_TRUE(abbreviated.err.starts_with("dorvane-rip: --tracks \"2-1\": not a list"));
+}
+
+// The manual page renders without a warning, states the version the program
+// gives, and documents every option --help lists; --help is usage on standard
+// output.
+TEST(DorvaneRip, TheManualPageDocumentsEveryOption) {
+    EXPECT_EQ(Command("groff -man -Tutf8 -ww -z '" DORVANE_RIP_PAGE "' 2>&1"), "");
     const Child usage({"--help"});
     EXPECT_TRUE(usage.status == 0 &&
                 usage.out.starts_with("Usage: dorvane-rip [OPTIONS] [SOURCE...]\n") &&
                 usage.err.empty());
-}
-
-// The manual page renders without a warning, states the version the program
-// gives, and documents every option --help lists.
-TEST(DorvaneRip, TheManualPageDocumentsEveryOption) {
-    EXPECT_EQ(Command("groff -man -Tutf8 -ww -z '" DORVANE_RIP_PAGE "' 2>&1"), "");
-    const std::string page = ReadAll(DORVANE_RIP_PAGE), help = Child({"--help"}).out;
-    const std::string version = Child({"--version"}).out.substr(12);
+    const std::string page = ReadAll(DORVANE_RIP_PAGE), help = usage.out,
+                      version = Child({"--version"}).out.substr(12);
     EXPECT_NE(page.find("\"Dorvane " + version.substr(0, version.size() - 1) + "\""),
               std::string::npos);
     for (std::size_t at = help.find(" --"); at != std::string::npos;
@@ -159,8 +118,9 @@ TEST(DorvaneRip, TheManualPageDocumentsEveryOption) {
 }
 
 // The table as text and as JSON (parsed and written again compact, so its keys
-// sorted), titles and performers where the sheet has them.
-TEST(DorvaneRip, ListsTheTable) {
+// sorted), titles and performers where the sheet has them, and the disc's ids
+// as libdiscid and AccurateRip's own client count them.
+TEST(DorvaneRip, ListsTheTableAndTheDiscIds) {
     const Disc disc({750, 1500, 600});
     const Child text({"-l", disc.cue}), json({"--list", "--json", disc.cue});
     EXPECT_TRUE(text.status == 0 && json.status == 0);
@@ -169,12 +129,14 @@ TEST(DorvaneRip, ListsTheTable) {
                             " 1   0:00.00   0:10.00  Señal / Ruido\n"
                             " 2   0:10.00   0:20.00  (Guest)\n"
                             " 3   0:30.00   0:08.00\n");
-    // The disc ids are checked against other tools in test_ripVerify.
-    QJsonObject parsed = QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).object();
-    EXPECT_TRUE(parsed.contains(u"ids"));
-    parsed.remove(u"ids");
-    EXPECT_EQ(QJsonDocument(parsed).toJson(QJsonDocument::Compact).toStdString(),
-              R"({"performer":"Los Ejemplos","source":")" + disc.cue + R"(","title":")" + kAlbum +
+    EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(json.out))
+                  .toJson(QJsonDocument::Compact)
+                  .toStdString(),
+              R"({"ids":{"accuraterip":{"cddb":")" + Hex(disc.cddb) + R"(","file":")" +
+                  disc.arFile + R"(","id1":")" + Hex(disc.id1) + R"(","id2":")" + Hex(disc.id2) +
+                  R"(","tracks":3},"freedb":")" + Hex(disc.cddb) + R"(","musicbrainz":")" +
+                  disc.musicBrainz + R"("},"performer":"Los Ejemplos","source":")" + disc.cue +
+                  R"(","title":")" + kAlbum +
                   R"(","tracks":[)"
                   R"({"audio":true,"length":750,"number":1,"start":0,"title":"Señal / Ruido"},)"
                   R"({"audio":true,"length":1500,"number":2,"performer":"Guest","start":750},)"
@@ -194,16 +156,26 @@ std::string Tags(const TagLib::File& file) {
 }
 
 // Every format, two jobs: WAV holds the exact audio, FLAC decodes to it, MP3
-// is an ID3v2.4 tag and then the lame command's bytes; the names come from the
-// titles ("/" made "_"), the tags read back; a pipe gets one plain line per
-// track, and --quiet nothing.
+// is an ID3v2.4 tag and then the lame command's bytes; the checksums --json
+// gives are the tools' on the audio in every format (the audio read, not the
+// file); the names come from the titles ("/" made "_"), the tags read back; a
+// pipe gets one plain line per track, and --quiet nothing.
 TEST(DorvaneRip, EveryFormatNamedTaggedAndExact) {
     const Disc disc({120, 260, 75});
     const std::string names[] = {"Señal _ Ruido 01 - CD1", "Track 02 - CD1", "Track 03 - CD1"};
+    std::vector<std::string> sums;
+    for (int t = 1; t <= 3; ++t) {
+        const std::string wav = disc.folder.file("t.wav");
+        WriteFile(wav, WavFile(disc.Track(t)));
+        sums.push_back(Hex(ToolCrc(wav, 44, false)) + Hex(ToolCrc(wav, 44, true)) +
+                       Hex(ToolArSum(wav, t, 3, true)) + Hex(ToolArSum(wav, t, 3, false)));
+    }
     for (const std::string format : {"wav", "flac", "mp3"}) {
-        const Child r(
-            {"-f", format, "--titles", "-j", "2", "-o", disc.folder.file(format), disc.cue});
+        const Child r({"-f", format, "--titles", "-j", "2", "--json", "-o",
+                       disc.folder.file(format), disc.cue});
         EXPECT_EQ(r.status, 0) << r.err;
+        const QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
+        EXPECT_EQ(json[u"accuraterip"][u"status"].toString(), u"not_asked");
         EXPECT_EQ(r.err.substr(0, r.err.rfind("[3/3]")), "[1/3] " + names[0] + "." + format +
                                                              " (0:01.45)\n[2/3] " + names[1] + "." +
                                                              format + " (0:03.35)\n");
@@ -217,6 +189,12 @@ TEST(DorvaneRip, EveryFormatNamedTaggedAndExact) {
             EXPECT_TRUE(format == "wav"    ? ReadAll(file).substr(44) == pcm
                         : format == "flac" ? FlacPcm(file) == pcm
                                            : Mp3Audio(file) == LameMp3(disc.folder, pcm))
+                << file;
+            const QJsonValue got = json[u"tracks"][t - 1][u"checksums"];
+            EXPECT_EQ((got[u"crc32"].toString() + got[u"crc32_without_nulls"].toString() +
+                       got[u"accuraterip_v1"].toString() + got[u"accuraterip_v2"].toString())
+                          .toStdString(),
+                      sums[std::size_t(t - 1)])
                 << file;
         }
     }
@@ -241,11 +219,7 @@ TEST(DorvaneRip, EveryFormatNamedTaggedAndExact) {
 TEST(DorvaneRip, NamesAndTagsFromMusicBrainz) {
     using namespace namestest;
     const Disc disc({120, 260, 75});
-    const QString discId = QString::fromStdString(
-        QJsonDocument::fromJson(QByteArray::fromStdString(Child({"-l", "--json", disc.cue}).out))
-            .object()[u"ids"][u"musicbrainz"]
-            .toString()
-            .toStdString());
+    const QString discId = QString::fromStdString(disc.musicBrainz);
     const auto release = [&](int id, const QString& album) {
         const std::vector<TrackSpec> tracks = {{u"Uno /\u001b[1mDos"_s, 1600},
                                                {u"Tres"_s, 3466, Credit({"Ana"})},
@@ -259,63 +233,45 @@ TEST(DorvaneRip, NamesAndTagsFromMusicBrainz) {
                                       release(3, u"Tercero"_s)},
                                      discId);
     const std::string named[] = {"Uno _ [1mDos 01 - CD1", "Tres 02 - CD1", "Cuatro 03 - CD1"},
-                      plain[] = {"Señal _ Ruido 01 - CD1", "Track 02 - CD1", "Track 03 - CD1"};
+                      plain[] = {"Señal _ Ruido 01 - CD1", "Track 02 - CD1", "Track 03 - CD1"},
+                      taking = "MusicBrainz: 3 releases hold the disc; taking " +
+                               Mbid(1).toStdString() +
+                               " Los Ejemplos - Primero (1998-03-27, GB, Virgin CDV 2843, disc 2 "
+                               "of 2), --release picks another:\n  " +
+                               Mbid(2).toStdString() + " Los Ejemplos - Segundo",
+                      failing = Line("cannot look the disc up in MusicBrainz: the server answered "
+                                     "HTTP 500; the tracks keep their names") +
+                                "[1/3]";
     const struct {
         const char* name;
-        int code;
-        std::string body;
+        Reply reply;
         std::vector<std::string> args;
         std::string album; // empty: no names from the lookup
         std::string said;  // on standard error
     } cases[] = {
-        {"one", 200, one, {}, "Primero", ""},
-        {"picked", 200, three, {"--release", Mbid(2).toStdString()}, "Segundo", ""},
-        {"first",
-         200,
-         three,
-         {},
-         "Primero",
-         "MusicBrainz: 3 releases hold the disc; taking " + Mbid(1).toStdString() +
-             " Los Ejemplos - Primero (1998-03-27, GB, Virgin CDV 2843, disc 2 of 2), --release "
-             "picks another:\n  " +
-             Mbid(2).toStdString() + " Los Ejemplos - Segundo"},
-        {"unknown", 404, "{}", {}, "", "MusicBrainz: the disc is not known; the tracks keep"},
-        {"failing",
-         500,
-         "oops",
-         {},
-         "",
-         Line("cannot look the disc up in MusicBrainz: the server answered HTTP 500; the tracks "
-              "keep their names") +
-             "[1/3]"},
+        {"one", Http(200, one), {}, "Primero", ""},
+        {"picked", Http(200, three), {"--release", Mbid(2).toStdString()}, "Segundo", ""},
+        {"first", Http(200, three), {}, "Primero", taking},
+        {"unknown", Http(404, "{}"), {}, "", "MusicBrainz: the disc is not known; the tracks keep"},
+        {"failing", Http(500, "oops"), {}, "", failing},
     };
     setenv("NO_PROXY", "127.0.0.1", 1);
     for (const auto& c : cases) {
         const LocalServer server([&](const std::string& target, int) {
-            return target.starts_with("/release/") ? Http(200, cover) : Http(c.code, c.body);
+            return target.starts_with("/release/") ? Http(200, cover) : c.reply;
         });
-        const std::string out = disc.folder.file(c.name);
+        const std::string out = disc.folder.file(c.name), base = server.Base().toStdString();
         setenv("XDG_CACHE_HOME", (out + "-cache").c_str(), 1);
         std::filesystem::create_directory(out);
         if (c.album == "Segundo") // a cover already there is kept
             std::ofstream(out + "/cover.jpg") << "mine";
-        std::vector<std::string> args = {"-f",
-                                         "flac",
-                                         "--titles",
-                                         "--lookup",
-                                         "--musicbrainz-url",
-                                         server.Base().toStdString(),
-                                         "--coverart-url",
-                                         server.Base().toStdString(),
-                                         "-o",
-                                         out,
-                                         disc.cue};
-        args.insert(args.begin(), c.args.begin(), c.args.end());
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"-f", "flac", "--titles", "--lookup", "--musicbrainz-url", base,
+                                 "--coverart-url", base, "-o", out, disc.cue});
         const Child r(args);
         EXPECT_EQ(r.status, 0) << c.name << r.err;
         EXPECT_NE(r.err.find(c.said), std::string::npos) << c.name << r.err;
-        EXPECT_EQ(r.err.find("releases hold") != std::string::npos, c.name == std::string("first"))
-            << r.err;
+        EXPECT_EQ(r.err.find("releases hold") != std::string::npos, c.said == taking) << r.err;
         for (int t = 0; t < 3; ++t)
             EXPECT_TRUE(
                 std::filesystem::exists(out + "/" + (c.album.empty() ? plain : named)[t] + ".flac"))
@@ -326,31 +282,30 @@ TEST(DorvaneRip, NamesAndTagsFromMusicBrainz) {
             << c.name;
         if (c.album.empty())
             continue;
-        EXPECT_EQ(Tags(TagLib::FLAC::File((out + "/" + named[1] + ".flac").c_str())),
-                  "Tres|Ana|Los Ejemplos|" + c.album +
-                      "|2|3|2|2|1998-03-27|Hard Rock||724384260620|");
+        TagLib::FLAC::File flac((out + "/" + named[1] + ".flac").c_str());
+        EXPECT_EQ(Tags(flac), "Tres|Ana|Los Ejemplos|" + c.album +
+                                  "|2|3|2|2|1998-03-27|Hard Rock||724384260620|");
         EXPECT_EQ(Tags(TagLib::FLAC::File((out + "/" + named[0] + ".flac").c_str())).substr(0, 13),
                   "Uno / [1mDos|")
             << "tags keep the title, the escape a space";
         // The MusicBrainz ids in the fields taggers read, and the cover inside.
-        TagLib::FLAC::File flac((out + "/" + named[1] + ".flac").c_str());
         const TagLib::PropertyMap props = flac.properties();
         EXPECT_TRUE(!props["MUSICBRAINZ_ALBUMID"].isEmpty() &&
                     !props["MUSICBRAINZ_TRACKID"].isEmpty() &&
                     !props["MUSICBRAINZ_DISCID"].isEmpty())
             << c.name;
         const auto pictures = flac.pictureList();
-        ASSERT_EQ(pictures.size(), 1u) << c.name;
-        EXPECT_EQ(std::string(pictures.front()->data().data(), pictures.front()->data().size()),
-                  cover);
+        EXPECT_TRUE(pictures.size() == 1 &&
+                    pictures.front()->data() ==
+                        TagLib::ByteVector(cover.data(), unsigned(cover.size())))
+            << c.name;
     }
     // --list shows every release, and as JSON their data.
     const LocalServer server([&](const std::string&, int) { return Http(200, three); });
+    const std::string base = server.Base().toStdString();
     setenv("XDG_CACHE_HOME", disc.folder.file("list-cache").c_str(), 1);
-    const Child text(
-        {"-l", "--lookup", "--musicbrainz-url", server.Base().toStdString(), disc.cue}),
-        json({"-l", "--json", "--lookup", "--musicbrainz-url", server.Base().toStdString(),
-              disc.cue});
+    const Child text({"-l", "--lookup", "--musicbrainz-url", base, disc.cue}),
+        json({"-l", "--json", "--lookup", "--musicbrainz-url", base, disc.cue});
     EXPECT_NE(text.out.find("MusicBrainz: 3 releases\n" + Mbid(1).toStdString() +
                             " Los Ejemplos - Primero (1998-03-27, GB, Virgin CDV 2843, disc 2 of "
                             "2)\n 1  Uno / [1mDos\n 2  Tres (Ana)\n"),
@@ -383,21 +338,21 @@ TEST(DorvaneRip, ASignalLeavesAValidShorterFileAndNothingAhead) {
                  {SIGHUP, "mp3", "SIGHUP", false},
                  {SIGHUP, "flac", "nohup", true}};
     for (const auto& c : cases) {
-        const std::string out = disc.folder.file("out" + c.format + c.name), ext = "." + c.format;
+        const std::string out = disc.folder.file(c.name), ext = "." + c.format,
+                          first = out + "/Track 01 - CD1" + ext,
+                          second = out + "/Track 02 - CD1" + ext,
+                          third = out + "/Track 03 - CD1" + ext;
         std::filesystem::create_directory(out);
-        std::ofstream(out + "/Track 03 - CD1" + ext) << "older";
+        std::ofstream(third) << "older";
         // An ignored signal stays ignored in the child, as nohup leaves it.
         std::signal(SIGHUP, c.ignored ? SIG_IGN : SIG_DFL);
         Child child({"-f", c.format, "-j", "2", "--overwrite", "-o", out, disc.cue}, false);
         std::signal(SIGHUP, SIG_DFL);
         ASSERT_TRUE(child.ReadUntil("[1/3]")) << child.err;
         ::kill(child.pid, c.signal);
-        const std::string first = out + "/Track 01 - CD1" + ext,
-                          second = out + "/Track 02 - CD1" + ext;
         if (c.ignored) {
             EXPECT_EQ(child.Finish(), 0) << child.err;
-            EXPECT_TRUE(FlacPcm(second) == disc.Track(2) &&
-                        FlacPcm(out + "/Track 03 - CD1" + ext) == disc.Track(3));
+            EXPECT_TRUE(FlacPcm(second) == disc.Track(2) && FlacPcm(third) == disc.Track(3));
             continue;
         }
         EXPECT_EQ(child.Finish(), 1000 + c.signal) << child.err;
@@ -420,67 +375,36 @@ TEST(DorvaneRip, ASignalLeavesAValidShorterFileAndNothingAhead) {
                         Command("metaflac --show-total-samples '" + second + "'") ==
                             std::to_string(held * 588) + "\n")
                 << held;
-        EXPECT_EQ(ReadAll(out + "/Track 03 - CD1" + ext), "older");
+        EXPECT_EQ(ReadAll(third), "older");
         // and the log, which tells what was stopped
-        EXPECT_NE(ReadAll(out + "/album.log").find("Outcome: \"stopped after "), std::string::npos);
+        EXPECT_NE(ReadAll(out + "/disc.log").find("Outcome: \"stopped after "), std::string::npos);
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), {}), 4);
     }
 }
 
-// Files already there are replaced only with --overwrite: without it each is
-// named and nothing is written, and --skip-existing extracts only the tracks
-// that have none, so a cut run resumes. A listing that cannot be written
-// fails, as ls does.
+// Files already there, tracks' and the log's, are replaced only with
+// --overwrite: without it each is named and nothing is written, and
+// --skip-existing extracts only the tracks that have none and keeps the log,
+// so a cut run resumes. A listing that cannot be written fails, as ls does.
 TEST(DorvaneRip, ExistingFilesAndAnUnwritableOutput) {
     const Disc disc({30, 20});
     const std::string out = disc.folder.file("out"), first = out + "/Track 01 - CD1.wav",
-                      second = out + "/Track 02 - CD1.wav";
+                      second = out + "/Track 02 - CD1.wav", log = out + "/disc.log",
+                      there = ": is already there; --overwrite replaces it, --skip-existing "
+                              "leaves its track";
     std::filesystem::create_directory(out);
     std::ofstream(first) << "older";
+    std::ofstream(log) << "older";
     const Child refused({"-o", out, disc.cue});
     EXPECT_EQ(refused.status, 1);
-    EXPECT_EQ(refused.err, Line(first + ": is already there; --overwrite replaces it, "
-                                        "--skip-existing leaves its track"));
+    EXPECT_EQ(refused.err, Line(first + there) + Line(log + there));
     EXPECT_FALSE(std::filesystem::exists(second));
     const Child skipped({"--skip-existing", "-o", out, disc.cue});
-    EXPECT_TRUE(skipped.status == 0 && ReadAll(first) == "older" &&
+    EXPECT_TRUE(skipped.status == 0 && ReadAll(first) == "older" && ReadAll(log) == "older" &&
                 ReadAll(second).substr(44) == disc.Track(2))
         << skipped.err;
     EXPECT_EQ(Command("'" DORVANE_RIP "' -l '" + disc.cue + "' 2>&1 >/dev/full; echo $?"),
               "dorvane-rip: standard output: No space left on device\n1\n");
-}
-
-// In-process, no SOURCE: the drive and the output folder saved by Settings.
-// A sector that fails three reads, in its block and alone, ends its track
-// with every sector before it, names the file, the sector and the reason in
-// the system's words, and the run goes on, ending with 1.
-TEST(DorvaneRip, SavedDriveAndAReadFailure) {
-    const Disc disc({60, 80, 40});
-    const testsupport::ScopedDiscImages images({disc.cue});
-    modGeneral::SetAppFolderForTesting(disc.folder.qpath());
-    std::ofstream(disc.folder.file("Dorvane.ini"))
-        << "[Settings]\nDrive=IMAGE album.cue\nOutpath=" << disc.folder.file("saved") << "\n";
-    akrip::testing::FailReads(60 + 30, 6); // in the second block of track 2, which starts at 86
-    ripcli::RipOptions options;
-    options.jobs = 2;
-    ::testing::internal::CaptureStderr();
-    const int status = ripcli::Run(options);
-    const std::string err = ::testing::internal::GetCapturedStderr(),
-                      second = disc.folder.file("saved/Track 02 - CD1.wav");
-    akrip::testing::ClearReadFailures();
-    modGeneral::SetAppFolderForTesting({});
-
-    EXPECT_EQ(status, 1) << err;
-    EXPECT_NE(err.find("dorvane-rip: " + second +
-                       ": cannot read the disc at sector 90, 0:00.30 into track 2 "
-                       "(Input/output error)"),
-              std::string::npos)
-        << err;
-    EXPECT_TRUE(ReadAll(second).substr(44) == disc.Track(2, 30));
-    EXPECT_TRUE(ReadAll(disc.folder.file("saved/Track 03 - CD1.wav")).substr(44) == disc.Track(3));
-    EXPECT_TRUE(ReadAll(disc.folder.file("saved/Track 01 - CD1.wav")).substr(44) == disc.Track(1));
-    // The summary counts the whole tracks and names the failed one.
-    EXPECT_NE(err.find("2 of 3 tracks (1 failed), "), std::string::npos) << err;
 }
 
 // A track too long for a WAV header (a 4.3 GB one, from a sparse BIN) is
