@@ -52,44 +52,33 @@ std::string Mp3Audio(const std::string& file) {
 
 // Usage errors and sources that cannot be used: status 2, nothing on
 // standard output, one line naming the argument or source and the reason
-// (usage errors add where to find help); no folder made for them. A folder
-// that cannot be made fails the source with 1, said even under --quiet.
+// (usage errors add where to find help); no folder made for them.
 TEST(DorvaneRip, UsageErrorsAndUnusableSources) {
     const Disc disc({30, 20});
     const std::string broken = disc.folder.file("broken.cue"), out = disc.folder.file("out"),
+                      none = disc.folder.file("none.cue"), dir = disc.folder.path(),
                       help = "Try 'dorvane-rip --help' for more information.\n";
     std::ofstream(broken) << "FILE \"gone.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
     const struct {
         std::vector<std::string> args;
-        int status;
         std::string err;
     } cases[] = {
-        {{"-f", "ogg", disc.cue}, 2, Line("-f \"ogg\": the formats are wav, mp3 and flac") + help},
+        {{"-f", "ogg", disc.cue}, Line("-f \"ogg\": the formats are wav, mp3 and flac") + help},
         // as getopt_long reads them: abbreviated, "--opt=value", bundled
         {{"--trac=2-1", disc.cue},
-         2,
          Line("--tracks \"2-1\": not a list of track numbers from 1 to 99, such as 1,3-5") + help},
-        {{"-lj0", disc.cue}, 2, Line("-j \"0\": not a number of jobs from 1 to 1024") + help},
-        {{"-o", out, disc.folder.file("none.cue")},
-         2,
-         Line(disc.folder.file("none.cue") + ": No such file or directory")},
-        {{"-o", out, disc.folder.path()},
-         2,
-         Line(disc.folder.path() + ": is a folder; name the disc image (the CUE sheet) in it")},
+        {{"-lj0", disc.cue}, Line("-j \"0\": not a number of jobs from 1 to 1024") + help},
+        {{"-o", out, none}, Line(none + ": No such file or directory")},
+        {{"-o", out, dir}, Line(dir + ": is a folder; name the disc image (the CUE sheet) in it")},
         {{"-o", out, "-t", "2,5", disc.cue},
-         2,
          Line(disc.cue + ": the disc has no track 5 (its tracks are 1 to 2)")},
         {{"-o", out, broken},
-         2,
          Line(broken + ": cannot find \"gone.bin\": looked for " + disc.folder.file("gone.bin") +
               ", in any letter case")},
-        {{"--quiet", "-o", disc.cue + "/sub", disc.cue},
-         1,
-         Line(disc.cue + "/sub: cannot create the folder: Not a directory")},
     };
     for (const auto& c : cases) {
         const Child r(c.args);
-        EXPECT_EQ(r.status, c.status) << c.err;
+        EXPECT_EQ(r.status, 2) << c.err;
         EXPECT_EQ(r.err, c.err);
         EXPECT_TRUE(r.out.empty() && !std::filesystem::exists(out)) << c.err;
     }
@@ -159,7 +148,8 @@ std::string Tags(const TagLib::File& file) {
 // is an ID3v2.4 tag and then the lame command's bytes; the checksums --json
 // gives are the tools' on the audio in every format (the audio read, not the
 // file); the names come from the titles ("/" made "_"), the tags read back; a
-// pipe gets one plain line per track, and --quiet nothing.
+// pipe gets one plain line per track, and --quiet nothing; --no-log writes
+// only the tracks.
 TEST(DorvaneRip, EveryFormatNamedTaggedAndExact) {
     const Disc disc({120, 260, 75});
     const std::string names[] = {"Señal _ Ruido 01 - CD1", "Track 02 - CD1", "Track 03 - CD1"};
@@ -206,8 +196,9 @@ TEST(DorvaneRip, EveryFormatNamedTaggedAndExact) {
               "Señal / Ruido|Los Ejemplos|Los Ejemplos|" + kAlbum +
                   "|1|3|1|2|1998|Hard Rock|GBAYE9800012|0724349691121|");
 
-    const Child quiet({"--quiet", "-t", "3", "-o", disc.folder.file("q"), disc.cue});
+    const Child quiet({"--quiet", "--no-log", "-t", "3", "-o", disc.folder.file("q"), disc.cue});
     EXPECT_TRUE(quiet.status == 0 && quiet.err.empty() && quiet.out.empty()) << quiet.err;
+    EXPECT_EQ(Command("ls '" + disc.folder.file("q") + "'"), "Track 03 - CD1.wav\n");
     EXPECT_TRUE(ReadAll(disc.folder.file("q/Track 03 - CD1.wav")).substr(44) == disc.Track(3));
 }
 
@@ -407,21 +398,23 @@ TEST(DorvaneRip, ExistingFilesAndAnUnwritableOutput) {
               "dorvane-rip: standard output: No space left on device\n1\n");
 }
 
-// A track too long for a WAV header (a 4.3 GB one, from a sparse BIN) is
-// refused before anything is read or written, as in the window.
-TEST(DorvaneRip, ATrackTooLongForWavIsRefusedUnwritten) {
+// A folder that cannot be made, and a track too long for a WAV header (a
+// 4.3 GB one, from a sparse BIN), fail the source with 1 before anything is
+// read or written, said even under --quiet, as in the window.
+TEST(DorvaneRip, WhatCannotBeWrittenFailsBeforeAnythingIsRead) {
     const testsupport::TempFolder folder;
-    std::ofstream(folder.file("big.cue"))
-        << "FILE \"big.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
-    std::ofstream(folder.file("big.bin")).close();
-    ASSERT_EQ(::truncate(folder.file("big.bin").c_str(), off_t{1830000} * 2352), 0);
-    const std::string out = folder.file("out");
-    const Child wav({"-f", "wav", "--no-log", "-o", out, folder.file("big.cue")});
-    EXPECT_EQ(wav.status, 1);
-    EXPECT_NE(wav.err.find(out + "/Track 01 - CD1.wav: track 1 is too long for a WAV file"),
-              std::string::npos)
-        << wav.err;
-    EXPECT_TRUE(std::filesystem::is_empty(out));
+    const std::string cue = folder.file("big.cue"), bin = folder.file("big.bin"),
+                      out = folder.file("out");
+    std::ofstream(cue) << "FILE \"big.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
+    std::ofstream(bin).close();
+    ASSERT_EQ(::truncate(bin.c_str(), off_t{1830000} * 2352), 0);
+    const Child folderless({"--quiet", "-o", cue + "/sub", cue}),
+        tooLong({"--quiet", "--no-log", "-o", out, cue});
+    EXPECT_TRUE(folderless.status == 1 && tooLong.status == 1);
+    EXPECT_EQ(folderless.err, Line(cue + "/sub: cannot create the folder: Not a directory"));
+    EXPECT_EQ(tooLong.err, Line(out + "/Track 01 - CD1.wav: track 1 is too long for a WAV file (at "
+                                      "most 4 GB of audio); choose -f flac or -f mp3"));
+    EXPECT_TRUE(std::filesystem::is_empty(out) && folderless.out.empty() && tooLong.out.empty());
 }
 
 } // namespace

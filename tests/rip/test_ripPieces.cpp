@@ -64,9 +64,6 @@ TEST(RipOptions, UsageErrorsNameTheArgumentAndGoodOnesAreRead) {
                 o.json);
     EXPECT_EQ(o.sources, (QStringList{u"a.cue"_s, u"-b.cue"_s}));
     EXPECT_EQ(Parse("a.cue").options.jobs, 0); // one per core
-    const auto checking = Parse("--verify --accuraterip db --no-log a.cue").options;
-    EXPECT_TRUE(checking.verify && checking.accuraterip == u"db" && checking.noLog &&
-                !checking.accurateripUrl);
 }
 
 ripcli::DiscListing Disc() {
