@@ -124,10 +124,8 @@ std::vector<Case> Cases() {
          .sheet = kWav + Track(1) + kTwoFromB,
          .damage = 'c',
          .bad = {26, 301}},
-        // Single steps of finding a FILE; AWindowsRipListsEveryAudioTrack reads whole rips.
-        {"names in other letter case",
-         {{"album/01 - artist - title.wav", 0, 750, FileType::Wave}},
-         "FILE \"Album\\01 - Artist - Title.wav\" WAVE\n" + kThree},
+        // Single steps of finding a FILE; AWindowsRipListsEveryAudioTrack reads whole rips, a
+        // file's name in other letter case behind a folder among them.
         {"several FILE lines in other letter case, two in one folder, converted or beside the "
          "sheet",
          {{"disc/one.wav", 0, 300, FileType::Wave},

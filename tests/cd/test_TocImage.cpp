@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -205,6 +206,8 @@ CdrdaoTable(const std::string& shown) {
     std::vector<std::uint8_t> controls;
     std::int32_t end = -1;
     std::istringstream in(shown);
+    const std::map<std::string, std::uint8_t> flags = {
+        {"COPY PERMITTED", 0x02}, {"PRE-EMPHASIS", 0x01}, {"FOUR CHANNEL AUDIO", 0x08}};
     for (std::string line; std::getline(in, line);) {
         const std::string word = line.substr(std::min(line.find_first_not_of(' '), line.size()));
         const auto sector = [&] {
@@ -212,12 +215,8 @@ CdrdaoTable(const std::string& shown) {
         };
         if (word.starts_with("TRACK "))
             controls.push_back(word.find("Mode AUDIO") == std::string::npos ? 0x04 : 0x00);
-        else if (word == "COPY PERMITTED")
-            controls.back() |= 0x02;
-        else if (word == "PRE-EMPHASIS")
-            controls.back() |= 0x01;
-        else if (word == "FOUR CHANNEL AUDIO")
-            controls.back() |= 0x08;
+        else if (flags.contains(word))
+            controls.back() |= flags.at(word);
         else if (word.starts_with("START "))
             starts.push_back(sector());
         else if (word.starts_with("END"))

@@ -54,15 +54,6 @@ struct FileSizeLimit {
 
 using testsupport::ReadAll;
 
-// The 44-byte header for `bytes` of CD audio, spelt out so that it is checked.
-inline std::string WavHeader(std::int32_t bytes) {
-    std::string h(
-        "RIFF....WAVEfmt \x10\0\0\0\x01\0\x02\0\x44\xac\0\0\x10\xb1\x02\0\x04\0\x10\0data....", 44);
-    for (std::size_t i = 0; i < 4; ++i)
-        h[4 + i] = char((bytes + 36) >> 8 * i), h[40 + i] = char(bytes >> 8 * i);
-    return h;
-}
-
 // A disc of these track lengths (track 0 at sector 0), open, with an output folder.
 struct OpenDisc {
     testsupport::TempFolder folder;
@@ -94,8 +85,15 @@ struct OpenDisc {
                 plan, s, reinterpret_cast<unsigned char*>(&bytes[std::size_t(s - from) * 2352]));
         return bytes;
     }
+    // The 44-byte header is spelt out, so that it is checked.
     std::string Wav(int from, int to) const {
-        return WavHeader((to - from) * 2352) + Audio(from, to);
+        std::string h(
+            "RIFF....WAVEfmt \x10\0\0\0\x01\0\x02\0\x44\xac\0\0\x10\xb1\x02\0\x04\0\x10\0data....",
+            44);
+        const std::int32_t bytes = (to - from) * 2352;
+        for (std::size_t i = 0; i < 4; ++i)
+            h[4 + i] = char((bytes + 36) >> 8 * i), h[40 + i] = char(bytes >> 8 * i);
+        return h + Audio(from, to);
     }
     QString Out(const std::string& name) const { return QString::fromStdString(folder.file(name)); }
     // Every track of the disc, track n into <prefix>n<extension>; and the bytes of their files.

@@ -42,22 +42,22 @@ struct Session : extracttest::OpenDisc, modRip::RipSource {
 };
 
 // Each ticked item, in list order, gets the sectors from its table entry to the
-// next. A name holding "/" does not make a folder of its own.
+// next (the lead-out for the last). A name holding "/" does not make a folder
+// of its own.
 TEST(RipDriver, ExtractsTheTickedTracksInListOrder) {
-    for (const QList<int>& ticked : {QList<int>{1, 4}, QList<int>{0, 1, 2, 3, 4, 5}}) {
-        Session run({40, 27, 52, 1, 30, 26});
-        run.ticked = ticked;
-        run.names[4] = QStringLiteral("AC/DC 05 - Live");
-        run.Extract();
-        run.names[4] = QStringLiteral("AC_DC 05 - Live");
-        QStringList statuses;
-        for (int i : ticked) {
-            statuses << QStringLiteral("Extracting: %1.wav").arg(run.names[i]);
-            EXPECT_TRUE(run.File(i) == run.Wav(run.Start(i), run.Start(i + 1))) << i;
-        }
-        run.progress.statuses.removeDuplicates();
-        EXPECT_EQ(run.progress.statuses, statuses);
+    Session run({40, 27, 52, 1, 30, 26});
+    run.ticked = {0, 4, 5};
+    run.names[4] = QStringLiteral("AC/DC 05 - Live");
+    run.Extract();
+    run.names[4] = QStringLiteral("AC_DC 05 - Live");
+    QStringList statuses;
+    for (int i : run.ticked) {
+        statuses << QStringLiteral("Extracting: %1.wav").arg(run.names[i]);
+        EXPECT_TRUE(run.File(i) == run.Wav(run.Start(i), run.Start(i + 1))) << i;
     }
+    run.progress.statuses.removeDuplicates();
+    EXPECT_EQ(run.progress.statuses, statuses);
+    EXPECT_EQ(run.Files().size(), 3);
 }
 
 // Without a folder each ticked item is told once and skipped. After a Cancel a
