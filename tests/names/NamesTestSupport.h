@@ -1,129 +1,23 @@
 #pragma once
-// What the name tests share: an HTTP server on 127.0.0.1 that answers as each
-// test scripts it and keeps what it was asked, and answers in MusicBrainz's
-// shape.
+// What the name tests share: the test's server on 127.0.0.1, and answers in
+// MusicBrainz's shape.
+
+#include "LocalServer.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <functional>
-#include <mutex>
-#include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace namestest {
 
 using namespace Qt::StringLiterals;
-using Clock = std::chrono::steady_clock;
-
-struct Reply {
-    std::string bytes;
-    bool hang = false; // then keep the connection open, saying nothing more
-};
-
-inline Reply Http(int code, const std::string& body, const std::string& headers = {}) {
-    return {"HTTP/1.1 " + std::to_string(code) + " Scripted\r\nContent-Length: " +
-            std::to_string(body.size()) + "\r\nConnection: close\r\n" + headers + "\r\n" + body};
-}
-
-struct Request {
-    std::string target; // "/ws/2/discid/...?..."
-    std::string head;   // the request line and headers
-    Clock::time_point at;
-};
-
-// Each connection's request is read to its blank line and kept, answered
-// with answer(target, how many came before)'s bytes, and closed.
-class LocalServer {
-  public:
-    explicit LocalServer(std::function<Reply(const std::string& target, int index)> answer)
-        : answer_(std::move(answer)) {
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof addr;
-        if (listen_ < 0 || ::pipe(stop_) != 0 ||
-            ::bind(listen_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-            ::listen(listen_, 8) != 0 ||
-            ::getsockname(listen_, reinterpret_cast<sockaddr*>(&addr), &size) != 0)
-            throw std::runtime_error("cannot start the test server");
-        port_ = ntohs(addr.sin_port);
-        thread_ = std::thread([this] { Serve(); });
-    }
-    ~LocalServer() {
-        (void)!::write(stop_[1], "x", 1);
-        thread_.join();
-        for (const int fd : {listen_, stop_[0], stop_[1]})
-            ::close(fd);
-    }
-    LocalServer(const LocalServer&) = delete;
-    LocalServer& operator=(const LocalServer&) = delete;
-
-    QString Base() const { return u"http://127.0.0.1:%1"_s.arg(port_); }
-    std::vector<Request> Requests() const {
-        const std::lock_guard lock(mutex_);
-        return requests_;
-    }
-
-  private:
-    bool WaitFor(int fd) const {
-        pollfd p[2] = {{fd, POLLIN, 0}, {stop_[0], POLLIN, 0}};
-        return ::poll(p, 2, -1) > 0 && (p[1].revents & POLLIN) == 0;
-    }
-    void Serve() {
-        while (WaitFor(listen_)) {
-            const int fd = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
-            std::string head;
-            char chunk[4096];
-            while (fd >= 0 && head.find("\r\n\r\n") == std::string::npos && WaitFor(fd)) {
-                const ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
-                if (n <= 0)
-                    break;
-                head.append(chunk, std::size_t(n));
-            }
-            const std::size_t space = head.find(' ');
-            if (fd < 0 || space == std::string::npos)
-                continue;
-            Request r{head.substr(space + 1, head.find(' ', space + 1) - space - 1), head,
-                      Clock::now()};
-            int index;
-            {
-                const std::lock_guard lock(mutex_);
-                index = int(requests_.size());
-                requests_.push_back(r);
-            }
-            const Reply reply = answer_(r.target, index);
-            for (std::size_t sent = 0; sent < reply.bytes.size();) {
-                const ssize_t n =
-                    ::send(fd, reply.bytes.data() + sent, reply.bytes.size() - sent, MSG_NOSIGNAL);
-                if (n <= 0)
-                    break;
-                sent += std::size_t(n);
-            }
-            if (reply.hang)
-                WaitFor(stop_[0]);
-            ::close(fd);
-        }
-    }
-
-    std::function<Reply(const std::string&, int)> answer_;
-    int listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    int stop_[2] = {-1, -1};
-    int port_ = 0;
-    mutable std::mutex mutex_;
-    std::vector<Request> requests_;
-    std::thread thread_;
-};
+using testsupport::Http;
+using testsupport::LocalServer;
+using testsupport::Reply;
+using testsupport::Request;
 
 // A JSON object from its members (QJsonObject's own list wants QString keys).
 inline QJsonObject Obj(std::initializer_list<std::pair<const char*, QJsonValue>> members) {

@@ -1,9 +1,10 @@
 #pragma once
 // What the verify tests share: running the independent tools and reading
-// their answer, WAV files of given audio, and audio that is music-like or
-// made to hold zero samples.
+// their answer, WAV files of given audio, audio that is music-like or made to
+// hold zero samples, and the test's server on 127.0.0.1.
 
 #include "DiscMaker.h"
+#include "LocalServer.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,14 @@
 #include <vector>
 
 namespace verifytest {
+
+using testsupport::LocalServer;
+using testsupport::Reply;
+
+// An HTTP answer of 200 with body.
+inline std::string Ok(const std::string& body) {
+    return testsupport::Http(200, body).bytes;
+}
 
 struct PipeClose {
     void operator()(FILE* f) const noexcept { pclose(f); }

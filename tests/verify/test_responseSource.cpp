@@ -100,7 +100,7 @@ TEST(ResponseSource, HttpAnswersOfEveryShape) {
         }
         EXPECT_EQ(r.message.find('\n'), std::string::npos) << c.name;
         // The database's file under the base, asked for once with HTTP/1.1.
-        const std::vector<std::string> requests = server.Requests();
+        const auto requests = server.Requests();
         ASSERT_FALSE(requests.empty()) << c.name;
         const std::string want = "GET /accuraterip/" + Ids().arFileName + " HTTP/1.1\r\n";
         EXPECT_EQ(requests[0].substr(0, want.size()), want) << c.name;

@@ -1,7 +1,9 @@
 #pragma once
 // An HTTP server on 127.0.0.1 that a test starts and scripts, for everything
-// that asks AccurateRip's database over the network: no test reaches any
-// other address.
+// that goes to the network (AccurateRip, MusicBrainz, the Cover Art Archive):
+// no test reaches any other address.
+
+#include <QString>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -9,6 +11,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <functional>
 #include <mutex>
 #include <stdexcept>
@@ -16,21 +19,36 @@
 #include <thread>
 #include <vector>
 
-namespace verifytest {
+namespace testsupport {
 
 struct Reply {
     std::string bytes;
-    bool hang = false; // keep the connection open, saying nothing more
+    bool hang = false; // then keep the connection open, saying nothing more
 };
 
-// An HTTP server on 127.0.0.1 and a free port: each connection's request is
-// read to its blank line and kept, answered with answer(path)'s bytes, and
-// closed.
+inline Reply Http(int code, const std::string& body, const std::string& headers = {}) {
+    return {"HTTP/1.1 " + std::to_string(code) + " Scripted\r\nContent-Length: " +
+            std::to_string(body.size()) + "\r\nConnection: close\r\n" + headers + "\r\n" + body};
+}
+
+// A request's line and headers as read, with what it asked for and when.
+struct Request : std::string {
+    std::string target; // "/ws/2/discid/...?..."
+    std::chrono::steady_clock::time_point at;
+};
+
+// "http://127.0.0.1:<port>/", which the Qt side takes as a QString.
+struct Address : std::string {
+    std::string toStdString() const { return *this; }
+    operator QString() const { return QString::fromStdString(*this); }
+};
+
+// Each connection's request is read to its blank line and kept, answered
+// with answer(target, how many came before)'s bytes, and closed.
 class LocalServer {
   public:
-    explicit LocalServer(std::function<Reply(const std::string& path)> answer)
-        : answer_(std::move(answer)) {
-        listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    using Answer = std::function<Reply(const std::string& target, int index)>;
+    explicit LocalServer(Answer answer) : answer_(std::move(answer)) {
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
         addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -43,18 +61,21 @@ class LocalServer {
         port_ = ntohs(addr.sin_port);
         thread_ = std::thread([this] { Serve(); });
     }
+    explicit LocalServer(std::function<Reply(const std::string& target)> answer)
+        : LocalServer([answer = std::move(answer)](const std::string& target, int) {
+              return answer(target);
+          }) {}
     ~LocalServer() {
         (void)!::write(stop_[1], "x", 1);
         thread_.join();
-        ::close(listen_);
-        ::close(stop_[0]);
-        ::close(stop_[1]);
+        for (const int fd : {listen_, stop_[0], stop_[1]})
+            ::close(fd);
     }
     LocalServer(const LocalServer&) = delete;
     LocalServer& operator=(const LocalServer&) = delete;
 
-    std::string Base() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
-    std::vector<std::string> Requests() const {
+    Address Base() const { return {"http://127.0.0.1:" + std::to_string(port_) + "/"}; }
+    std::vector<Request> Requests() const {
         const std::lock_guard lock(mutex_);
         return requests_;
     }
@@ -70,21 +91,24 @@ class LocalServer {
             const int fd = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
             if (fd < 0)
                 continue;
-            std::string request;
+            Request r;
             char chunk[4096];
-            while (request.find("\r\n\r\n") == std::string::npos && WaitFor(fd)) {
+            while (r.find("\r\n\r\n") == std::string::npos && WaitFor(fd)) {
                 const ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
                 if (n <= 0)
                     break;
-                request.append(chunk, std::size_t(n));
+                r.append(chunk, std::size_t(n));
             }
+            r.at = std::chrono::steady_clock::now();
+            if (const std::size_t space = r.find(' '); space != std::string::npos)
+                r.target = r.substr(space + 1, r.find(' ', space + 1) - space - 1);
+            int index;
             {
                 const std::lock_guard lock(mutex_);
-                requests_.push_back(request);
+                index = int(requests_.size());
+                requests_.push_back(r);
             }
-            const std::size_t space = request.find(' ');
-            const Reply reply =
-                answer_(request.substr(space + 1, request.find(' ', space + 1) - space - 1));
+            const Reply reply = answer_(r.target, index);
             for (std::size_t sent = 0; sent < reply.bytes.size();) {
                 const ssize_t n =
                     ::send(fd, reply.bytes.data() + sent, reply.bytes.size() - sent, MSG_NOSIGNAL);
@@ -98,18 +122,13 @@ class LocalServer {
         }
     }
 
-    std::function<Reply(const std::string&)> answer_;
-    int listen_ = -1;
+    Answer answer_;
+    int listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     int stop_[2] = {-1, -1};
     int port_ = 0;
     mutable std::mutex mutex_;
-    std::vector<std::string> requests_;
+    std::vector<Request> requests_;
     std::thread thread_;
 };
 
-inline std::string Ok(const std::string& body) {
-    return "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
-           std::to_string(body.size()) + "\r\n\r\n" + body;
-}
-
-} // namespace verifytest
+} // namespace testsupport
