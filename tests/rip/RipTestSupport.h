@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -95,8 +96,8 @@ inline const std::string kAlbum =
     "las versiones en directo de la gira de 1998";
 
 // disc.cue of these track lengths (sectors), with titles in its sheet; its
-// audio (the BIN's bytes), and its ids as libdiscid and AccurateRip's own
-// client count them.
+// audio (the BIN's bytes), and its ids as libdiscid gives them and
+// AccurateRip's own client counts them.
 struct Disc {
     testsupport::TempFolder folder;
     std::vector<std::int32_t> lengths, starts{0};
@@ -112,36 +113,31 @@ struct Disc {
         sheet << "REM GENRE \"Hard Rock\"\nREM DATE 1998\nREM DISCNUMBER 1\nREM TOTALDISCS 2\n"
                  "CATALOG 0724349691121\nTITLE \""
               << kAlbum << "\"\nPERFORMER \"Los Ejemplos\"\nFILE \"disc.bin\" BINARY\n";
-        std::string offsets;
-        for (std::uint32_t i = 0; i < lengths.size(); ++i) {
+        std::string list;
+        for (std::size_t i = 0; i < lengths.size(); ++i) {
             const std::int32_t s = starts[i];
             char line[160];
-            std::snprintf(line, sizeof line, "  TRACK %02u AUDIO\n%s    INDEX 01 %02d:%02d:%02d\n",
+            std::snprintf(line, sizeof line, "  TRACK %02zu AUDIO\n%s    INDEX 01 %02d:%02d:%02d\n",
                           i + 1,
                           i == 0   ? "    TITLE \"Señal / Ruido\"\n    ISRC GBAYE9800012\n"
                           : i == 1 ? "    PERFORMER \"Guest\"\n"
                                    : "",
                           s / 75 / 60, s / 75 % 60, s % 75);
             sheet << line;
-            offsets += (i ? "," : "") + std::to_string(s + 150);
-            id1 += std::uint32_t(s);
-            id2 += std::uint32_t(std::max(s, 1)) * (i + 1);
+            list += std::to_string(s) + ",";
             starts.push_back(s + lengths[i]);
         }
-        const std::string tracks = std::to_string(lengths.size()),
-                          ids = Python("import sys, libdiscid\n"
-                                       "d = libdiscid.put(1, int(sys.argv[1]), int(sys.argv[2]),\n"
-                                       "    [int(x) for x in sys.argv[3].split(',')])\n"
-                                       "print(d.id, d.freedb_id)\n",
-                                       {tracks, std::to_string(starts.back() + 150), offsets});
-        id1 += std::uint32_t(starts.back());
-        id2 += std::uint32_t(starts.back()) * std::uint32_t(lengths.size() + 1);
-        musicBrainz = ids.substr(0, ids.find(' '));
-        cddb = std::uint32_t(std::stoul(ids.substr(ids.find(' ') + 1), nullptr, 16));
-        const std::string h = Hex(id1);
-        arFile = std::string{h[7], '/', h[6], '/', h[5], '/'} + "dBAR-" +
-                 std::string(3 - tracks.size(), '0') + tracks + "-" + h + "-" + Hex(id2) + "-" +
-                 Hex(cddb) + ".bin";
+        std::istringstream(
+            Python("import sys, libdiscid\n"
+                   "s = [int(x) for x in sys.argv[1].split(',')]\n"
+                   "n = len(s) - 1\n"
+                   "d = libdiscid.put(1, n, s[n] + 150, [x + 150 for x in s[:n]])\n"
+                   "a = '%08x' % sum(s)\n"
+                   "b = '%08x' % sum(max(x, 1) * (i + 1) for i, x in enumerate(s))\n"
+                   "print(d.id, d.freedb_id, a, b, '%s/%s/%s/dBAR-%03d-%s-%s-%s.bin'\n"
+                   "      % (a[7], a[6], a[5], n, a, b, d.freedb_id))\n",
+                   {list + std::to_string(starts.back())})) >>
+            musicBrainz >> std::hex >> cddb >> id1 >> id2 >> arFile;
     }
     // The track's audio, or its first sectors.
     std::string Track(int number, std::int32_t sectors = -1) const {
