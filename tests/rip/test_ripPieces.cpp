@@ -74,21 +74,16 @@ ripcli::DiscListing Disc() {
              {3, 115, 4500, false, {}, {}}}};
 }
 
-// The window's name form (with an empty prefix, no dangling " - "), a
-// template's, and "/" kept out of the folder and control characters out of
-// the name; data tracks and two tracks in
-// one file are refused. (Tags and the other refusals are read back
-// in test_dorvaneRip.)
+// The window's name form without a number, or with an empty prefix (no
+// dangling " - "), a template's, and control characters kept out of the name;
+// data tracks and two tracks in one file are refused. (Titles and prefixes,
+// tags and the other refusals are read back in test_dorvaneRip.)
 TEST(TrackPlan, NamesRefusalsAndFolders) {
     const struct {
         std::vector<int> wanted;
         ripcli::NameChoices choices;
         const char *files, *error;
     } cases[] = {
-        {{1, 2},
-         {true, u"Vol 2"_s, false, {}},
-         "/o/Señal _ Ruido 01 - Vol 2.mp3|/o/Track 02 - Vol 2.mp3",
-         ""},
         {{1}, {true, {}, true, {}}, "/o/Señal _ Ruido.mp3", ""},
         {{1, 2}, {false, QString(), false, {}}, "/o/Track 01.mp3|/o/Track 02.mp3", ""},
         {{1, 2},
