@@ -364,6 +364,9 @@ TEST_F(CueImageTest, MalformedSheetsOpenSafely) {
         std::snprintf(msf, sizeof msf, "%02u:%02u:%02u", f / 4500, f / 75 % 60, f % 75);
         return rng() % 30 ? msf : pick({"1:2", "::", "99:99:99", "999999999:59:74", "0:0x:0"});
     };
+    // Lines that may follow a TRACK line, each in so many sixths of the tracks.
+    const std::pair<std::string, unsigned> gaps[] = {
+        {"PREGAP ", 2}, {"INDEX 00 ", 2}, {"INDEX 01 ", 5}, {"POSTGAP ", 1}, {"INDEX 02 ", 1}};
     int refused = 0;
     ::testing::internal::CaptureStderr();
     for (int round = 0; round < 300; ++round) {
@@ -373,11 +376,7 @@ TEST_F(CueImageTest, MalformedSheetsOpenSafely) {
                 lines.push_back(
                     pick({"FILE a.bin BINARY", "FILE \"b.wav\" WAVE", "FILE 'a.bin' MOTOROLA"}));
             lines.push_back("TRACK 0" + std::to_string(t) + (rng() % 9 ? " AUDIO" : " MODE1/2048"));
-            for (const auto& [line, sixths] : {std::pair{"PREGAP ", 2u},
-                                               {"INDEX 00 ", 2u},
-                                               {"INDEX 01 ", 5u},
-                                               {"POSTGAP ", 1u},
-                                               {"INDEX 02 ", 1u}})
+            for (const auto& [line, sixths] : gaps)
                 if (rng() % 6 < sixths)
                     lines.push_back(line + time((t - 1) * 60));
             if (rng() % (round % 2 ? 2 : 12) == 0)
