@@ -5,13 +5,12 @@
 
 #include "DiscMaker.h"
 #include "LocalServer.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <fstream>
-#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -26,20 +25,10 @@ inline std::string Ok(const std::string& body) {
     return testsupport::Http(200, body).bytes;
 }
 
-struct PipeClose {
-    void operator()(FILE* f) const noexcept { pclose(f); }
-};
-
 // What the shell command prints on its standard output, trailing newline
-// removed; throws when it fails.
+// removed; empty when it fails.
 inline std::string Capture(const std::string& command) {
-    const std::unique_ptr<FILE, PipeClose> pipe(popen(command.c_str(), "r"));
-    if (!pipe)
-        throw std::runtime_error("cannot run " + command);
-    std::string out;
-    char buffer[4096];
-    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe.get())) > 0;)
-        out.append(buffer, n);
+    std::string out = testsupport::Command(command);
     while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
         out.pop_back();
     return out;
@@ -56,14 +45,9 @@ inline std::string Quote(const std::string& text) {
 // A Python program run by the system's python3 (which has the Debian
 // modules), its arguments quoted for the shell.
 inline std::string Python(const std::string& program, const std::vector<std::string>& args = {}) {
-    const auto quote = Quote;
-    std::string command = VERIFY_PYTHON;
-    command += " -c ";
-    command += quote(program);
-    for (const std::string& a : args) {
-        command += ' ';
-        command += quote(a);
-    }
+    std::string command = VERIFY_PYTHON " -c " + Quote(program);
+    for (const std::string& a : args)
+        command += ' ' + Quote(a);
     return Capture(command);
 }
 
