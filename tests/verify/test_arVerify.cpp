@@ -40,11 +40,10 @@ TEST(ArResponse, RefusesWhatIsNotAWholeAnswerInOneLine) {
 // entries must carry.
 struct SmallDisc {
     verify::DiscToc toc{1, 2, {{1, 0, true, {}}, {2, 1000, true, {}}}, 2000};
-    verify::DiscIds ids;
-    SmallDisc() {
+    verify::DiscIds ids = [this] {
         std::string error;
-        ids = *verify::ComputeDiscIds(toc, error);
-    }
+        return *verify::ComputeDiscIds(toc, error);
+    }();
     verify::ArEntry Entry(std::vector<verify::ArTrackEntry> tracks) const {
         return {ids.arId1, ids.arId2, ids.arCddb, std::move(tracks)};
     }
@@ -57,68 +56,61 @@ struct SmallDisc {
 
 TEST(ArVerify, VerdictsAsRead) {
     const SmallDisc disc;
-    using S = verify::TrackVerdict::Status;
-    const std::map<int, verify::ChecksumResult> sums = {{1, SmallDisc::Sums(0x11, 0x12)},
-                                                        {2, SmallDisc::Sums(0x21, 0x22)}};
+    using Sums = std::map<int, verify::ChecksumResult>;
+    const Sums both = {{1, SmallDisc::Sums(0x11, 0x12)}, {2, SmallDisc::Sums(0x21, 0x22)}},
+               partly = {{1, SmallDisc::Sums(0x11, 0x12, false)}, {2, SmallDisc::Sums(0x21, 0x22)}},
+               second = {{2, SmallDisc::Sums(0x21, 0x22)}};
+    using Entries = std::vector<verify::ArEntry>;
+    const Entries v1AndV2 = {disc.Entry({{3, 0x11, 0}, {5, 0x99, 0}}),
+                             disc.Entry({{9, 0x12, 0}, {2, 0x21, 0}})},
+                  another = {disc.Entry({{3, 0x11, 0}, {4, 0x22, 0}}),
+                             {disc.ids.arId1 + 1,
+                              disc.ids.arId2,
+                              disc.ids.arCddb,
+                              {{50, 0x11, 0}, {50, 0x22, 0}}}},
+                  unsure = {disc.Entry({{0, 0x11, 0}, {6, 0x77, 0}}),
+                            disc.Entry({{0, 0x11, 0}, {1, 0x78, 0}})},
+                  one = {disc.Entry({{3, 0x11, 0}, {4, 0x21, 0}})}, none;
     const struct {
         const char* name;
-        std::vector<verify::ArEntry> entries;
-        std::map<int, verify::ChecksumResult> sums;
-        std::string one, two; // the tracks' texts
+        const Entries& entries;
+        const Sums& sums;
+        std::string texts; // the tracks', "|" between
         std::string summary;
+        std::string note = {};
     } cases[] = {
-        {"v1 and v2 entries, the most confident wins",
-         {disc.Entry({{3, 0x11, 0}, {5, 0x99, 0}}), disc.Entry({{9, 0x12, 0}, {2, 0x21, 0}})},
-         sums,
-         "accurate (confidence 9, v2)",
-         "accurate (confidence 2, v1)",
-         "2 of 2 tracks accurate"},
-        {"another disc's entry is ignored",
-         {disc.Entry({{3, 0x11, 0}, {4, 0x22, 0}}),
-          {disc.ids.arId1 + 1, disc.ids.arId2, disc.ids.arCddb, {{50, 0x11, 0}, {50, 0x22, 0}}}},
-         sums,
-         "accurate (confidence 3, v1)",
-         "accurate (confidence 4, v2)",
-         "2 of 2 tracks accurate"},
-        {"no confidence, no entry",
-         {disc.Entry({{0, 0x11, 0}, {6, 0x77, 0}}), disc.Entry({{0, 0x11, 0}, {1, 0x78, 0}})},
-         sums,
-         "not in the database",
-         "not accurate (2 entries)",
+        {"v1 and v2 entries, the most confident wins", v1AndV2, both,
+         "accurate (confidence 9, v2)|accurate (confidence 2, v1)", "2 of 2 tracks accurate"},
+        {"another disc's entry is ignored", another, both,
+         "accurate (confidence 3, v1)|accurate (confidence 4, v2)", "2 of 2 tracks accurate",
+         "1 entry of the answer is for another disc and was ignored"},
+        {"no confidence, no entry", unsure, both, "not in the database|not accurate (2 entries)",
          "0 of 2 tracks accurate"},
-        {"a track not ripped whole",
-         {disc.Entry({{3, 0x11, 0}, {4, 0x21, 0}})},
-         {{1, SmallDisc::Sums(0x11, 0x12, false)}, {2, SmallDisc::Sums(0x21, 0x22)}},
-         "not checked",
-         "accurate (confidence 4, v1)",
+        {"a track not ripped whole", one, partly, "not checked|accurate (confidence 4, v1)",
          "1 of 2 tracks accurate"},
-        {"not in the database",
-         {},
-         sums,
-         "not in the database",
-         "not in the database",
+        {"not in the database", none, both, "not in the database|not in the database",
          "disc not in the database"},
+        // A track that was not ripped is no part of the verdict.
+        {"one track ripped", v1AndV2, second, "accurate (confidence 2, v1)",
+         "1 of 1 track accurate"},
     };
     for (const auto& c : cases) {
         const verify::DiscVerdict v = verify::VerifyDisc(disc.toc, disc.ids, c.entries, c.sums);
-        ASSERT_EQ(v.tracks.size(), 2u) << c.name;
-        EXPECT_EQ(v.tracks[0].Text(), c.one) << c.name;
-        EXPECT_EQ(v.tracks[1].Text(), c.two) << c.name;
+        std::string texts;
+        for (const verify::TrackVerdict& t : v.tracks) {
+            texts += (texts.empty() ? "" : "|") + t.Text();
+            EXPECT_EQ(t.status == verify::TrackVerdict::Status::Accurate,
+                      t.Text().starts_with("accurate"))
+                << c.name;
+        }
+        EXPECT_EQ(texts, c.texts) << c.name;
         EXPECT_EQ(v.Summary(), c.summary) << c.name;
-        EXPECT_EQ(v.AllAccurate(), c.summary == "2 of 2 tracks accurate") << c.name;
+        EXPECT_EQ(v.AllAccurate(), c.texts.find("not") == std::string::npos) << c.name;
         EXPECT_FALSE(v.ripOffset) << c.name;
-        EXPECT_EQ(v.tracks[0].status == S::Accurate, c.one.rfind("accurate", 0) == 0);
+        EXPECT_EQ(v.notes, c.note.empty() ? std::vector<std::string>{} : std::vector{c.note})
+            << c.name;
+        EXPECT_EQ(v.entriesIgnored, c.note.empty() ? 0 : 1) << c.name;
     }
-    const verify::DiscVerdict ignored =
-        verify::VerifyDisc(disc.toc, disc.ids, cases[1].entries, sums);
-    EXPECT_EQ(ignored.entriesIgnored, 1);
-    ASSERT_EQ(ignored.notes.size(), 1u);
-    EXPECT_EQ(ignored.notes[0], "1 entry of the answer is for another disc and was ignored");
-    // A track that was not ripped is no part of the verdict.
-    const verify::DiscVerdict some =
-        verify::VerifyDisc(disc.toc, disc.ids, cases[0].entries, {*sums.find(2)});
-    EXPECT_TRUE(some.tracks.size() == 1 && some.AllAccurate());
-    EXPECT_EQ(some.Summary(), "1 of 1 track accurate");
 }
 
 // Five tracks: short first and fourth tracks (no sector 450), long ones
@@ -140,32 +132,29 @@ class OffsetDisc {
                   truth_.begin() + std::ptrdiff_t(quiet + 13 * 2352), '\0');
         std::string error;
         ids_ = *verify::ComputeDiscIds(toc_, error);
-        const int total = toc_.last;
-        for (int t = 1; t <= total; ++t) {
+        v1_ = {ids_.arId1, ids_.arId2, ids_.arCddb, {}};
+        v2_ = v1_;
+        const std::string wav = folder_.file("t.wav"), sector = folder_.file("s.wav");
+        for (int t = 1; t <= toc_.last; ++t) {
             const std::string pcm = Track(truth_, t);
-            WriteFile(folder_.file("t.wav"), WavFile(pcm));
-            TrueSums s;
-            s.v1 = ToolArSum(folder_.file("t.wav"), t, total, true);
-            s.v2 = ToolArSum(folder_.file("t.wav"), t, total, false);
+            WriteFile(wav, WavFile(pcm));
+            std::uint32_t sector450 = 0;
             if (pcm.size() > 451 * 2352) {
-                WriteFile(folder_.file("s.wav"), WavFile(pcm.substr(450 * 2352, 2352)));
-                s.sector450 = ToolArSum(folder_.file("s.wav"), 2, 3, true);
+                WriteFile(sector, WavFile(pcm.substr(450 * 2352, 2352)));
+                sector450 = ToolArSum(sector, 2, 3, true);
             }
-            truths_.push_back(s);
+            v1_.tracks.push_back({2, ToolArSum(wav, t, toc_.last, true), sector450});
+            v2_.tracks.push_back({4, ToolArSum(wav, t, toc_.last, false), sector450});
         }
     }
 
     // Entries of the true sums: v1 ones, v2 ones or both.
     std::vector<verify::ArEntry> Entries(bool v1, bool v2) const {
         std::vector<verify::ArEntry> entries;
-        for (const bool second : {false, true}) {
-            if (second ? !v2 : !v1)
-                continue;
-            verify::ArEntry e{ids_.arId1, ids_.arId2, ids_.arCddb, {}};
-            for (const TrueSums& s : truths_)
-                e.tracks.push_back({second ? 4 : 2, second ? s.v2 : s.v1, s.sector450});
-            entries.push_back(e);
-        }
+        if (v1)
+            entries.push_back(v1_);
+        if (v2)
+            entries.push_back(v2_);
         return entries;
     }
 
@@ -211,9 +200,6 @@ class OffsetDisc {
     std::int32_t Sectors() const { return toc_.leadout; }
 
   private:
-    struct TrueSums {
-        std::uint32_t v1 = 0, v2 = 0, sector450 = 0;
-    };
     std::string Track(const std::string& audio, int t) const {
         const auto start = std::size_t(toc_.tracks[std::size_t(t - 1)].start) * 2352;
         const auto end =
@@ -226,43 +212,42 @@ class OffsetDisc {
     verify::DiscToc toc_;
     verify::DiscIds ids_;
     std::string truth_;
-    std::vector<TrueSums> truths_;
+    verify::ArEntry v1_, v2_; // of the true sums
 };
 
 constexpr int kNot = 1 << 30;
 
+// (A rip that cannot be read from sector 300 on keeps the verdicts of the
+// tracks before, and says so once.)
 TEST(ArVerify, FindsTheOffsetARipWasMadeAt) {
     const OffsetDisc disc;
+    const std::string kUnread = "offsets were not searched from track 2 on: cannot read sectors ";
     const struct {
         const char* name;
         int shift;
         bool v1, v2;
         int damaged;
         std::vector<int> offsets; // each track's, or kNot where it is not accurate
-        std::optional<int> ripOffset;
+        std::optional<int> ripOffset = {};
+        std::int32_t failFrom = kNot;
+        std::string note = {}; // how the only note starts
     } cases[] = {
-        {"as read", 0, true, true, 0, {0, 0, 0, 0, 0}, std::nullopt},
+        {"as read", 0, true, true, 0, {0, 0, 0, 0, 0}},
         {"a few samples late", 6, true, false, 0, {6, 6, 6, 6, 6}, 6},
         {"early, v2 sums only", -1234, false, true, 0, {-1234, -1234, -1234, -1234, -1234}, -1234},
         {"the furthest late", 2940, true, false, 0, {2940, 2940, 2940, 2940, 2940}, 2940},
         {"the furthest early", -2939, false, true, 0, {-2939, -2939, -2939, -2939, -2939}, -2939},
-        // The first track's window starts at its sample 2940, which that rip
-        // never read.
-        {"too early for the first track",
-         -2940,
-         true,
-         true,
-         0,
-         {kNot, -2940, -2940, -2940, -2940},
-         std::nullopt},
-        {"past the search", 2941, true, true, 0, {kNot, kNot, kNot, kNot, kNot}, std::nullopt},
-        {"one track damaged", 6, true, true, 2, {6, kNot, 6, 6, 6}, std::nullopt},
+        // The first track's window starts at its sample 2940, never read.
+        {"too early for track 1", -2940, true, true, 0, {kNot, -2940, -2940, -2940, -2940}},
+        {"past the search", 2941, true, true, 0, {kNot, kNot, kNot, kNot, kNot}},
+        {"one track damaged", 6, true, true, 2, {6, kNot, 6, 6, 6}},
         {"a whole sector", 588, true, false, 0, {588, 588, 588, 588, 588}, 588},
+        {"unreadable", 6, true, false, 0, {6, kNot, kNot, kNot, kNot}, {}, 300, kUnread},
     };
     for (const auto& c : cases) {
         int reads = 0;
         const verify::DiscVerdict v =
-            disc.Verify(disc.Rip(c.shift, c.damaged), disc.Entries(c.v1, c.v2), reads);
+            disc.Verify(disc.Rip(c.shift, c.damaged), disc.Entries(c.v1, c.v2), reads, c.failFrom);
         ASSERT_EQ(v.tracks.size(), c.offsets.size()) << c.name;
         for (std::size_t i = 0; i < c.offsets.size(); ++i) {
             const auto& t = v.tracks[i];
@@ -277,7 +262,10 @@ TEST(ArVerify, FindsTheOffsetARipWasMadeAt) {
             EXPECT_EQ(t.v2, c.v2) << c.name << " " << i;
         }
         EXPECT_EQ(v.ripOffset, c.ripOffset) << c.name;
-        EXPECT_TRUE(v.notes.empty()) << c.name;
+        ASSERT_EQ(v.notes.size(), c.note.empty() ? 0u : 1u) << c.name;
+        if (!c.note.empty()) {
+            EXPECT_TRUE(v.notes[0].starts_with(c.note)) << v.notes[0];
+        }
         // About one more pass over the disc: the passes over each track and
         // the few sectors around them, however far the offset.
         EXPECT_LE(reads, 2 * disc.Sectors() + 400) << c.name;
@@ -286,21 +274,6 @@ TEST(ArVerify, FindsTheOffsetARipWasMadeAt) {
     const verify::DiscVerdict late = disc.Verify(disc.Rip(6, 0), disc.Entries(true, false), reads);
     EXPECT_EQ(late.tracks[0].Text(), "accurate at offset +6 (confidence 2, v1)");
     EXPECT_EQ(late.Summary(), "rip made +6 samples off: 5 of 5 tracks accurate at offset +6");
-}
-
-TEST(ArVerify, ARipThatCannotBeReadIsToldOnceAndKeepsItsVerdictsAsRead) {
-    const OffsetDisc disc;
-    int reads = 0;
-    const verify::DiscVerdict v =
-        disc.Verify(disc.Rip(6, 0), disc.Entries(true, false), reads, /*failFrom=*/300);
-    ASSERT_EQ(v.notes.size(), 1u);
-    EXPECT_EQ(
-        v.notes[0].rfind("offsets were not searched from track 2 on: cannot read sectors ", 0), 0u)
-        << v.notes[0];
-    EXPECT_EQ(v.tracks[0].offset, 6); // read before the fault
-    for (std::size_t i = 1; i < v.tracks.size(); ++i)
-        EXPECT_EQ(v.tracks[i].status, verify::TrackVerdict::Status::NotAccurate) << i;
-    EXPECT_FALSE(v.ripOffset);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Track checksums against accuraterip-checksum and Python's zlib, fed in
-// blocks of every size, at every place on the disc. (Riding along real
-// extractions, through the encoders of every format: test_ripVerify.)
+// blocks of every size, at every place on the disc, and sector 450's.
+// (Riding along real extractions, through the encoders of every format:
+// test_ripVerify.)
 
 #include "TestSupport.h"
 #include "VerifyTestSupport.h"
@@ -29,16 +30,14 @@ std::string MakeAudio(Audio kind, std::int32_t sectors, std::uint32_t seed) {
     return pcm;
 }
 
-struct Case {
-    const char* name;
-    std::int32_t sectors;
-    int track, total; // as accuraterip-checksum takes them
-    std::size_t chunk;
-    Audio audio;
-};
-
 TEST(TrackChecksums, MatchTheIndependentToolsWhereverTheTrackLiesAndHoweverItIsFed) {
-    const Case cases[] = {
+    const struct {
+        const char* name;
+        std::int32_t sectors;
+        int track, total; // as accuraterip-checksum takes them
+        std::size_t chunk;
+        Audio audio;
+    } cases[] = {
         {"middle, engine blocks", 40, 2, 3, 26 * 2352, Audio::Music},
         {"first, odd blocks", 40, 1, 3, 1000, Audio::Music},
         {"last, tiny blocks", 40, 3, 3, 7, Audio::Music},
@@ -49,10 +48,13 @@ TEST(TrackChecksums, MatchTheIndependentToolsWhereverTheTrackLiesAndHoweverItIsF
         {"full scale, last", 25, 4, 4, 99999, Audio::Loud},
         {"shorter than both edges", 9, 1, 1, 2352, Audio::Music},
         {"one sector, middle", 1, 5, 9, 3, Audio::Loud},
+        {"first, with a sector 450", 455, 1, 3, 26 * 2352, Audio::Music},
+        {"middle, with a sector 450", 455, 2, 3, 5000, Audio::Music},
+        {"ends at its sector 449", 450, 2, 3, 2352, Audio::Music},
     };
     testsupport::TempFolder folder;
     std::uint32_t seed = 11;
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         const std::string pcm = MakeAudio(c.audio, c.sectors, seed++);
         verify::TrackChecksums sums({c.track == 1, c.track == c.total}, pcm.size() / 4);
         for (std::size_t at = 0; at < pcm.size(); at += c.chunk)
@@ -65,31 +67,16 @@ TEST(TrackChecksums, MatchTheIndependentToolsWhereverTheTrackLiesAndHoweverItIsF
         EXPECT_EQ(r.arV2, ToolArSum(wav, c.track, c.total, false)) << c.name;
         EXPECT_EQ(r.crc32, ToolCrc(wav, 44, false)) << c.name;
         EXPECT_EQ(r.crc32NoNulls, ToolCrc(wav, 44, true)) << c.name;
-        if (c.audio == Audio::Sparse) {
-            EXPECT_NE(r.crc32NoNulls, r.crc32) << c.name;
+        EXPECT_TRUE(c.audio != Audio::Sparse || r.crc32NoNulls != r.crc32) << c.name;
+        // Sector 450's sum is a v1 sum over that one sector, counted from 1,
+        // as a track with no edges left out: the tool gives it for a WAV of
+        // that sector alone as a middle track.
+        ASSERT_EQ(r.hasSector450, c.sectors > 450) << c.name;
+        if (r.hasSector450) {
+            WriteFile(wav, WavFile(pcm.substr(450 * 2352, 2352)));
+            EXPECT_EQ(r.arSector450, ToolArSum(wav, 2, 3, true)) << c.name;
         }
     }
-}
-
-// Sector 450's sum is a v1 sum over that one sector, counted from 1, as a
-// track with no edges left out: the tool gives it for a WAV of that sector
-// alone as a middle track.
-TEST(TrackChecksums, Sector450IsTheV1SumOfThatSectorAlone) {
-    testsupport::TempFolder folder;
-    for (const bool first : {true, false}) {
-        const std::string pcm = MakeAudio(Audio::Music, 455, first ? 3 : 4);
-        verify::TrackChecksums sums({first, false}, pcm.size() / 4);
-        sums.Feed(Bytes(pcm), pcm.size());
-        const std::string wav = folder.file("sector450.wav");
-        WriteFile(wav, WavFile(pcm.substr(450 * 2352, 2352)));
-        EXPECT_TRUE(sums.Result().hasSector450);
-        EXPECT_EQ(sums.Result().arSector450, ToolArSum(wav, 2, 3, true)) << first;
-    }
-    // A track that ends at its sector 449 has none.
-    const std::string shorter = MakeAudio(Audio::Music, 450, 5);
-    verify::TrackChecksums sums({}, shorter.size() / 4);
-    sums.Feed(Bytes(shorter), shorter.size());
-    EXPECT_FALSE(sums.Result().hasSector450);
 }
 
 } // namespace
