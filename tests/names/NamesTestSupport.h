@@ -17,7 +17,6 @@ using namespace Qt::StringLiterals;
 using testsupport::Http;
 using testsupport::LocalServer;
 using testsupport::Reply;
-using testsupport::Request;
 
 // A JSON object from its members (QJsonObject's own list wants QString keys).
 inline QJsonObject Obj(std::initializer_list<std::pair<const char*, QJsonValue>> members) {
