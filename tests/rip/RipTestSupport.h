@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -107,25 +106,17 @@ struct Disc {
 
     explicit Disc(std::vector<std::int32_t> trackLengths, std::uint32_t seed = 3)
         : lengths(std::move(trackLengths)) {
-        testsupport::MakeImage(folder, "disc", lengths, seed);
+        std::string sheet = ReadAll(testsupport::MakeImage(folder, "disc", lengths, seed)), list;
         pcm = ReadAll(folder.file("disc.bin"));
-        std::ofstream sheet(cue);
-        sheet << "REM GENRE \"Hard Rock\"\nREM DATE 1998\nREM DISCNUMBER 1\nREM TOTALDISCS 2\n"
-                 "CATALOG 0724349691121\nTITLE \""
-              << kAlbum << "\"\nPERFORMER \"Los Ejemplos\"\nFILE \"disc.bin\" BINARY\n";
-        std::string list;
-        for (std::size_t i = 0; i < lengths.size(); ++i) {
-            const std::int32_t s = starts[i];
-            char line[160];
-            std::snprintf(line, sizeof line, "  TRACK %02zu AUDIO\n%s    INDEX 01 %02d:%02d:%02d\n",
-                          i + 1,
-                          i == 0   ? "    TITLE \"Señal / Ruido\"\n    ISRC GBAYE9800012\n"
-                          : i == 1 ? "    PERFORMER \"Guest\"\n"
-                                   : "",
-                          s / 75 / 60, s / 75 % 60, s % 75);
-            sheet << line;
-            list += std::to_string(s) + ",";
-            starts.push_back(s + lengths[i]);
+        sheet.insert(sheet.find("TRACK 02 AUDIO\n") + 15, "    PERFORMER \"Guest\"\n");
+        sheet.insert(sheet.find("TRACK 01 AUDIO\n") + 15,
+                     "    TITLE \"Señal / Ruido\"\n    ISRC GBAYE9800012\n");
+        WriteFile(cue, "REM GENRE \"Hard Rock\"\nREM DATE 1998\nREM DISCNUMBER 1\n"
+                       "REM TOTALDISCS 2\nCATALOG 0724349691121\nTITLE \"" +
+                           kAlbum + "\"\nPERFORMER \"Los Ejemplos\"\n" + sheet);
+        for (const std::int32_t length : lengths) {
+            list += std::to_string(starts.back()) + ",";
+            starts.push_back(starts.back() + length);
         }
         std::istringstream(
             Python("import sys, libdiscid\n"
