@@ -79,6 +79,10 @@ struct Child {
     std::string out, err;
 };
 
+inline bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
 inline std::string Line(const std::string& text) {
     return "dorvane-rip: " + text + "\n";
 }

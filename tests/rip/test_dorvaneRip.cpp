@@ -1,7 +1,6 @@
 // dorvane-rip run as a child process on disc images made for each test: its
-// exit status, output, and files decoded with the flac and lame commands, tags
-// read back with TagLib, checksums and disc ids as accuraterip-checksum,
-// Python's zlib and libdiscid give them.
+// exit status, output, and files as flac, lame, TagLib, accuraterip-checksum,
+// Python's zlib and libdiscid read them.
 
 #include <gtest/gtest.h>
 
@@ -54,14 +53,13 @@ TEST(DorvaneRip, TheManualPageDocumentsEveryOption) {
                 usage.err.empty());
     const std::string page = ReadAll(DORVANE_RIP_PAGE), help = usage.out,
                       version = Child({"--version"}).out.substr(12);
-    EXPECT_NE(page.find("\"Dorvane " + version.substr(0, version.size() - 1) + "\""),
-              std::string::npos);
+    EXPECT_TRUE(Has(page, "\"Dorvane " + version.substr(0, version.size() - 1) + "\""));
     for (std::size_t at = help.find(" --"); at != std::string::npos;
          at = help.find(" --", at + 1)) {
         std::string option = help.substr(at + 1, help.find_first_of(" ,:)\n", at + 1) - at - 1);
         for (std::size_t dash = 0; (dash = option.find('-', dash)) != std::string::npos; dash += 2)
             option.insert(dash, "\\");
-        EXPECT_NE(page.find(option), std::string::npos) << option;
+        EXPECT_TRUE(Has(page, option)) << option;
     }
 }
 
@@ -76,22 +74,13 @@ std::string Tags(const TagLib::File& file) {
     return said.to8Bit(true);
 }
 
-// Every format, two jobs: WAV holds the exact audio, FLAC decodes to it, MP3
-// is an ID3v2.4 tag and then the lame command's bytes; the checksums --json
-// gives are the tools' on the audio in every format (the audio read, not the
-// file); the names come from the titles ("/" made "_"), the tags read back; a
-// pipe gets one plain line per track, and --quiet nothing; --no-log writes
-// only the tracks.
+// Every format, two jobs: the files hold the audio, its checksums in --json
+// are the tools' (the audio read, not the file), the names come from the
+// titles ("/" made "_"), the tags read back (MP3's ID3v2.4); a pipe gets one
+// plain line per track, --quiet nothing; --no-log writes only the tracks.
 TEST(DorvaneRip, EveryFormatNamedTaggedAndExact) {
     const Disc disc({120, 260, 75});
     const std::string names[] = {"Señal _ Ruido 01 - CD1", "Track 02 - CD1", "Track 03 - CD1"};
-    std::vector<std::string> sums;
-    for (int t = 1; t <= 3; ++t) {
-        const std::string wav = disc.folder.file("t.wav");
-        WriteFile(wav, WavFile(disc.Track(t)));
-        sums.push_back(Hex(ToolCrc(wav, 44, false)) + Hex(ToolCrc(wav, 44, true)) +
-                       Hex(ToolArSum(wav, t, 3, true)) + Hex(ToolArSum(wav, t, 3, false)));
-    }
     for (const std::string format : {"wav", "flac", "mp3"}) {
         const Child r({"-f", format, "--titles", "-j", "2", "--json", "-o",
                        disc.folder.file(format), disc.cue});
@@ -108,11 +97,14 @@ TEST(DorvaneRip, EveryFormatNamedTaggedAndExact) {
         for (int t = 1; t <= 3; ++t) {
             const std::string file = disc.folder.file(format + "/" + names[t - 1] + "." + format);
             EXPECT_TRUE(Holds(file, disc.Track(t))) << file;
+            const std::string wav = disc.folder.file("t.wav");
+            WriteFile(wav, WavFile(disc.Track(t)));
             const QJsonValue got = json[u"tracks"][t - 1][u"checksums"];
             EXPECT_EQ((got[u"crc32"].toString() + got[u"crc32_without_nulls"].toString() +
                        got[u"accuraterip_v1"].toString() + got[u"accuraterip_v2"].toString())
                           .toStdString(),
-                      sums[std::size_t(t - 1)])
+                      Hex(ToolCrc(wav, 44, false)) + Hex(ToolCrc(wav, 44, true)) +
+                          Hex(ToolArSum(wav, t, 3, true)) + Hex(ToolArSum(wav, t, 3, false)))
                 << file;
         }
     }
@@ -189,8 +181,8 @@ TEST(DorvaneRip, TheTableAndNamesAndTagsFromMusicBrainz) {
                                  "--coverart-url", base, "-o", out, disc.cue});
         const Child r(args);
         EXPECT_EQ(r.status, 0) << c.name << r.err;
-        EXPECT_NE(r.err.find(c.said), std::string::npos) << c.name << r.err;
-        EXPECT_EQ(r.err.find("releases hold") != std::string::npos, c.said == taking) << r.err;
+        EXPECT_TRUE(Has(r.err, c.said)) << c.name << r.err;
+        EXPECT_EQ(Has(r.err, "releases hold"), c.said == taking) << r.err;
         for (int t = 0; t < 3; ++t)
             EXPECT_TRUE(
                 std::filesystem::exists(out + "/" + (c.album.empty() ? plain : named)[t] + ".flac"))
@@ -266,26 +258,25 @@ TEST(DorvaneRip, ASignalLeavesAValidShorterFileAndNothingAhead) {
     const Disc disc({150, 22500, 300}); // the second track: 5 minutes
     const struct {
         int signal;
-        std::string format, name;
-        bool ignored;
-    } cases[] = {{SIGINT, "mp3", "SIGINT", false},
-                 {SIGTERM, "flac", "SIGTERM", false},
-                 {SIGHUP, "mp3", "SIGHUP", false},
-                 {SIGHUP, "flac", "nohup", true}};
+        std::string format, name; // the name "nohup": SIGHUP, ignored as nohup leaves it
+    } cases[] = {{SIGINT, "mp3", "SIGINT"},
+                 {SIGTERM, "flac", "SIGTERM"},
+                 {SIGHUP, "mp3", "SIGHUP"},
+                 {SIGHUP, "flac", "nohup"}};
     for (const auto& c : cases) {
+        const bool ignored = c.name == "nohup";
         const std::string out = disc.folder.file(c.name), ext = "." + c.format,
                           first = out + "/Track 01 - CD1" + ext,
                           second = out + "/Track 02 - CD1" + ext,
                           third = out + "/Track 03 - CD1" + ext;
         std::filesystem::create_directory(out);
         std::ofstream(third) << "older";
-        // An ignored signal stays ignored in the child, as nohup leaves it.
-        std::signal(SIGHUP, c.ignored ? SIG_IGN : SIG_DFL);
+        std::signal(SIGHUP, ignored ? SIG_IGN : SIG_DFL); // and so in the child
         Child child({"-f", c.format, "-j", "2", "--overwrite", "-o", out, disc.cue}, false);
         std::signal(SIGHUP, SIG_DFL);
         ASSERT_TRUE(child.ReadUntil("[1/3]")) << child.err;
         ::kill(child.pid, c.signal);
-        if (c.ignored) {
+        if (ignored) {
             EXPECT_EQ(child.Finish(), 0) << child.err;
             EXPECT_TRUE(Holds(second, disc.Track(2)) && Holds(third, disc.Track(3)));
             continue;
@@ -307,20 +298,18 @@ TEST(DorvaneRip, ASignalLeavesAValidShorterFileAndNothingAhead) {
             << held;
         EXPECT_EQ(ReadAll(third), "older");
         // and the log, which tells what was stopped
-        EXPECT_NE(ReadAll(out + "/disc.log").find("Outcome: \"stopped after "), std::string::npos);
+        EXPECT_TRUE(Has(ReadAll(out + "/disc.log"), "Outcome: \"stopped after "));
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), {}), 4);
     }
 }
 
 // What a source is refused for before anything is read or written, in one
-// line each, said even under --quiet, with nothing on standard output: usage
-// errors (adding where to find help) and sources that cannot be used end with
-// 2, and no folder is made for them; a folder that cannot be made, a track too
-// long for a WAV header (a 4.3 GB one, from a sparse BIN; as in the window)
-// and files already there, tracks' and the log's, which only --overwrite
-// replaces, end with 1. --skip-existing extracts only the tracks that have
-// none and keeps the log, so a cut run resumes. A listing that cannot be
-// written fails, as ls does.
+// line each even under --quiet: usage errors (with where to find help) and
+// unusable sources end with 2 and make no folder; a folder that cannot be
+// made, a track too long for WAV (4.3 GB, from a sparse BIN) and files already
+// there, which only --overwrite replaces, end with 1. --skip-existing resumes
+// a cut run, keeping the log. A listing that cannot be written fails, as ls
+// does.
 TEST(DorvaneRip, WhatASourceIsRefusedFor) {
     const Disc disc({30, 20});
     const std::string big = disc.folder.file("big.cue"), broken = disc.folder.file("broken.cue"),

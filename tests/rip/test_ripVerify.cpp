@@ -1,9 +1,7 @@
-// dorvane-rip's proof that a rip is exact, run as a child on disc images made
-// here: verdicts from answers the tests write (as a file, or served by a
-// server on 127.0.0.1) with the sums accuraterip-checksum takes, a rip made
-// at another offset, and the rip log read by PyYAML and hashlib. The
-// checksums of an extraction and the disc ids are checked against the tools
-// in test_dorvaneRip.
+// dorvane-rip's proof that a rip is exact, run on disc images made here:
+// verdicts from answers of accuraterip-checksum's sums that the tests write or
+// serve on 127.0.0.1, and the rip log read by PyYAML and hashlib. (Checksums
+// and disc ids against the tools: test_dorvaneRip.)
 
 #include <gtest/gtest.h>
 
@@ -22,10 +20,6 @@ namespace {
 
 using namespace riptest;
 
-std::string Le32(std::uint32_t v) {
-    return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
-}
-
 // accuraterip-checksum's v1 or v2 of audio as track t of three.
 std::uint32_t ArSum(const Disc& disc, const std::string& audio, int t, bool v1) {
     WriteFile(disc.folder.file("t.wav"), WavFile(audio));
@@ -35,12 +29,15 @@ std::uint32_t ArSum(const Disc& disc, const std::string& audio, int t, bool v1) 
 // The database's answer for three tracks: an entry of v1 sums, confidence 2,
 // and one of v2 sums, confidence 5, laid out byte by byte.
 std::string Answer(const Disc& disc) {
+    const auto le32 = [](std::uint32_t v) {
+        return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+    };
     std::string bytes;
     for (const bool v2 : {false, true}) {
-        bytes += char(3) + Le32(disc.id1) + Le32(disc.id2) + Le32(disc.cddb);
+        bytes += char(3) + le32(disc.id1) + le32(disc.id2) + le32(disc.cddb);
         for (int t = 1; t <= 3; ++t)
-            bytes += char(v2 ? 5 : 2) + Le32(ArSum(disc, disc.Track(t), t, !v2)) +
-                     Le32(ArSum(disc, disc.Track(t).substr(450 * 2352, 2352), 2, true));
+            bytes += char(v2 ? 5 : 2) + le32(ArSum(disc, disc.Track(t), t, !v2)) +
+                     le32(ArSum(disc, disc.Track(t).substr(450 * 2352, 2352), 2, true));
     }
     return bytes;
 }
@@ -123,16 +120,14 @@ TEST(RipVerify, TheDatabaseOverHttp) {
     const std::string base = server.Base();
     const Child missing({"--verify", "--accuraterip-url", base + "none/", disc.cue});
     EXPECT_EQ(missing.status, 1);
-    EXPECT_NE(missing.out.find("AccurateRip: the disc is not in the database (" + base + "none/" +
-                               disc.arFile + " answered 404)"),
-              std::string::npos)
+    EXPECT_TRUE(Has(missing.out, "AccurateRip: the disc is not in the database (" + base + "none/" +
+                                     disc.arFile + " answered 404)"))
         << missing.out;
 
-    // In process, no SOURCE: the drive, the output folder and the database
-    // saved by Settings, and the CD layer's seam making a sector fail to
-    // read. A sector that fails three reads, in its block and alone, ends its
-    // track with every sector before it, names the file, the sector and the
-    // reason in the system's words, and the run goes on, ending with 1.
+    // In process, no SOURCE: drive, folder and database saved by Settings. A
+    // sector that fails three reads (the CD layer's seam), in its block and
+    // alone, ends its track with every sector before it, names the file, the
+    // sector and the system's reason, and the run goes on, ending with 1.
     const testsupport::ScopedDiscImages images({disc.cue});
     modGeneral::SetAppFolderForTesting(disc.folder.qpath());
     std::ofstream(disc.folder.file("Dorvane.ini"))
@@ -146,19 +141,17 @@ TEST(RipVerify, TheDatabaseOverHttp) {
     const std::string err = ::testing::internal::GetCapturedStderr(),
                       second = disc.folder.file("saved/Track 02 - CD1.wav");
     EXPECT_EQ(status, 1) << err;
-    EXPECT_NE(err.find("dorvane-rip: " + second +
-                       ": cannot read the disc at sector 530, 0:00.30 into track 2 "
-                       "(Input/output error)"),
-              std::string::npos)
+    EXPECT_TRUE(Has(err, "dorvane-rip: " + second +
+                             ": cannot read the disc at sector 530, 0:00.30 into track 2 "
+                             "(Input/output error)"))
         << err;
     EXPECT_TRUE(ReadAll(second).substr(44) == disc.Track(2, 30));
     // The summary counts the whole tracks, and the answer came from the
     // address saved.
-    EXPECT_NE(err.find("2 of 3 tracks (1 failed), "), std::string::npos) << err;
+    EXPECT_TRUE(Has(err, "2 of 3 tracks (1 failed), ")) << err;
     EXPECT_TRUE(err.ends_with(" real time)\nAccurateRip: 2 of 3 tracks accurate\n")) << err;
-    EXPECT_NE(
-        ReadAll(disc.folder.file("saved/disc.log")).find("AccurateRip: \"2 of 3 tracks accurate\""),
-        std::string::npos);
+    EXPECT_TRUE(Has(ReadAll(disc.folder.file("saved/disc.log")),
+                    "AccurateRip: \"2 of 3 tracks accurate\""));
 
     // --verify says where, leaves the track unchecked, exits 1.
     options.verify = true;
@@ -171,12 +164,10 @@ TEST(RipVerify, TheDatabaseOverHttp) {
     akrip::testing::ClearReadFailures();
     modGeneral::SetAppFolderForTesting({});
     EXPECT_EQ(unread, 1);
-    EXPECT_TRUE(out.find("  not checked: cannot read sector 600\n") != std::string::npos &&
+    EXPECT_TRUE(Has(out, "  not checked: cannot read sector 600\n") &&
                 out.ends_with("\n2 of 3 tracks accurate\n"))
         << out;
-    EXPECT_NE(said.find("cannot read the disc at sector 600, 0:01.25 into track 2"),
-              std::string::npos)
-        << said;
+    EXPECT_TRUE(Has(said, "cannot read the disc at sector 600, 0:01.25 into track 2")) << said;
 }
 
 // Loads the log with yaml.safe_load; prints whether its SHA-256 line holds,
@@ -221,13 +212,13 @@ TEST(RipVerify, TheRipLog) {
     const Child r2({"--prefix", "Vol 2", "-t", "1", "--accuraterip", bad, "-o", out, disc.cue});
     EXPECT_EQ(r2.status, 0) << r2.err;
     const std::string said = "dorvane-rip: AccurateRip: " + bad + ": not an AccurateRip answer: ";
-    EXPECT_TRUE(r2.err.find(said) != std::string::npos &&
+    EXPECT_TRUE(Has(r2.err, said) &&
                 r2.err.ends_with(" real time)\n" + r2.err.substr(r2.err.find(said))) &&
                 std::count(r2.err.begin(), r2.err.end(), '\n') == 3)
         << r2.err;
     EXPECT_EQ(Python(kLogReader, {out + "/Vol 2.log", "Tracks.0.File"}),
               "True\nTrack 01 - Vol 2.wav");
-    EXPECT_NE(ReadAll(out + "/Vol 2.log").find("not an AccurateRip answer"), std::string::npos);
+    EXPECT_TRUE(Has(ReadAll(out + "/Vol 2.log"), "not an AccurateRip answer"));
 }
 
 } // namespace
