@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <sstream>
 #include <stdexcept>
@@ -36,13 +37,10 @@ struct Child {
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, ::fileno(outFile), 1);
         posix_spawn_file_actions_adddup2(&actions, toErr[1], 2);
-        if (!cwd.empty())
-            posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
+        posix_spawn_file_actions_addchdir_np(&actions, cwd.empty() ? "." : cwd.c_str());
         args.insert(args.begin(), DORVANE_RIP);
-        std::vector<char*> argv;
-        for (std::string& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
+        std::vector<char*> argv(args.size() + 1);
+        std::transform(args.begin(), args.end(), argv.begin(), [](auto& a) { return a.data(); });
         if (::posix_spawn(&pid, DORVANE_RIP, &actions, nullptr, argv.data(), environ) != 0)
             throw std::runtime_error("cannot start " DORVANE_RIP);
         posix_spawn_file_actions_destroy(&actions);
@@ -88,9 +86,7 @@ inline std::string Line(const std::string& text) {
 }
 
 inline std::string Hex(std::uint32_t v) {
-    char text[9];
-    std::snprintf(text, sizeof text, "%08x", v);
-    return text;
+    return QString::number(v, 16).rightJustified(8, u'0').toStdString();
 }
 
 // Long enough that the tag's size and its album frame's need the syncsafe form.

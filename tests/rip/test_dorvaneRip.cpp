@@ -87,10 +87,10 @@ TEST(DorvaneRip, EveryFormatNamedTaggedAndExact) {
         EXPECT_EQ(r.status, 0) << r.err;
         const QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
         EXPECT_EQ(json[u"accuraterip"][u"status"].toString(), u"not_asked");
-        EXPECT_EQ(r.err.substr(0, r.err.rfind("[3/3]")), "[1/3] " + names[0] + "." + format +
-                                                             " (0:01.45)\n[2/3] " + names[1] + "." +
-                                                             format + " (0:03.35)\n");
-        EXPECT_TRUE(r.err.find_first_of("\r\x1b") == std::string::npos &&
+        EXPECT_TRUE(r.err.starts_with("[1/3] " + names[0] + "." + format + " (0:01.45)\n[2/3] " +
+                                      names[1] + "." + format + " (0:03.35)\n[3/3] " + names[2] +
+                                      "." + format + " (0:01.00)\n3 of 3 tracks") &&
+                    r.err.find_first_of("\r\x1b") == std::string::npos &&
                     r.err.ends_with(" real time)\n") &&
                     std::count(r.err.begin(), r.err.end(), '\n') == 4)
             << r.err;
@@ -196,9 +196,6 @@ TEST(DorvaneRip, TheTableAndNamesAndTagsFromMusicBrainz) {
         TagLib::FLAC::File flac((out + "/" + named[1] + ".flac").c_str());
         EXPECT_EQ(Tags(flac), "Tres|Ana|Los Ejemplos|" + c.album +
                                   "|2|3|2|2|1998-03-27|Hard Rock||724384260620|");
-        EXPECT_EQ(Tags(TagLib::FLAC::File((out + "/" + named[0] + ".flac").c_str())).substr(0, 13),
-                  "Uno / [1mDos|")
-            << "tags keep the title, the escape a space";
         // The MusicBrainz ids in the fields taggers read, and the cover inside.
         const TagLib::PropertyMap props = flac.properties();
         EXPECT_TRUE(!props["MUSICBRAINZ_ALBUMID"].isEmpty() &&

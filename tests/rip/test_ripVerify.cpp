@@ -172,16 +172,14 @@ TEST(RipVerify, TheDatabaseOverHttp) {
 
 // Loads the log with yaml.safe_load; prints whether its SHA-256 line holds,
 // then each value asked for by its path ("Tracks.0.File").
-const char* const kLogReader = "import sys, yaml, hashlib\n"
-                               "data = open(sys.argv[1], 'rb').read()\n"
-                               "doc = yaml.safe_load(data.decode('utf-8'))\n"
-                               "body = data[:data.rindex(b'\\nSHA-256: ') + 1]\n"
-                               "print(hashlib.sha256(body).hexdigest() == doc['SHA-256'])\n"
-                               "for path in sys.argv[2:]:\n"
-                               "    v = doc\n"
-                               "    for part in path.split('.'):\n"
-                               "        v = v[int(part)] if isinstance(v, list) else v[part]\n"
-                               "    print(v)\n";
+const char* const kLogReader =
+    "import sys, yaml, hashlib, functools\n"
+    "data = open(sys.argv[1], 'rb').read()\n"
+    "doc = yaml.safe_load(data.decode('utf-8'))\n"
+    "print(hashlib.sha256(data[:data.rindex(b'\\nSHA-256: ') + 1]).hexdigest() == doc['SHA-256'])\n"
+    "for path in sys.argv[2:]:\n"
+    "    print(functools.reduce(lambda v, part: v[int(part)] if isinstance(v, list) else v[part],\n"
+    "                           path.split('.'), doc))\n";
 
 // The log of a checked rip holds what the tools say of its files, loads as
 // YAML and gives a change away; it is named after the prefix or the image.
