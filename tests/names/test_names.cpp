@@ -28,6 +28,7 @@ TEST(SafeFileName, MakesAnyTitleAFileName) {
         {"...", 180, "..."},
         {" Tab\there\r\nend\xc2\x85", 180, "Tab here  end"},
         {"\x1b[2Jcleared\x7f", 180, "[2Jcleared"},
+        {"東京事変 / 群青日和", 180, "東京事変 _ 群青日和"},
         {"مرحبا 🎵", 180, "مرحبا 🎵"},
         // Cut between characters, then checked again.
         {"éééé", 5, "éé"},
