@@ -29,7 +29,6 @@ TEST(ResponseSource, AnswersOfEveryShapeFromEverySource) {
     std::filesystem::create_directories(std::filesystem::path(inTree).parent_path());
     WriteFile(inTree, kAnswer);
     WriteFile(folder.file("big.bin"), std::string(verify::kMaxResponseBytes + 1, '\0'));
-    const std::string big(verify::kMaxResponseBytes + 1, 'x');
     const std::string closed = LocalServer([](const std::string&) { return Reply{}; }).Base();
     using Kind = verify::ResponseSource::Kind;
     using Status = verify::FetchResult::Status;
@@ -51,8 +50,9 @@ TEST(ResponseSource, AnswersOfEveryShapeFromEverySource) {
         {"says it is too large", Status::Failed, "larger than 1 MB",
          "HTTP/1.1 200 OK\r\nContent-Length: 1048577\r\n\r\nxx"},
         {"too large in chunks", Status::Failed, "larger than 1 MB",
-         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n80000\r\n" + big.substr(0, 0x80000) +
-             "\r\n80001\r\n" + big.substr(0, 0x80001) + "\r\n0\r\n\r\n"},
+         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n80000\r\n" +
+             std::string(0x80000, 'x') + "\r\n80001\r\n" + std::string(0x80001, 'x') +
+             "\r\n0\r\n\r\n"},
         {"cut short", Status::Failed, "ends before its Content-Length",
          "HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\n" + kAnswer},
         {"not HTTP", Status::Failed, "not HTTP", "SSH-2.0-OpenSSH_9.2\r\n\r\n"},

@@ -28,11 +28,7 @@ const char* const kReader = "import sys, yaml, hashlib\n"
                             "    else: print('i:' + str(v))\n";
 
 std::string Hex(const std::string& s) {
-    static const char* digits = "0123456789abcdef";
-    std::string out;
-    for (const unsigned char c : s)
-        out += digits[c >> 4], out += digits[c & 15];
-    return out;
+    return QByteArray::fromStdString(s).toHex().toStdString();
 }
 
 // n replacement characters, U+FFFD.
