@@ -42,11 +42,24 @@ std::string Answer(const Disc& disc) {
     return bytes;
 }
 
+// Loads the log with yaml.safe_load; prints whether its SHA-256 line holds,
+// then each value asked for by its path ("Tracks.0.File").
+const char* const kLogReader =
+    "import sys, yaml, hashlib, functools\n"
+    "data = open(sys.argv[1], 'rb').read()\n"
+    "doc = yaml.safe_load(data.decode('utf-8'))\n"
+    "print(hashlib.sha256(data[:data.rindex(b'\\nSHA-256: ') + 1]).hexdigest() == doc['SHA-256'])\n"
+    "for path in sys.argv[2:]:\n"
+    "    print(functools.reduce(lambda v, part: v[int(part)] if isinstance(v, list) else v[part],\n"
+    "                           path.split('.'), doc))\n";
+
 // --verify on rips as read, damaged and made at another offset (the search
 // itself, early and late, is test_arVerify's), against an answer file and a
 // folder (test_responseSource lays one out like the database): the verdict of
 // each track, the disc's, and the exit status; nothing is written anywhere.
-TEST(RipVerify, VerdictsOfRipsAsReadDamagedAndShifted) {
+// Then the log of a rip checked against the answer. (One already there, and
+// --no-log: test_dorvaneRip.)
+TEST(RipVerify, VerdictsOfRipsAsReadDamagedAndShiftedAndTheLog) {
     const Disc disc({500, 470, 620}, 7);
     const testsupport::TempFolder here;
     const std::string answer = disc.folder.file("answer.bin");
@@ -105,6 +118,38 @@ TEST(RipVerify, VerdictsOfRipsAsReadDamagedAndShifted) {
     EXPECT_EQ(
         Command("cd '" + disc.folder.path() + "' && ls -A | grep -v '^rip[0-9].\\(bin\\|cue\\)$'"),
         "answer.bin\ndisc.bin\ndisc.cue\nt.wav\n");
+
+    // The log of a checked rip holds what the tools say of its files, loads
+    // as YAML and gives a change away; it is named after the image.
+    const std::string out = disc.folder.file("out"), log = out + "/disc.log",
+                      v2 = Hex(ArSum(disc, disc.Track(2), 2, false));
+    const Child r({"-f", "flac", "--accuraterip", answer, "-o", out, disc.cue});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Python(kLogReader,
+                     {log, "Source.Image", "Tracks.1.File", "Tracks.1.Checksums.AccurateRip v2",
+                      "Tracks.2.AccurateRip.Verdict", "Summary.AccurateRip"}),
+              "True\n" + disc.cue + "\nTrack 02 - CD1.flac\n" + v2 +
+                  "\naccurate (confidence 5, v2)\n3 of 3 tracks accurate");
+    std::string text = ReadAll(log);
+    const std::size_t at = text.find(v2);
+    text[at] = text[at] == '0' ? '1' : '0';
+    WriteFile(log, text);
+    EXPECT_EQ(Python(kLogReader, {log}), "False");
+
+    // An answer that cannot be read (the ways it cannot are test_arVerify's)
+    // is told in one line after the summary; the rip succeeds, and its log,
+    // named after the prefix, says why nothing was checked.
+    const std::string bad = disc.folder.file("bad.bin"), answered = ReadAll(answer);
+    WriteFile(bad, answered.substr(0, answered.size() - 5));
+    const Child r2({"--prefix", "Vol 2", "-t", "1", "--accuraterip", bad, "-o", out, disc.cue});
+    EXPECT_TRUE(r2.status == 0 &&
+                Has(r2.err, " real time)\ndorvane-rip: AccurateRip: " + bad +
+                                ": not an AccurateRip answer: ") &&
+                std::count(r2.err.begin(), r2.err.end(), '\n') == 3)
+        << r2.err;
+    EXPECT_EQ(Python(kLogReader, {out + "/Vol 2.log", "Tracks.0.File"}),
+              "True\nTrack 01 - Vol 2.wav");
+    EXPECT_TRUE(Has(ReadAll(out + "/Vol 2.log"), "not an AccurateRip answer"));
 }
 
 // The database over HTTP, served on 127.0.0.1: its file under the address
@@ -168,55 +213,6 @@ TEST(RipVerify, TheDatabaseOverHttp) {
                 out.ends_with("\n2 of 3 tracks accurate\n"))
         << out;
     EXPECT_TRUE(Has(said, "cannot read the disc at sector 600, 0:01.25 into track 2")) << said;
-}
-
-// Loads the log with yaml.safe_load; prints whether its SHA-256 line holds,
-// then each value asked for by its path ("Tracks.0.File").
-const char* const kLogReader =
-    "import sys, yaml, hashlib, functools\n"
-    "data = open(sys.argv[1], 'rb').read()\n"
-    "doc = yaml.safe_load(data.decode('utf-8'))\n"
-    "print(hashlib.sha256(data[:data.rindex(b'\\nSHA-256: ') + 1]).hexdigest() == doc['SHA-256'])\n"
-    "for path in sys.argv[2:]:\n"
-    "    print(functools.reduce(lambda v, part: v[int(part)] if isinstance(v, list) else v[part],\n"
-    "                           path.split('.'), doc))\n";
-
-// The log of a checked rip holds what the tools say of its files, loads as
-// YAML and gives a change away; it is named after the prefix or the image.
-// (One already there, and --no-log: test_dorvaneRip.)
-TEST(RipVerify, TheRipLog) {
-    const Disc disc({500, 470, 620}, 7);
-    const std::string answer = disc.folder.file("answer.bin"), out = disc.folder.file("out"),
-                      log = out + "/disc.log", v2 = Hex(ArSum(disc, disc.Track(2), 2, false));
-    WriteFile(answer, Answer(disc));
-    const Child r({"-f", "flac", "--accuraterip", answer, "-o", out, disc.cue});
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(Python(kLogReader,
-                     {log, "Source.Image", "Tracks.1.File", "Tracks.1.Checksums.AccurateRip v2",
-                      "Tracks.2.AccurateRip.Verdict", "Summary.AccurateRip"}),
-              "True\n" + disc.cue + "\nTrack 02 - CD1.flac\n" + v2 +
-                  "\naccurate (confidence 5, v2)\n3 of 3 tracks accurate");
-    std::string text = ReadAll(log);
-    const std::size_t at = text.find(v2);
-    text[at] = text[at] == '0' ? '1' : '0';
-    WriteFile(log, text);
-    EXPECT_EQ(Python(kLogReader, {log}), "False");
-
-    // An answer that cannot be read (the ways it cannot are test_arVerify's)
-    // is told in one line after the summary; the rip succeeds, and its log,
-    // named after the prefix, says why nothing was checked.
-    const std::string bad = disc.folder.file("bad.bin"), answered = ReadAll(answer);
-    WriteFile(bad, answered.substr(0, answered.size() - 5));
-    const Child r2({"--prefix", "Vol 2", "-t", "1", "--accuraterip", bad, "-o", out, disc.cue});
-    EXPECT_EQ(r2.status, 0) << r2.err;
-    const std::string said = "dorvane-rip: AccurateRip: " + bad + ": not an AccurateRip answer: ";
-    EXPECT_TRUE(Has(r2.err, said) &&
-                r2.err.ends_with(" real time)\n" + r2.err.substr(r2.err.find(said))) &&
-                std::count(r2.err.begin(), r2.err.end(), '\n') == 3)
-        << r2.err;
-    EXPECT_EQ(Python(kLogReader, {out + "/Vol 2.log", "Tracks.0.File"}),
-              "True\nTrack 01 - Vol 2.wav");
-    EXPECT_TRUE(Has(ReadAll(out + "/Vol 2.log"), "not an AccurateRip answer"));
 }
 
 } // namespace
