@@ -1,14 +1,11 @@
-// dorvane-rip's proof that a rip is exact, run on disc images made here:
-// verdicts from answers of accuraterip-checksum's sums that the tests write or
-// serve on 127.0.0.1, and the rip log read by PyYAML and hashlib. (Checksums
-// and disc ids against the tools: test_dorvaneRip.)
+// dorvane-rip's proof that a rip is exact, on disc images made here: verdicts
+// from answers of accuraterip-checksum's sums written or served on 127.0.0.1,
+// and the log read by PyYAML and hashlib. (Checksums, ids: test_dorvaneRip.)
 
 #include <gtest/gtest.h>
 
 #include <QJsonDocument>
 #include <QJsonObject>
-
-#include <filesystem>
 
 #include "LocalServer.h"
 #include "RipTestSupport.h"
@@ -164,8 +161,8 @@ TEST(RipVerify, TheDatabaseOverHttp) {
     });
     const std::string base = server.Base();
     const Child missing({"--verify", "--accuraterip-url", base + "none/", disc.cue});
-    EXPECT_EQ(missing.status, 1);
-    EXPECT_TRUE(Has(missing.out, "AccurateRip: the disc is not in the database (" + base + "none/" +
+    EXPECT_TRUE(missing.status == 1 &&
+                Has(missing.out, "AccurateRip: the disc is not in the database (" + base + "none/" +
                                      disc.arFile + " answered 404)"))
         << missing.out;
 
@@ -185,8 +182,8 @@ TEST(RipVerify, TheDatabaseOverHttp) {
     const int status = ripcli::Run(options);
     const std::string err = ::testing::internal::GetCapturedStderr(),
                       second = disc.folder.file("saved/Track 02 - CD1.wav");
-    EXPECT_EQ(status, 1) << err;
-    EXPECT_TRUE(Has(err, "dorvane-rip: " + second +
+    EXPECT_TRUE(status == 1 &&
+                Has(err, "dorvane-rip: " + second +
                              ": cannot read the disc at sector 530, 0:00.30 into track 2 "
                              "(Input/output error)"))
         << err;
@@ -208,8 +205,7 @@ TEST(RipVerify, TheDatabaseOverHttp) {
                       said = ::testing::internal::GetCapturedStderr();
     akrip::testing::ClearReadFailures();
     modGeneral::SetAppFolderForTesting({});
-    EXPECT_EQ(unread, 1);
-    EXPECT_TRUE(Has(out, "  not checked: cannot read sector 600\n") &&
+    EXPECT_TRUE(unread == 1 && Has(out, "  not checked: cannot read sector 600\n") &&
                 out.ends_with("\n2 of 3 tracks accurate\n"))
         << out;
     EXPECT_TRUE(Has(said, "cannot read the disc at sector 600, 0:01.25 into track 2")) << said;
