@@ -56,9 +56,11 @@ TEST(DorvaneRip, TheManualPageDocumentsEveryOption) {
                       version = Child({"--version"}).out.substr(12);
     EXPECT_TRUE(Has(page, "\"Dorvane " + version.substr(0, version.size() - 1) + "\""));
     const std::regex option(" (--[a-z0-9-]+)");
-    for (std::sregex_iterator at(help.begin(), help.end(), option), end; at != end; ++at)
+    int options = 0;
+    for (std::sregex_iterator at(help.begin(), help.end(), option), end; at != end; ++at, ++options)
         EXPECT_TRUE(Has(page, std::regex_replace((*at)[1].str(), std::regex("-"), "\\-")))
             << (*at)[1];
+    EXPECT_GT(options, 20) << "the options --help lists";
 }
 
 // The tags as TagLib reads them: title, artist, album artist, album, track

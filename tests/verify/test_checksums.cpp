@@ -1,7 +1,7 @@
 // Track checksums against accuraterip-checksum and Python's zlib, fed in
 // blocks of every size, at every place on the disc, and sector 450's.
 // (Riding along real extractions, through the encoders of every format:
-// test_ripVerify.)
+// test_dorvaneRip.)
 
 #include "TestSupport.h"
 #include "VerifyTestSupport.h"

@@ -34,7 +34,7 @@ verify::DiscToc MixedMode() {
     return Toc(1, lba, 261976 - 150, 1);
 }
 
-// (Ids from a real image's table, through the drive's record: test_ripVerify.)
+// (Ids from a real image's table, through the drive's record: test_dorvaneRip.)
 // Each table's MusicBrainz and freedb ids as python3-libdiscid gives them
 // (an Enhanced CD's audio session only, ending 11,400 sectors before its
 // data), and the AccurateRip ids the database's client computed for the
