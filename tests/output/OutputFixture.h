@@ -76,8 +76,33 @@ inline std::string Audio(int sectors) {
     return pcm;
 }
 
+using testsupport::Command;
 using testsupport::ReadAll;
 
-using testsupport::Command;
+// What encoding a track into a file did, and the file it left.
+struct Encoded {
+    bool begun = false, written = false, ended = false;
+    std::string bytes;
+};
+
+// Encodes the track `pcm` into `file` on a disk with `room` bytes, 26
+// sectors at a time as the reader hands them. Begin is told the whole track;
+// when only `sectors` of it come, End is told that they were all.
+inline Encoded Encode(ripengine::TrackEncoder& encoder, const std::string& file, std::uint64_t room,
+                      const std::string& pcm, int sectors = -1) {
+    if (sectors < 0)
+        sectors = static_cast<int>(pcm.size() / 2352);
+    Encoded r;
+    {
+        FullDiskOutput out(file, room);
+        const auto* audio = reinterpret_cast<const unsigned char*>(pcm.data());
+        r.begun = r.written = encoder.Begin(out, pcm.size());
+        for (int s = 0; r.written && s < sectors; s += 26)
+            r.written = encoder.Encode(out, audio + s * 2352, std::min(26, sectors - s));
+        r.ended = encoder.End(out, std::uint64_t(sectors) * 2352);
+    }
+    r.bytes = ReadAll(file);
+    return r;
+}
 
 } // namespace outputtest

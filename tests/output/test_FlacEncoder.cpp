@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -25,30 +24,18 @@ using namespace outputtest;
 TEST(FlacEncoder, AFullDiskLeavesWholeFramesThatStateWhatTheyHold) {
     const testsupport::TempFolder folder;
     const std::string file = folder.file("t.flac");
-    constexpr int kSectors = 600;
-    const std::string pcm = Audio(kSectors);
-    struct Result {
-        bool begun = false, ended = false;
-        std::string bytes;
-    };
+    const std::string pcm = Audio(600);
     const auto encode = [&](std::uint64_t room) {
-        Result r;
-        FullDiskOutput out(file, room);
-        auto encoder = ripengine::MakeFlacEncoder({QStringLiteral("t"), {}, {}, 1, 1});
-        r.begun = encoder->Begin(out, pcm.size());
-        const auto* audio = reinterpret_cast<const unsigned char*>(pcm.data());
-        for (int s = 0, ok = r.begun; ok && s < kSectors; s += 26)
-            ok = encoder->Encode(out, audio + s * 2352, std::min(26, kSectors - s));
-        r.ended = encoder->End(out, pcm.size());
+        const auto encoder = ripengine::MakeFlacEncoder({QStringLiteral("t"), {}, {}, 1, 1});
+        const Encoded r = Encode(*encoder, file, room, pcm);
         EXPECT_TRUE(encoder->FaultText().isEmpty()) << encoder->FaultText().toStdString();
-        r.bytes = ReadAll(file);
         return r;
     };
     const std::uint64_t whole = encode(std::uint64_t(1) << 32).bytes.size();
     for (const std::uint64_t room :
          {std::uint64_t(100), std::uint64_t(300000), std::uint64_t(600000), whole - 1, whole}) {
         SCOPED_TRACE(room);
-        const Result r = encode(room);
+        const Encoded r = encode(room);
         EXPECT_EQ(std::pair(r.begun, r.ended), std::pair(room != 100, room == whole));
         if (!r.begun) {
             EXPECT_EQ(r.bytes, "");
@@ -84,22 +71,13 @@ TEST(FlacEncoder, TheSeekTableIsTheFlacCommands) {
                       theirs = folder.file("flac.flac");
     constexpr int kSectors = 1875; // 25 seconds: points at 0, 10 and 20
     const std::string pcm = Audio(kSectors);
-    const struct {
-        int sectors;        // given to the encoder
-        std::uint64_t room; // of the disk
-    } cases[] = {
+    // The sectors given to the encoder, and the room on the disk.
+    const std::pair<int, std::uint64_t> cases[] = {
         {kSectors, std::uint64_t(1) << 32}, {1000, std::uint64_t(1) << 32}, {kSectors, 1500000}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.sectors) + " sectors, room for " + std::to_string(c.room));
-        {
-            FullDiskOutput out(ours, c.room);
-            auto encoder = ripengine::MakeFlacEncoder({QStringLiteral("t"), {}, {}, 1, 1});
-            const auto* audio = reinterpret_cast<const unsigned char*>(pcm.data());
-            bool ok = encoder->Begin(out, pcm.size());
-            for (int s = 0; ok && s < c.sectors; s += 26)
-                ok = encoder->Encode(out, audio + s * 2352, std::min(26, c.sectors - s));
-            encoder->End(out, std::uint64_t(c.sectors) * 2352);
-        }
+    for (const auto& [sectors, room] : cases) {
+        SCOPED_TRACE(std::to_string(sectors) + " sectors, room for " + std::to_string(room));
+        Encode(*ripengine::MakeFlacEncoder({QStringLiteral("t"), {}, {}, 1, 1}), ours, room, pcm,
+               sectors);
         std::ofstream(raw, std::ios::binary)
             << Command("flac -d -s -c --force-raw-format --endian=little --sign=signed '" + ours +
                        "' 2>/dev/null");
@@ -110,7 +88,7 @@ TEST(FlacEncoder, TheSeekTableIsTheFlacCommands) {
                   0);
         std::vector<std::string> expected = SeekTable(theirs), table = SeekTable(ours);
         ASSERT_GE(expected.size(), 6u);
-        if (c.sectors == kSectors && c.room > pcm.size()) {
+        if (sectors == kSectors && room > pcm.size()) {
             EXPECT_EQ(table, expected);
             continue;
         }

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <fstream>
 
 #include "OutputFixture.h"
@@ -41,33 +40,19 @@ TEST(Mp3Encoder, AFullDiskLeavesTheTagAndWholeFrames) {
     ASSERT_TRUE(lame) << error.toStdString();
     const testsupport::TempFolder folder;
     const std::string file = folder.file("t.mp3");
-    constexpr int kSectors = 300;
-    const std::string pcm = Audio(kSectors);
+    const std::string pcm = Audio(300);
     const QByteArray tag = ripengine::Id3v24Tag({QStringLiteral("t"), {}, {}, 1, 1});
     const auto tagBytes = std::size_t(tag.size());
     for (const std::uint32_t kbps : {32u, 160u, 320u}) {
-        struct Result {
-            bool begun = false, ended = false;
-            std::string bytes;
-        };
         const auto encode = [&](std::uint64_t room) {
-            Result r;
-            FullDiskOutput out(file, room);
-            auto encoder = ripengine::MakeMp3Encoder(*lame, Mp3Config(kbps), tag);
-            r.begun = encoder->Begin(out, pcm.size());
-            const auto* audio = reinterpret_cast<const unsigned char*>(pcm.data());
-            for (int s = 0, ok = r.begun; ok && s < kSectors; s += 26)
-                ok = encoder->Encode(out, audio + s * 2352, std::min(26, kSectors - s));
-            r.ended = encoder->End(out, pcm.size());
-            r.bytes = ReadAll(file);
-            return r;
+            return Encode(*ripengine::MakeMp3Encoder(*lame, Mp3Config(kbps), tag), file, room, pcm);
         };
         const std::string whole = encode(std::uint64_t(1) << 32).bytes;
         ASSERT_EQ(WholeFramesEnd(whole, tagBytes), whole.size()) << kbps;
         for (const std::size_t room : {std::size_t(tagBytes / 2), whole.size() / 3,
                                        whole.size() * 2 / 3, whole.size() - 1, whole.size()}) {
             SCOPED_TRACE(std::to_string(kbps) + " kbit/s, room for " + std::to_string(room));
-            const Result r = encode(room);
+            const Encoded r = encode(room);
             EXPECT_EQ(std::pair(r.begun, r.ended),
                       std::pair(room > tagBytes / 2, room == whole.size()));
             EXPECT_EQ(r.bytes, r.begun ? whole.substr(0, r.bytes.size()) : "");
@@ -91,33 +76,26 @@ TEST(Mp3Encoder, TheInfoFrameIsTheLameCommands) {
                       theirs = folder.file("lame.mp3");
     std::ofstream(raw, std::ios::binary) << pcm;
     const QByteArray tag = ripengine::Id3v24Tag({QStringLiteral("t"), {}, {}, 1, 1});
-    const struct {
-        std::uint32_t kbps;
-        bool crc;
-    } cases[] = {{32, false}, {64, false}, {160, false}, {160, true}, {320, false}};
-    for (const auto& c : cases) {
-        lame_enc::BE_CONFIG config = Mp3Config(c.kbps);
-        config.bCRC = c.crc ? -1 : 0;
-        {
-            FullDiskOutput out(ours, std::uint64_t(1) << 32);
-            auto encoder =
-                ripengine::MakeMp3Encoder(*lame, config, tag, ripengine::InfoFrame::Write);
-            const auto* audio = reinterpret_cast<const unsigned char*>(pcm.data());
-            bool ok = encoder->Begin(out, pcm.size());
-            for (int s = 0; ok && s < 400; s += 26)
-                ok = encoder->Encode(out, audio + s * 2352, std::min(26, 400 - s));
-            EXPECT_TRUE(ok && encoder->End(out, pcm.size())) << encoder->FaultText().toStdString();
-        }
+    // kbit/s, and whether frames carry CRCs
+    const std::pair<std::uint32_t, bool> cases[] = {
+        {32, false}, {64, false}, {160, false}, {160, true}, {320, false}};
+    for (const auto& [kbps, crc] : cases) {
+        lame_enc::BE_CONFIG config = Mp3Config(kbps);
+        config.bCRC = crc ? -1 : 0;
+        const auto encoder =
+            ripengine::MakeMp3Encoder(*lame, config, tag, ripengine::InfoFrame::Write);
+        const Encoded r = Encode(*encoder, ours, std::uint64_t(1) << 32, pcm);
+        EXPECT_TRUE(r.written && r.ended) << encoder->FaultText().toStdString();
         const std::string command = "lame --quiet -r -s 44.1 --bitwidth 16 --signed "
                                     "--little-endian --resample 44.1 -m j -b " +
-                                    std::to_string(c.kbps) + " -q 5 -o " + (c.crc ? "-p " : "") +
+                                    std::to_string(kbps) + " -q 5 -o " + (crc ? "-p " : "") +
                                     "--noreplaygain - '" + theirs + "' < '" + raw + "' 2>/dev/null";
         ASSERT_EQ(std::system(command.c_str()), 0) << "is the lame command installed?";
-        const std::string mp3 = ReadAll(ours), expected = ReadAll(theirs);
-        EXPECT_TRUE(mp3.substr(0, std::size_t(tag.size())) == tag.toStdString() &&
-                    mp3.substr(std::size_t(tag.size())) == expected)
-            << c.kbps << " kbit/s" << (c.crc ? " with CRCs" : "");
-        EXPECT_EQ(expected.find("Info") < 64, c.kbps != 32) << c.kbps;
+        const std::string expected = ReadAll(theirs);
+        EXPECT_TRUE(r.bytes.substr(0, std::size_t(tag.size())) == tag.toStdString() &&
+                    r.bytes.substr(std::size_t(tag.size())) == expected)
+            << kbps << " kbit/s" << (crc ? " with CRCs" : "");
+        EXPECT_EQ(expected.find("Info") < 64, kbps != 32) << kbps;
     }
 }
 

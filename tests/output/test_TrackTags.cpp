@@ -63,15 +63,8 @@ TEST(TrackTags, TaggersReadEveryField) {
     for (const auto& c : cases) {
         std::ofstream(mp3, std::ios::binary) << ripengine::Id3v24Tag(c.tags).toStdString();
         EXPECT_EQ(Id3Properties(mp3), c.id3);
-        {
-            FullDiskOutput out(flac, std::uint64_t(1) << 32);
-            const std::string pcm = Audio(75);
-            const auto encoder = ripengine::MakeFlacEncoder(c.tags);
-            EXPECT_TRUE(
-                encoder->Begin(out, pcm.size()) &&
-                encoder->Encode(out, reinterpret_cast<const unsigned char*>(pcm.data()), 75) &&
-                encoder->End(out, pcm.size()));
-        }
+        const Encoded r = Encode(*ripengine::MakeFlacEncoder(c.tags), flac, 1u << 30, Audio(75));
+        EXPECT_TRUE(r.written && r.ended);
         EXPECT_EQ(Command("metaflac --export-tags-to=- '" + flac + "'"), c.vorbis);
     }
 }
