@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 using modSave::SaveTrackList;
+using testsupport::ReadAll;
 
 namespace {
 
@@ -37,45 +38,36 @@ std::string Page(bool asp, const std::string& rows) {
            rows + "</table>\r\n</body></html>\r\n";
 }
 
-std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 } // namespace
 
 TEST(SaveTrackList, WritesWhatTheEndOfTheNameCallsForOverALongerFile) {
-    const std::string txt = "Track 01 - CD1\r\n", own = "0 " + txt, second = kSecond + "\r\n";
+    const std::string txt = "Track 01 - CD1\r\n", second = kSecond + "\r\n";
     const std::string cell = "<tr><td width=100% align=left>", end = "</td></tr>\r\n";
     const std::string one = cell + "Track 01 - CD1" + end, two = one + cell + kSecond + end;
-    const std::tuple<const char*, QStringList, std::string> cases[] = {
-        {"a.dv", {}, ""},
-        {"a.dv", kOne, own},
-        {"a.dv", kTwo, own + "1 " + second},
-        {"a.txt", {}, ""},
-        {"a.txt", kOne, txt},
-        {"a.txt", kTwo, txt + second},
-        {"a.html", {}, Page(false, "")},
-        {"a.html", kOne, Page(false, one)},
-        {"a.html", kTwo, Page(false, two)},
-        {"a.xhtml", kOne, Page(false, one)},
-        {"a.asp", {}, Page(true, "")},
-        {"a.asp", kOne, Page(true, one)},
-        {"a.asp", kTwo, Page(true, two)},
-        {"a.HTML", kOne, own},
-        {"a", kOne, own}, // the end of the name counts as it is written
+    // What a name's file holds for no entry, one, and two.
+    const std::vector<std::string> own = {"", "0 " + txt, "0 " + txt + "1 " + second},
+                                   html = {Page(false, ""), Page(false, one), Page(false, two)};
+    const std::pair<const char*, std::vector<std::string>> cases[] = {
+        {"a.dv", own},
+        {"a.txt", {"", txt, txt + second}},
+        {"a.html", html},
+        {"a.xhtml", html},
+        {"a.asp", {Page(true, ""), Page(true, one), Page(true, two)}},
+        {"a.HTML", own},
+        {"a", own}, // the end of the name counts as it is written
     };
     testsupport::TempFolder folder;
-    for (const auto& [name, entries, expected] : cases) {
-        std::ofstream(folder.file(name)) << std::string(5000, 'x');
-        ScriptedDialogs dialogs;
-        dialogs.saveNames = {QString::fromStdString(folder.file(name))};
-        SaveTrackList(dialogs, folder.qpath(), entries);
-        EXPECT_EQ(Read(folder.file(name)), expected) << name;
-        ASSERT_EQ(dialogs.boxes.size(), 1u);
-        EXPECT_EQ(dialogs.boxes[0].text.toStdString(), "File saved as: " + folder.file(name));
-        EXPECT_EQ(dialogs.boxes[0].icon, Dialogs::Icon::Information);
-    }
+    for (const auto& [name, files] : cases)
+        for (int n = 0; n < 3; ++n) {
+            std::ofstream(folder.file(name)) << std::string(5000, 'x');
+            ScriptedDialogs dialogs;
+            dialogs.saveNames = {QString::fromStdString(folder.file(name))};
+            SaveTrackList(dialogs, folder.qpath(), kTwo.mid(0, n));
+            EXPECT_EQ(ReadAll(folder.file(name)), files[n]) << name << " " << n;
+            ASSERT_EQ(dialogs.boxes.size(), 1u);
+            EXPECT_EQ(dialogs.boxes[0].text.toStdString(), "File saved as: " + folder.file(name));
+            EXPECT_EQ(dialogs.boxes[0].icon, Dialogs::Icon::Information);
+        }
 }
 
 TEST(SaveTrackList, AFileThatCannotBeWrittenIsNamedWithTheReason) {
@@ -111,7 +103,7 @@ TEST(SaveTrackList, AFailedSaveKeepsTheOldFile) {
     SaveTrackList(dialogs, folder.qpath(), kTwo);
     ::setrlimit(RLIMIT_FSIZE, &before);
     EXPECT_EQ(dialogs.boxes.at(0).icon, Dialogs::Icon::Exclamation);
-    EXPECT_EQ(Read(folder.file("a.txt")), "old");
+    EXPECT_EQ(ReadAll(folder.file("a.txt")), "old");
 }
 
 // The file's own permissions hold: a read-only list is refused, and a list in
@@ -137,7 +129,8 @@ TEST(SaveTrackList, TheFilesPermissionsHoldNotTheFolders) {
         ASSERT_TRUE(!drop || ::seteuid(0) == 0);
         ::chmod(folder.path().c_str(), 0700);
         const std::string what = std::to_string(folderMode) + " " + std::to_string(fileMode);
-        EXPECT_EQ(Read(list), saved ? "Track 01 - CD1\r\n" : "an old list, longer than the new one")
+        EXPECT_EQ(ReadAll(list),
+                  saved ? "Track 01 - CD1\r\n" : "an old list, longer than the new one")
             << what;
         ASSERT_EQ(dialogs.boxes.size(), 1u);
         EXPECT_EQ(dialogs.boxes[0].icon,

@@ -35,8 +35,7 @@ class SettingsWindowTest : public QObject {
 
         QTest::mouseClick(child<LabelButton>(&settings, "Label4"), Qt::LeftButton);
         QVERIFY(dialogs.boxes.empty());
-        std::ifstream in(ini, std::ios::binary);
-        const std::string saved{std::istreambuf_iterator<char>(in), {}};
+        const std::string saved = testsupport::ReadAll(ini);
         QVERIFY2(saved.find("Outpath=" + folder + "\r\n") != std::string::npos, saved.c_str());
     }
 };
