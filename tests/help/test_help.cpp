@@ -23,6 +23,9 @@ class HelpTest : public QObject {
     Q_OBJECT
 
     const QString kSite = QStringLiteral(DORVANE_SUPPORT_SITE);
+    const QString kContact = kSite + QStringLiteral("?mode=Contact&sub-mode=csupport");
+    const QString kProducts = kSite + QStringLiteral("?mode=Products&p=dorvane");
+    const QString kDownload = kSite + QStringLiteral("?mode=Products&act=DL&p=dorvane");
     ScriptedDialogs dialogs_;
     std::optional<testsupport::FreshProgram> fresh_;
     std::optional<Dorvane> w_;
@@ -55,8 +58,7 @@ class HelpTest : public QObject {
         QTest::mouseClick(child<LabelButton>(&*w_, "Label3"), Qt::LeftButton);
 
         const bool present = helpIs == QStringLiteral("file"), yes = answer == Dialogs::Answer::Yes;
-        const QString opened =
-            present ? helpFile : kSite + QStringLiteral("?mode=Products&p=dorvane");
+        const QString opened = present ? helpFile : kProducts;
         QCOMPARE(dialogs_.opened, present || yes ? QStringList(2, opened) : QStringList());
         QCOMPARE(dialogs_.boxes.size(), size_t(present ? 0 : 2));
         for (const auto& box : dialogs_.boxes) {
@@ -67,17 +69,29 @@ class HelpTest : public QObject {
         }
     }
 
+    // A page that does not open (no browser) is named in a box; one that
+    // does open gets none.
     void linksOpenTheirPagesAndAboutShowsWhoMadeTheProgram() {
+        dialogs_.openResults = {false, true, false, false};
+        dialogs_.answers = {Dialogs::Answer::Yes};
         for (const char* entry :
-             {"mnuHRepBug", "mnuHHomepage", "mnuUpdate", "mnuHAbout", "mnuHAbout"})
+             {"mnuHRepBug", "mnuHHomepage", "mnuUpdate", "mnuHHelp", "mnuHAbout", "mnuHAbout"})
             child<QAction>(&*w_, entry)->trigger();
         frmAbout* about = frmAbout::Instance();
         QTest::mouseClick(child<LabelButton>(about, "Label6"), Qt::LeftButton);
-        QCOMPARE(dialogs_.opened,
-                 QStringList({kSite + QStringLiteral("?mode=Contact&sub-mode=csupport"),
-                              kSite + QStringLiteral("?mode=Products&p=dorvane"),
-                              kSite + QStringLiteral("?mode=Products&act=DL&p=dorvane"),
-                              QStringLiteral(DORVANE_HOMEPAGE)}));
+        QCOMPARE(dialogs_.opened, QStringList({kContact, kProducts, kDownload, kProducts,
+                                               QStringLiteral(DORVANE_HOMEPAGE)}));
+        QCOMPARE(dialogs_.boxes.size(), size_t(4)); // the third asks about the online pages
+        const QString failed[] = {kContact, kDownload, kProducts};
+        for (int i = 0; i < 3; ++i) {
+            const auto& box = dialogs_.boxes[i < 2 ? i : 3];
+            QVERIFY2(box.text.startsWith(QStringLiteral("The page could not be shown: no web "
+                                                        "browser")) &&
+                         box.text.endsWith(QStringLiteral("\r\n\r\n") + failed[i]),
+                     qPrintable(box.text));
+            QVERIFY(box.icon == Dialogs::Icon::Exclamation &&
+                    box.title == QStringLiteral("Dorvane"));
+        }
         QVERIFY(about->isVisible() && !about->parentWidget() && !about->isModal());
         const char* values[] = {"2.4", "0", DORVANE_COMPANY, DORVANE_HOMEPAGE, "Freeware"};
         for (int i = 0; i < 5; ++i)
@@ -90,28 +104,6 @@ class HelpTest : public QObject {
         QVERIFY(std::ranges::none_of(QApplication::topLevelWidgets(), [](QWidget* t) {
             return qobject_cast<frmAbout*>(t) != nullptr;
         }));
-    }
-
-    // No browser: each page that does not open is named in a box; one that
-    // does open gets none.
-    void aPageThatDoesNotOpenIsNamedInABox() {
-        dialogs_.openResults = {false, true, false, false};
-        dialogs_.answers = {Dialogs::Answer::Yes};
-        for (const char* entry : {"mnuHRepBug", "mnuHHomepage", "mnuUpdate", "mnuHHelp"})
-            child<QAction>(&*w_, entry)->trigger();
-        const QString failed[] = {kSite + QStringLiteral("?mode=Contact&sub-mode=csupport"),
-                                  kSite + QStringLiteral("?mode=Products&act=DL&p=dorvane"),
-                                  kSite + QStringLiteral("?mode=Products&p=dorvane")};
-        QCOMPARE(dialogs_.boxes.size(), size_t(4)); // the third asks about the online pages
-        for (int i = 0; i < 3; ++i) {
-            const auto& box = dialogs_.boxes[i < 2 ? i : 3];
-            QVERIFY2(box.text.endsWith(QStringLiteral("\r\n\r\n") + failed[i]),
-                     qPrintable(box.text));
-            QVERIFY(
-                box.text.startsWith(QStringLiteral("The page could not be shown: no web browser")));
-            QVERIFY(box.icon == Dialogs::Icon::Exclamation &&
-                    box.title == QStringLiteral("Dorvane"));
-        }
     }
 };
 
