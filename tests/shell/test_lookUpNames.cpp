@@ -62,9 +62,6 @@ QJsonObject Holding(int id, const QString& album, const QString& second, int med
         list.append(Medium(2, {}, {{u"Other"_s, 1000}}, 200));
     return Release(id, album, list);
 }
-Reply Found(const QJsonArray& releases) {
-    return Http(200, Answer(releases));
-}
 
 const QStringList kDefaultNames = {u"Track 01 - CD1"_s, u"Track 02 - CD1"_s, u"Track 03 - CD1"_s};
 
@@ -128,7 +125,7 @@ class LookUpNamesTest : public QObject {
     // without a lookup makes; WAV files stay as they are.
     void oneReleaseNamesTheTracksAndTagsTheMp3Files() {
         gate_->Open();
-        start(Found({Holding(1, u"Uno Dos"_s, u"La\u0007Espera"_s)}));
+        start(Http(200, Answer({Holding(1, u"Uno Dos"_s, u"La\u0007Espera"_s)})));
         lookUp();
         const QStringList named = {u"Señal / Ruido 01 - UnoDos"_s, u"La Espera 02 - UnoDos"_s,
                                    u"Fin 03 - UnoDos"_s};
@@ -167,7 +164,8 @@ class LookUpNamesTest : public QObject {
     // and stays usable, and a second Ctrl+L starts nothing. Several releases
     // are offered; a pick names the tracks, a cancel changes nothing.
     void severalReleasesAreOfferedToPickFrom() {
-        start(Found({Holding(1, u"Uno"_s, u"Dos"_s), Holding(2, u"Tres"_s, u"Cuatro"_s, 2)}));
+        start(Http(
+            200, Answer({Holding(1, u"Uno"_s, u"Dos"_s), Holding(2, u"Tres"_s, u"Cuatro"_s, 2)})));
         lookUp();
         QTRY_COMPARE_WITH_TIMEOUT(server_->Requests().size(), 1u, 30000);
         QVERIFY(looking());
@@ -229,7 +227,7 @@ class LookUpNamesTest : public QObject {
     // During an extraction the entry is greyed and Ctrl+L does nothing; the
     // names of a lookup that ends during the run come once it has ended.
     void namesWaitForTheRunToEnd() {
-        start(Found({Holding(1, u"Uno"_s, u"Dos"_s)}));
+        start(Http(200, Answer({Holding(1, u"Uno"_s, u"Dos"_s)})));
         lookUp();
         QTRY_COMPARE_WITH_TIMEOUT(server_->Requests().size(), 1u, 30000);
         QTimer::singleShot(0, w_, [this] {
