@@ -27,19 +27,16 @@ file(STRINGS ${entry} categories REGEX "^Categories=AudioVideo;Audio;$")
 string(REGEX REPLACE "^Exec=([^ ]+).*" "\\1" exec "${exec}")
 string(REPLACE "Icon=" "" icon "${icon}")
 file(GLOB icons ${PREFIX}/share/icons/hicolor/*/apps/${icon}.svg ${PREFIX}/share/icons/hicolor/*/apps/${icon}.png)
-execute_process(COMMAND test -x ${PREFIX}/bin/${exec} RESULT_VARIABLE rc)
-if(rc OR NOT icons OR NOT categories)
-  fail("${entry}: Exec=${exec}, Icon=${icon}, categories '${categories}'; installed icons: '${icons}'")
-endif()
-
 # A file manager may hand the program CUE sheets.
 file(STRINGS ${entry} mime REGEX "^MimeType=.*application/x-cue;")
-if(NOT mime OR NOT exec MATCHES "^dorvane$")
-  fail("${entry}: no MimeType line for CUE sheets, or Exec=${exec} is not dorvane")
+execute_process(COMMAND test -x ${PREFIX}/bin/${exec} RESULT_VARIABLE rc)
+if(rc OR NOT icons OR NOT categories OR NOT mime OR NOT exec MATCHES "^dorvane$")
+  fail("${entry}: Exec=${exec}, Icon=${icon}, categories '${categories}', CUE sheets '${mime}'; installed icons: '${icons}'")
 endif()
 
 # The encoder is a private module under lib/dorvane/, which the program finds
-# as ../lib/dorvane/ from its folder; bin/ holds nothing but programs.
+# as ../lib/dorvane/ from its folder (the MP3 run below loads it from there);
+# bin/ holds nothing but programs.
 file(GLOB bin RELATIVE ${PREFIX}/bin ${PREFIX}/bin/*)
 foreach(f ${bin})
   execute_process(COMMAND test -x ${PREFIX}/bin/${f} RESULT_VARIABLE rc)
@@ -47,9 +44,6 @@ foreach(f ${bin})
     fail("${PREFIX}/bin/${f} is no program; bin/ holds ${bin}")
   endif()
 endforeach()
-if(NOT EXISTS ${PREFIX}/lib/dorvane/lame_enc.so)
-  fail("${PREFIX}/lib/dorvane/lame_enc.so is missing")
-endif()
 
 set(metainfo ${PREFIX}/share/metainfo/example.dorvane.Dorvane.metainfo.xml)
 execute_process(COMMAND appstreamcli validate --no-net ${metainfo} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
@@ -72,10 +66,8 @@ if(rc OR rc2 OR NOT EXISTS "${disc}/out/Track 01 - CD1.mp3")
   fail("installed ${rip} -f mp3: ${rc} ${rc2} ${err}")
 endif()
 
+# groff names a page that is missing.
 set(page ${PREFIX}/share/man/man1/dorvane-rip.1)
-if(NOT EXISTS ${page})
-  fail("no manual page at ${page}")
-endif()
 execute_process(COMMAND groff -man -ww -z ${page} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
 if(rc OR out OR err)
   fail("groff -man -ww -z ${page}: ${rc} ${out}${err}")
