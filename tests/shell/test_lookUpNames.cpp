@@ -38,8 +38,7 @@ struct Gate {
 };
 
 std::string Bytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+    return testsupport::ReadAll(path.toStdString());
 }
 
 // The fields of an MP3 file's ID3v2.4 tag as TagLib reads them, "|" after each.
