@@ -151,13 +151,16 @@ void Clear(const std::string& folder) {
     QDir().mkpath(QString::fromStdString(folder));
 }
 
-// Peak resident memory (MB) of a child that rips the one track of cue.
-double PeakMb(const std::string& cue, const char* format, const std::string& out) {
+std::string Self() {
     char self[4096] = {};
     if (::readlink("/proc/self/exe", self, sizeof self - 1) < 0)
         throw std::runtime_error("cannot find this program");
-    const std::string run =
-        "'" + std::string(self) + "' --peak '" + cue + "' " + format + " '" + out + "'";
+    return self;
+}
+
+// Peak resident memory (MB) of a child that rips the one track of cue.
+double PeakMb(const std::string& cue, const char* format, const std::string& out) {
+    const std::string run = "'" + Self() + "' --peak '" + cue + "' " + format + " '" + out + "'";
     FILE* child = ::popen(run.c_str(), "r");
     double mb = -1;
     if (!child || std::fscanf(child, "%lf", &mb) != 1 || ::pclose(child) != 0)
@@ -224,13 +227,6 @@ class MainWindowRun {
     ScriptedDialogs dialogs_;
     Dorvane window_;
 };
-
-std::string Self() {
-    char self[4096] = {};
-    if (::readlink("/proc/self/exe", self, sizeof self - 1) < 0)
-        throw std::runtime_error("cannot find this program");
-    return self;
-}
 
 // One run of a kind in this process: 0 the progress windows with an owner
 // never shown, 1 no windows at all, 2 the main window's Extract.

@@ -48,7 +48,7 @@ names::LookupOptions Options(const LocalServer& server, const testsupport::TempF
     setenv("NO_PROXY", "127.0.0.1", 1);
     names::LookupOptions o;
     o.musicBrainzUrl = server.Base(); // with its "/", and the other without
-    o.coverArtUrl = QString(server.Base()).chopped(1);
+    o.coverArtUrl = server.Base().chopped(1);
     o.cacheFolder = cache.qpath();
     o.spacing = 0ms;
     o.timeout = 2s;

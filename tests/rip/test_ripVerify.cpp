@@ -159,7 +159,7 @@ TEST(RipVerify, TheDatabaseOverHttp) {
         return path == "/db/" + disc.arFile ? Reply{Ok(answer)}
                                             : Reply{"HTTP/1.1 404 Not Found\r\n\r\n"};
     });
-    const std::string base = server.Base();
+    const std::string base = server.Base().toStdString();
     const Child missing({"--verify", "--accuraterip-url", base + "none/", disc.cue});
     EXPECT_TRUE(missing.status == 1 &&
                 Has(missing.out, "AccurateRip: the disc is not in the database (" + base + "none/" +

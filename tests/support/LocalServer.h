@@ -37,12 +37,6 @@ struct Request : std::string {
     std::chrono::steady_clock::time_point at;
 };
 
-// "http://127.0.0.1:<port>/", which the Qt side takes as a QString.
-struct Address : std::string {
-    std::string toStdString() const { return *this; }
-    operator QString() const { return QString::fromStdString(*this); }
-};
-
 // Each connection's request is read to its blank line and kept, answered
 // with answer(target, how many came before)'s bytes, and closed.
 class LocalServer {
@@ -74,7 +68,8 @@ class LocalServer {
     LocalServer(const LocalServer&) = delete;
     LocalServer& operator=(const LocalServer&) = delete;
 
-    Address Base() const { return {"http://127.0.0.1:" + std::to_string(port_) + "/"}; }
+    // "http://127.0.0.1:<port>/"
+    QString Base() const { return QStringLiteral("http://127.0.0.1:%1/").arg(port_); }
     std::vector<Request> Requests() const {
         const std::lock_guard lock(mutex_);
         return requests_;

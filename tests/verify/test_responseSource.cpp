@@ -29,7 +29,8 @@ TEST(ResponseSource, AnswersOfEveryShapeFromEverySource) {
     std::filesystem::create_directories(std::filesystem::path(inTree).parent_path());
     WriteFile(inTree, kAnswer);
     WriteFile(folder.file("big.bin"), std::string(verify::kMaxResponseBytes + 1, '\0'));
-    const std::string closed = LocalServer([](const std::string&) { return Reply{}; }).Base();
+    const std::string closed =
+        LocalServer([](const std::string&) { return Reply{}; }).Base().toStdString();
     using Kind = verify::ResponseSource::Kind;
     using Status = verify::FetchResult::Status;
     const struct {
@@ -83,7 +84,7 @@ TEST(ResponseSource, AnswersOfEveryShapeFromEverySource) {
         });
         verify::ResponseSource source{c.kind, c.where, {}};
         if (c.where.empty())
-            source.where = server.Base() + "accuraterip";
+            source.where = server.Base().toStdString() + "accuraterip";
         source.http.timeout = std::chrono::milliseconds(500);
         const verify::FetchResult r = verify::FetchResponse(source, ids);
         EXPECT_EQ(r.status, c.status) << c.name << ": " << r.message;
